@@ -66,18 +66,18 @@ enum class LockResult { kLocked, kBusy, kError };
 struct FileInfo {
   bool is_dir = false;
   bool is_link = false;
-  bool read_only = false;   // no write bit for the owner
+  bool read_only = false;  // no write bit for the owner
   uint64_t size = 0;
-  int64_t mtime = 0;        // seconds since 1970-01-01 UTC
-  int64_t mtime_ns = 0;     // nanoseconds part of the modification time
+  int64_t mtime = 0;     // seconds since 1970-01-01 UTC
+  int64_t mtime_ns = 0;  // nanoseconds part of the modification time
   uint64_t inode = 0;
 };
 
 // Windows file attribute bits, as callers use them.
 enum : uint32_t {
   kAttrReadOnly = 0x01,
-  kAttrHidden = 0x02,   // accepted and ignored (no such notion on the host)
-  kAttrSystem = 0x04,   // accepted and ignored
+  kAttrHidden = 0x02,  // accepted and ignored (no such notion on the host)
+  kAttrSystem = 0x04,  // accepted and ignored
   kAttrDirectory = 0x10,
   kAttrArchive = 0x20,
   kAttrNormal = 0x80,
@@ -91,7 +91,7 @@ struct DirEntry {
 struct LocalTime {
   int year = 0, month = 0, day = 0;  // 1-based month and day
   int hour = 0, minute = 0, second = 0, millisecond = 0;
-  int weekday = 0;                   // 0 = Sunday
+  int weekday = 0;  // 0 = Sunday
 };
 
 // An open file. Positioned I/O only: there is no file pointer.
@@ -266,8 +266,7 @@ class EnvWrapper : public Env {
                     bool r) override {
     return target_->RenameFile(a, b, r);
   }
-  Status CopyFile(const std::string& a, const std::string& b,
-                  bool f) override {
+  Status CopyFile(const std::string& a, const std::string& b, bool f) override {
     return target_->CopyFile(a, b, f);
   }
   Status CreateDir(const std::string& p) override {
@@ -333,6 +332,9 @@ class EnvWrapper : public Env {
 // engine's sharing rule asks; tests set a short interval. Process-wide.
 void SetLockRetryIntervalMs(int interval_ms);
 int LockRetryIntervalMs();
+// Sleeps once by that rule, on env's clock. File::Lock implementations call
+// it between two attempts.
+void SleepBeforeLockRetry(Env* env);
 
 }  // namespace platform
 

@@ -1,0 +1,273 @@
+// Code-page tables. Each single-byte page gets a decode table (byte to
+// Unicode) and an encode map (Unicode to byte), both read from iconv once;
+// the OEM/ANSI tables are built from them. A character missing from the
+// target page goes through iconv's transliteration (one byte only), then a
+// small best-fit for box-drawing characters, else becomes "?".
+//
+// Bytes a page leaves undefined (0x81 in 1252, for instance) decode to the
+// control character of the same number, as the original system did, so they
+// survive a round trip.
+
+#include "platform/codepage.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+namespace platform {
+
+namespace {
+
+constexpr int kDefaultOem = 850;
+constexpr int kDefaultAnsi = 1252;
+
+struct Page {
+  int number = 0;
+  std::string iconv_name;  // empty when iconv does not know the page
+  char32_t to_uni[256];
+  std::unordered_map<char32_t, unsigned char> from_uni;
+};
+
+// Converts between one wchar_t (UCS-4 on Linux) and bytes of a page.
+size_t IconvOne(const char* to, const char* from, const void* in, size_t in_len,
+                char* out, size_t out_len) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return 0;
+  char* ip = const_cast<char*>(static_cast<const char*>(in));
+  char* op = out;
+  size_t il = in_len, ol = out_len;
+  size_t r = iconv(cd, &ip, &il, &op, &ol);
+  if (r != static_cast<size_t>(-1)) iconv(cd, nullptr, nullptr, &op, &ol);
+  iconv_close(cd);
+  if (r == static_cast<size_t>(-1) || il != 0) return 0;
+  return out_len - ol;
+}
+
+std::string FindIconvName(int number) {
+  for (const char* fmt : {"CP%d", "IBM%d", "WINDOWS-%d"}) {
+    char name[32];
+    snprintf(name, sizeof(name), fmt, number);
+    iconv_t cd = iconv_open("WCHAR_T", name);
+    if (cd != reinterpret_cast<iconv_t>(-1)) {
+      iconv_close(cd);
+      return name;
+    }
+  }
+  return "";
+}
+
+std::unique_ptr<Page> BuildPage(int number) {
+  auto p = std::make_unique<Page>();
+  p->number = number;
+  p->iconv_name = FindIconvName(number);
+  for (int b = 0; b < 256; b++) {
+    char32_t u = static_cast<char32_t>(b);
+    if (b >= 0x80 && !p->iconv_name.empty()) {
+      char in = static_cast<char>(b);
+      wchar_t w;
+      if (IconvOne("WCHAR_T", p->iconv_name.c_str(), &in, 1,
+                   reinterpret_cast<char*>(&w), sizeof(w)) == sizeof(w)) {
+        u = static_cast<char32_t>(w);
+      }
+    }
+    p->to_uni[b] = u;
+    p->from_uni.emplace(u, static_cast<unsigned char>(b));
+  }
+  return p;
+}
+
+// Page tables by number, built on first use and kept for the process.
+const Page& GetPage(int number) {
+  static std::mutex mu;
+  static std::map<int, std::unique_ptr<Page>>* pages =
+      new std::map<int, std::unique_ptr<Page>>;
+  std::lock_guard<std::mutex> lock(mu);
+  auto& slot = (*pages)[number];
+  if (!slot) slot = BuildPage(number);
+  return *slot;
+}
+
+char BestFitBox(char32_t u) {
+  if (u < 0x2500 || u > 0x257F) return '?';
+  switch (u) {
+    case 0x2500:
+    case 0x2501:
+    case 0x2504:
+    case 0x2505:
+    case 0x2508:
+    case 0x2509:
+    case 0x254C:
+    case 0x254D:
+      return '-';
+    case 0x2550:
+      return '=';
+    case 0x2502:
+    case 0x2503:
+    case 0x2506:
+    case 0x2507:
+    case 0x250A:
+    case 0x250B:
+    case 0x254E:
+    case 0x254F:
+    case 0x2551:
+      return '|';
+    default:
+      return '+';
+  }
+}
+
+char Encode(const Page& page, char32_t u) {
+  auto it = page.from_uni.find(u);
+  if (it != page.from_uni.end()) return static_cast<char>(it->second);
+  if (!page.iconv_name.empty()) {
+    std::string to = page.iconv_name + "//TRANSLIT";
+    wchar_t w = static_cast<wchar_t>(u);
+    char out[8];
+    size_t n = IconvOne(to.c_str(), "WCHAR_T", &w, sizeof(w), out, sizeof(out));
+    if (n == 1 && out[0] != '?') return out[0];
+  }
+  return BestFitBox(u);
+}
+
+int PageFromEnv(const char* var, int fallback) {
+  const char* v = getenv(var);
+  if (v == nullptr || *v == '\0') return fallback;
+  char* end = nullptr;
+  long n = strtol(v, &end, 10);
+  if (*end != '\0' || n <= 0 || n > 65535) return fallback;
+  // A page iconv does not know is no use: keep the default.
+  if (FindIconvName(static_cast<int>(n)).empty()) return fallback;
+  return static_cast<int>(n);
+}
+
+struct Tables {
+  int oem = kDefaultOem;
+  int ansi = kDefaultAnsi;
+  unsigned char oem_to_ansi[256];
+  unsigned char ansi_to_oem[256];
+};
+
+const Tables& GetTables() {
+  static const Tables* tables = [] {
+    auto* t = new Tables;
+    t->oem = PageFromEnv("KALVO_OEMCP", kDefaultOem);
+    t->ansi = PageFromEnv("KALVO_ANSICP", kDefaultAnsi);
+    const Page& oem = GetPage(t->oem);
+    const Page& ansi = GetPage(t->ansi);
+    for (int b = 0; b < 256; b++) {
+      if (b < 0x80) {
+        t->oem_to_ansi[b] = t->ansi_to_oem[b] = static_cast<unsigned char>(b);
+        continue;
+      }
+      t->oem_to_ansi[b] =
+          static_cast<unsigned char>(Encode(ansi, oem.to_uni[b]));
+      t->ansi_to_oem[b] =
+          static_cast<unsigned char>(Encode(oem, ansi.to_uni[b]));
+    }
+    return t;
+  }();
+  return *tables;
+}
+
+void Map(const unsigned char* table, char* buf, size_t n) {
+  for (size_t i = 0; i < n; i++) {
+    buf[i] = static_cast<char>(table[static_cast<unsigned char>(buf[i])]);
+  }
+}
+
+void AppendUtf8(char32_t u, std::string* out) {
+  if (u < 0x80) {
+    out->push_back(static_cast<char>(u));
+  } else if (u < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (u >> 6)));
+    out->push_back(static_cast<char>(0x80 | (u & 0x3F)));
+  } else if (u < 0x10000) {
+    out->push_back(static_cast<char>(0xE0 | (u >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (u & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xF0 | (u >> 18)));
+    out->push_back(static_cast<char>(0x80 | ((u >> 12) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (u & 0x3F)));
+  }
+}
+
+// Decodes one UTF-8 character at s[*i] and advances *i; an invalid sequence
+// yields U+FFFD and consumes one byte.
+char32_t NextUtf8(const std::string& s, size_t* i) {
+  unsigned char c = static_cast<unsigned char>(s[*i]);
+  int len = c < 0x80         ? 1
+            : (c >> 5) == 6  ? 2
+            : (c >> 4) == 14 ? 3
+            : (c >> 3) == 30 ? 4
+                             : 0;
+  if (len == 0 || *i + len > s.size()) {
+    (*i)++;
+    return c < 0x80 ? c : 0xFFFD;
+  }
+  char32_t u = len == 1 ? c : c & (0x7F >> len);
+  for (int k = 1; k < len; k++) {
+    unsigned char d = static_cast<unsigned char>(s[*i + k]);
+    if ((d & 0xC0) != 0x80) {
+      (*i)++;
+      return 0xFFFD;
+    }
+    u = (u << 6) | (d & 0x3F);
+  }
+  static const char32_t kMin[5] = {0, 0, 0x80, 0x800, 0x10000};
+  if (u < kMin[len] || u > 0x10FFFF || (u >= 0xD800 && u <= 0xDFFF)) {
+    (*i)++;
+    return 0xFFFD;
+  }
+  *i += len;
+  return u;
+}
+
+}  // namespace
+
+int OemCodePage() { return GetTables().oem; }
+int AnsiCodePage() { return GetTables().ansi; }
+
+void OemToAnsi(char* buf, size_t n) { Map(GetTables().oem_to_ansi, buf, n); }
+void AnsiToOem(char* buf, size_t n) { Map(GetTables().ansi_to_oem, buf, n); }
+
+std::string OemToAnsi(const std::string& s) {
+  std::string out = s;
+  OemToAnsi(out.data(), out.size());
+  return out;
+}
+
+std::string AnsiToOem(const std::string& s) {
+  std::string out = s;
+  AnsiToOem(out.data(), out.size());
+  return out;
+}
+
+std::string CodePageToUtf8(const std::string& s, int codepage) {
+  const Page& page = GetPage(codepage == 0 ? OemCodePage() : codepage);
+  std::string out;
+  out.reserve(s.size());
+  for (char c : s) AppendUtf8(page.to_uni[static_cast<unsigned char>(c)], &out);
+  return out;
+}
+
+std::string Utf8ToCodePage(const std::string& s, int codepage) {
+  const Page& page = GetPage(codepage == 0 ? OemCodePage() : codepage);
+  std::string out;
+  out.reserve(s.size());
+  size_t i = 0;
+  while (i < s.size()) {
+    char32_t u = NextUtf8(s, &i);
+    out.push_back(u < 0x80 ? static_cast<char>(u) : Encode(page, u));
+  }
+  return out;
+}
+
+}  // namespace platform

@@ -1,0 +1,360 @@
+// The host Env: maps every path (path_map.h) and hands the host path to the
+// file, directory and process pieces; clock and environment variables.
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+
+#include "platform/dir_posix.h"
+#include "platform/env.h"
+#include "platform/file_posix.h"
+#include "platform/internal/process_impl.h"
+#include "platform/path_map.h"
+
+extern char** environ;
+
+namespace platform {
+
+namespace {
+
+std::string LastComponent(const std::string& path) {
+  size_t i = path.find_last_of("\\/");
+  return i == std::string::npos ? path : path.substr(i + 1);
+}
+
+std::string HostParent(const std::string& host) {
+  size_t i = host.rfind('/');
+  if (i == std::string::npos) return ".";
+  return i == 0 ? "/" : host.substr(0, i);
+}
+
+class PosixEnv final : public Env {
+ public:
+  std::string DrivesRoot() override {
+    return internal::DrivesRootFromEnvironment();
+  }
+
+  Status HostPath(const std::string& path, std::string* host) override {
+    return internal::MapPath(path, DrivesRoot(), host);
+  }
+
+  Status OpenFile(const std::string& path, OpenMode mode,
+                  std::unique_ptr<File>* file) override {
+    file->reset();
+    std::string host;
+    Status s = HostPath(path, &host);
+    if (!s.ok()) return s;
+    return internal::OpenPosixFile(host, path, mode, file);
+  }
+
+  bool FileExists(const std::string& path) override {
+    std::string host;
+    struct stat st;
+    return HostPath(path, &host).ok() && lstat(host.c_str(), &st) == 0;
+  }
+
+  Status GetFileInfo(const std::string& path, FileInfo* info) override {
+    std::string host;
+    Status s = HostPath(path, &host);
+    if (!s.ok()) return s;
+    struct stat st;
+    if (lstat(host.c_str(), &st) != 0) {
+      return Status::Error(errno, "stat " + path);
+    }
+    internal::FillFileInfo(st, info);
+    return Status::OK();
+  }
+
+  Status DeleteFile(const std::string& path) override {
+    std::string host;
+    Status s = HostPath(path, &host);
+    if (!s.ok()) return s;
+    struct stat st;
+    if (lstat(host.c_str(), &st) != 0) {
+      return Status::Error(errno, "delete " + path);
+    }
+    if (S_ISDIR(st.st_mode)) return Status::Error(EISDIR, "delete " + path);
+    if (S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0) {
+      return Status::Error(EACCES, "delete " + path + " (read-only)");
+    }
+    if (unlink(host.c_str()) != 0) {
+      return Status::Error(errno, "delete " + path);
+    }
+    return Status::OK();
+  }
+
+  Status RenameFile(const std::string& from, const std::string& to,
+                    bool replace) override {
+    const std::string what = "rename " + from + " to " + to;
+    std::string hf, ht;
+    Status s = HostPath(from, &hf);
+    if (s.ok()) s = HostPath(to, &ht);
+    if (!s.ok()) return s;
+    struct stat st;
+    if (lstat(hf.c_str(), &st) != 0) return Status::Error(errno, what);
+    if (hf == ht) {
+      // Same entry found ignoring case: a change of case only.
+      std::string target = HostParent(ht) + "/" + LastComponent(to);
+      if (target == hf) return Status::OK();
+      if (rename(hf.c_str(), target.c_str()) != 0) {
+        return Status::Error(errno, what);
+      }
+      return Status::OK();
+    }
+    struct stat tst;
+    if (lstat(ht.c_str(), &tst) == 0) {
+      if (!replace) return Status::Error(EEXIST, what);
+      if (S_ISREG(tst.st_mode) && (tst.st_mode & S_IWUSR) == 0) {
+        return Status::Error(EACCES, what + " (target read-only)");
+      }
+    }
+    int rc = replace ? rename(hf.c_str(), ht.c_str())
+                     : renameat2(AT_FDCWD, hf.c_str(), AT_FDCWD, ht.c_str(),
+                                 RENAME_NOREPLACE);
+    if (rc != 0 && !replace && (errno == EINVAL || errno == ENOSYS) &&
+        S_ISREG(st.st_mode)) {
+      // No RENAME_NOREPLACE on this file system: a hard link never replaces.
+      rc = link(hf.c_str(), ht.c_str());
+      if (rc == 0) unlink(hf.c_str());
+    }
+    if (rc != 0 && errno == EXDEV && S_ISREG(st.st_mode)) {
+      // Another file system: copy, then remove the original.
+      s = internal::CopyHostFile(hf, ht, !replace);
+      if (!s.ok()) return s;
+      if (unlink(hf.c_str()) != 0) return Status::Error(errno, what);
+      return Status::OK();
+    }
+    if (rc != 0) return Status::Error(errno, what);
+    return Status::OK();
+  }
+
+  Status CopyFile(const std::string& from, const std::string& to,
+                  bool fail_if_exists) override {
+    std::string hf, ht;
+    Status s = HostPath(from, &hf);
+    if (s.ok()) s = HostPath(to, &ht);
+    if (!s.ok()) return s;
+    return internal::CopyHostFile(hf, ht, fail_if_exists);
+  }
+
+  Status CreateDir(const std::string& path) override {
+    std::string host;
+    Status s = HostPath(path, &host);
+    if (!s.ok()) return s;
+    if (mkdir(host.c_str(), 0777) != 0) {
+      return Status::Error(errno, "create directory " + path);
+    }
+    return Status::OK();
+  }
+
+  Status RemoveDir(const std::string& path) override {
+    std::string host;
+    Status s = HostPath(path, &host);
+    if (!s.ok()) return s;
+    if (rmdir(host.c_str()) != 0) {
+      return Status::Error(errno, "remove directory " + path);
+    }
+    return Status::OK();
+  }
+
+  Status GetAttributes(const std::string& path, uint32_t* attrs) override {
+    *attrs = 0;
+    std::string host;
+    Status s = HostPath(path, &host);
+    if (!s.ok()) return s;
+    struct stat st;
+    if (stat(host.c_str(), &st) != 0) {
+      return Status::Error(errno, "attributes of " + path);
+    }
+    if (S_ISDIR(st.st_mode)) *attrs |= kAttrDirectory;
+    if ((st.st_mode & S_IWUSR) == 0) *attrs |= kAttrReadOnly;
+    if (*attrs == 0) *attrs = kAttrNormal;
+    return Status::OK();
+  }
+
+  Status SetAttributes(const std::string& path, uint32_t attrs) override {
+    std::string host;
+    Status s = HostPath(path, &host);
+    if (!s.ok()) return s;
+    struct stat st;
+    if (stat(host.c_str(), &st) != 0) {
+      return Status::Error(errno, "set attributes of " + path);
+    }
+    // Read-only clears every write bit; clearing it gives the owner write
+    // access back. Hidden, system and archive have no host equivalent.
+    mode_t mode = st.st_mode & 07777;
+    if (attrs & kAttrReadOnly) {
+      mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+    } else {
+      mode |= S_IWUSR;
+    }
+    if (mode != (st.st_mode & 07777) && chmod(host.c_str(), mode) != 0) {
+      return Status::Error(errno, "set attributes of " + path);
+    }
+    return Status::OK();
+  }
+
+  Status ListDir(const std::string& dir, const std::string& mask,
+                 std::vector<DirEntry>* entries) override {
+    entries->clear();
+    std::string host;
+    Status s = HostPath(dir, &host);
+    if (!s.ok()) return s;
+    return internal::ListHostDir(host, mask, entries);
+  }
+
+  Status CopyTree(const std::string& from, const std::string& to) override {
+    std::string hf, ht;
+    Status s = HostPath(from, &hf);
+    if (s.ok()) s = HostPath(to, &ht);
+    if (!s.ok()) return s;
+    return internal::CopyHostTree(hf, ht);
+  }
+
+  Status DeleteTree(const std::string& path) override {
+    std::string host;
+    Status s = HostPath(path, &host);
+    if (!s.ok()) return s;
+    return internal::DeleteHostTree(host);
+  }
+
+  std::string TempDir() override {
+    const char* t = getenv("TMPDIR");
+    std::string dir = (t != nullptr && t[0] == '/') ? t : "/tmp";
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    return dir;
+  }
+
+  std::string CurrentDir() override {
+    std::vector<char> buf(4096);
+    while (getcwd(buf.data(), buf.size()) == nullptr) {
+      if (errno != ERANGE) return "";
+      buf.resize(buf.size() * 2);
+    }
+    return buf.data();
+  }
+
+  int64_t NowSeconds() override { return static_cast<int64_t>(time(nullptr)); }
+
+  uint64_t NowMicros() override {
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<uint64_t>(ts.tv_sec) * 1000000u +
+           static_cast<uint64_t>(ts.tv_nsec) / 1000u;
+  }
+
+  LocalTime Now() override {
+    struct timespec ts;
+    clock_gettime(CLOCK_REALTIME, &ts);
+    struct tm tm;
+    localtime_r(&ts.tv_sec, &tm);
+    LocalTime t;
+    t.year = tm.tm_year + 1900;
+    t.month = tm.tm_mon + 1;
+    t.day = tm.tm_mday;
+    t.hour = tm.tm_hour;
+    t.minute = tm.tm_min;
+    t.second = tm.tm_sec;
+    t.millisecond = static_cast<int>(ts.tv_nsec / 1000000);
+    t.weekday = tm.tm_wday;
+    return t;
+  }
+
+  void SleepMs(int64_t ms) override {
+    if (ms <= 0) return;
+    struct timespec req;
+    req.tv_sec = static_cast<time_t>(ms / 1000);
+    req.tv_nsec = static_cast<long>((ms % 1000) * 1000000);
+    while (nanosleep(&req, &req) != 0 && errno == EINTR) {
+    }
+  }
+
+  bool GetEnv(const std::string& name, std::string* value) override {
+    const char* v = getenv(name.c_str());
+    if (v == nullptr) return false;
+    *value = v;
+    return true;
+  }
+
+  Status SetEnv(const std::string& name, const std::string& value) override {
+    if (setenv(name.c_str(), value.c_str(), 1) != 0) {
+      return Status::Error(errno, "set environment variable " + name);
+    }
+    return Status::OK();
+  }
+
+  Status UnsetEnv(const std::string& name) override {
+    if (unsetenv(name.c_str()) != 0) {
+      return Status::Error(errno, "unset environment variable " + name);
+    }
+    return Status::OK();
+  }
+
+  std::vector<std::string> Environment() override {
+    std::vector<std::string> out;
+    for (char** e = environ; e != nullptr && *e != nullptr; e++) {
+      out.emplace_back(*e);
+    }
+    return out;
+  }
+
+  std::string ProgramPath() override { return internal::ProgramPathImpl(); }
+
+  std::string ModulePath(const void* addr) override {
+    return internal::ModulePathImpl(addr);
+  }
+
+  Status StartProcess(const ProcessSpec& spec,
+                      std::unique_ptr<Process>* process) override {
+    process->reset();
+    ProcessSpec host = spec;
+    // A bare program name is left to the process code (search of PATH)
+    // unless the current directory holds it.
+    bool bare = spec.program.find_first_of("\\/:") == std::string::npos;
+    if (!spec.program.empty() && (!bare || FileExists(spec.program))) {
+      Status s = HostPath(spec.program, &host.program);
+      if (!s.ok()) return s;
+    }
+    if (!spec.cwd.empty()) {
+      Status s = HostPath(spec.cwd, &host.cwd);
+      if (!s.ok()) return s;
+    }
+    return internal::StartProcessImpl(host, process);
+  }
+
+  Status ListProcesses(std::vector<ProcessEntry>* list) override {
+    list->clear();
+    return internal::ListProcessesImpl(list);
+  }
+
+  int CurrentProcessId() override { return static_cast<int>(getpid()); }
+};
+
+std::atomic<Env*> g_current{nullptr};
+
+}  // namespace
+
+Env* Env::Default() {
+  // Never destroyed: code running at exit may still use it.
+  static Env* const env = new PosixEnv;
+  return env;
+}
+
+Env* Env::Current() {
+  Env* e = g_current.load();
+  return e != nullptr ? e : Default();
+}
+
+Env* Env::SetCurrent(Env* env) {
+  Env* prev = g_current.exchange(env);
+  return prev != nullptr ? prev : Default();
+}
+
+}  // namespace platform

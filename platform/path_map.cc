@@ -1,0 +1,220 @@
+// Path mapping: lexical resolution of the given components, then a
+// case-insensitive walk over the components that exist on the host.
+
+#include "platform/path_map.h"
+
+#include <dirent.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <vector>
+
+namespace platform::internal {
+
+namespace {
+
+inline bool IsSep(char c) { return c == '\\' || c == '/'; }
+
+inline char Lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Appends the non-empty components of s (split at "\" and "/") to out.
+void Split(const std::string& s, std::vector<std::string>* out) {
+  size_t i = 0;
+  while (i < s.size()) {
+    while (i < s.size() && IsSep(s[i])) i++;
+    size_t j = i;
+    while (j < s.size() && !IsSep(s[j])) j++;
+    if (j > i) out->push_back(s.substr(i, j - i));
+    i = j;
+  }
+}
+
+std::string GetCwd() {
+  std::vector<char> buf(4096);
+  while (getcwd(buf.data(), buf.size()) == nullptr) {
+    if (errno != ERANGE) return "/";
+    buf.resize(buf.size() * 2);
+  }
+  return buf.data();
+}
+
+std::string StripTrailingSlashes(std::string s) {
+  while (s.size() > 1 && s.back() == '/') s.pop_back();
+  return s;
+}
+
+// mkdir -p of an absolute host directory.
+Status MakeDirs(const std::string& dir) {
+  struct stat st;
+  if (stat(dir.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return Status::OK();
+    return Status::Error(ENOTDIR, "drive directory " + dir);
+  }
+  size_t slash = dir.rfind('/');
+  if (slash != std::string::npos && slash > 0) {
+    Status s = MakeDirs(dir.substr(0, slash));
+    if (!s.ok()) return s;
+  }
+  if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
+    return Status::Error(errno, "create drive directory " + dir);
+  }
+  return Status::OK();
+}
+
+}  // namespace
+
+bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); i++) {
+    if (Lower(a[i]) != Lower(b[i])) return false;
+  }
+  return true;
+}
+
+int CompareIgnoreCase(const std::string& a, const std::string& b) {
+  size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (size_t i = 0; i < n; i++) {
+    unsigned char x = static_cast<unsigned char>(Lower(a[i]));
+    unsigned char y = static_cast<unsigned char>(Lower(b[i]));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+std::string DrivesRootFromEnvironment() {
+  const char* v = getenv("KALVO_DRIVES");
+  if (v != nullptr && *v != '\0') {
+    std::string root = v;
+    if (root[0] != '/') root = GetCwd() + "/" + root;
+    return StripTrailingSlashes(root);
+  }
+  v = getenv("XDG_DATA_HOME");
+  if (v != nullptr && v[0] == '/') {
+    return StripTrailingSlashes(v) + "/kalvo/drives";
+  }
+  std::string home;
+  v = getenv("HOME");
+  if (v != nullptr && v[0] == '/') {
+    home = v;
+  } else {
+    struct passwd pw;
+    struct passwd* res = nullptr;
+    std::vector<char> buf(16384);
+    if (getpwuid_r(getuid(), &pw, buf.data(), buf.size(), &res) == 0 &&
+        res != nullptr && res->pw_dir != nullptr && res->pw_dir[0] == '/') {
+      home = res->pw_dir;
+    } else {
+      home = "/tmp";
+    }
+  }
+  home = StripTrailingSlashes(home);
+  if (home == "/") home.clear();
+  return home + "/.local/share/kalvo/drives";
+}
+
+bool FindEntryIgnoreCase(const std::string& dir, const std::string& name,
+                         std::string* found) {
+  std::string probe = (dir == "/" ? "" : dir) + "/" + name;
+  struct stat st;
+  if (lstat(probe.c_str(), &st) == 0) {
+    *found = name;
+    return true;
+  }
+  DIR* d = opendir(dir.empty() ? "/" : dir.c_str());
+  if (d == nullptr) return false;
+  bool ok = false;
+  while (struct dirent* e = readdir(d)) {
+    std::string n = e->d_name;
+    if (n == "." || n == "..") continue;
+    if (EqualsIgnoreCase(n, name)) {
+      *found = n;
+      ok = true;
+      break;
+    }
+  }
+  closedir(d);
+  return ok;
+}
+
+Status MapPath(const std::string& path, const std::string& drives_root,
+               std::string* host) {
+  if (path.empty()) return Status::Error(ENOENT, "empty path");
+
+  // base: host prefix the path can never climb above ("" stands for "/").
+  std::string base;
+  std::vector<std::string> given;
+  bool drive = false;
+  if (path[0] == '/') {
+    Split(path, &given);
+  } else if (path.size() >= 2 && path[1] == ':' &&
+             ((path[0] >= 'a' && path[0] <= 'z') ||
+              (path[0] >= 'A' && path[0] <= 'Z'))) {
+    base = drives_root + "/" + Lower(path[0]);
+    drive = true;
+    Split(path.substr(2), &given);
+  } else if (IsSep(path[0])) {
+    base = drives_root + "/c";
+    drive = true;
+    Split(path, &given);
+  } else {
+    // Relative: against the current directory. When that lies on a drive,
+    // the drive's root stays the limit for "..".
+    std::string cwd = GetCwd();
+    std::string rest = cwd;
+    std::string prefix = drives_root + "/";
+    size_t n = prefix.size();
+    if (cwd.size() > n && cwd.compare(0, n, prefix) == 0 && cwd[n] >= 'a' &&
+        cwd[n] <= 'z' && (cwd.size() == n + 1 || cwd[n + 1] == '/')) {
+      base = cwd.substr(0, n + 1);
+      rest = cwd.substr(n + 1);
+    }
+    Split(rest, &given);
+    Split(path, &given);
+  }
+
+  // Lexical resolution of "." and "..".
+  std::vector<std::string> comps;
+  for (const std::string& c : given) {
+    if (c == ".") continue;
+    if (c == "..") {
+      if (comps.empty()) {
+        return Status::Error(EACCES, "path climbs above its root: " + path);
+      }
+      comps.pop_back();
+      continue;
+    }
+    comps.push_back(c);
+  }
+
+  if (drive) {
+    Status s = MakeDirs(base);
+    if (!s.ok()) return s;
+  }
+
+  // Case-insensitive walk while the components exist.
+  std::string cur = base;
+  bool exists = true;
+  for (const std::string& c : comps) {
+    std::string name = c;
+    if (exists) {
+      std::string found;
+      if (FindEntryIgnoreCase(cur.empty() ? "/" : cur, c, &found)) {
+        name = found;
+      } else {
+        exists = false;
+      }
+    }
+    cur += "/";
+    cur += name;
+  }
+  *host = cur.empty() ? "/" : cur;
+  return Status::OK();
+}
+
+}  // namespace platform::internal

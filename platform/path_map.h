@@ -1,0 +1,39 @@
+// Mapping of Windows-style paths onto host paths (see platform/env.h for the
+// rules). Internal to the platform layer.
+
+#ifndef PLATFORM_PATH_MAP_H_
+#define PLATFORM_PATH_MAP_H_
+
+#include <string>
+
+#include "platform/env.h"
+
+namespace platform::internal {
+
+// The root directory of the drive letters, read from the environment at each
+// call: $KALVO_DRIVES (made absolute against the current directory if it is
+// not), else $XDG_DATA_HOME/kalvo/drives (when absolute), else
+// $HOME/.local/share/kalvo/drives. No trailing "/".
+std::string DrivesRootFromEnvironment();
+
+// Maps path to a host path under drives_root. Existing components are found
+// case-insensitively (an exact match wins); the directory of a named drive is
+// created (with its parents) when missing, as a drive always exists on the
+// original system. Fails with ENOENT for an empty path and EACCES when ".."
+// climbs above a drive root (or above "/").
+Status MapPath(const std::string& path, const std::string& drives_root,
+               std::string* host);
+
+// Looks for name in the host directory dir: an exact match first, then a
+// case-insensitive one (ASCII letters). Answers true and sets *found to the
+// name as stored.
+bool FindEntryIgnoreCase(const std::string& dir, const std::string& name,
+                         std::string* found);
+
+// ASCII case-insensitive comparison (bytes >= 0x80 compare as they are).
+bool EqualsIgnoreCase(const std::string& a, const std::string& b);
+int CompareIgnoreCase(const std::string& a, const std::string& b);
+
+}  // namespace platform::internal
+
+#endif  // PLATFORM_PATH_MAP_H_
