@@ -1,0 +1,189 @@
+#include "expr/number_format.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace xbase32 {
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' ||
+         c == '\f';
+}
+
+// Significant decimal digits a double is trusted with.
+constexpr int kSignificantDigits = 15;
+
+void FillStars(char* out, int width) {
+  if (width > 0) std::memset(out, '*', static_cast<size_t>(width));
+}
+
+}  // namespace
+
+bool FormatNumber(double v, int width, int dec, char* out) {
+  if (width <= 0) return true;
+  if (!std::isfinite(v)) {
+    FillStars(out, width);
+    return false;
+  }
+  int d = dec < 0 ? 0 : dec;
+  if (d > kMaxDecimals) d = kMaxDecimals;
+  if (d > width - 1) d = width - 1;
+
+  // Round the decimal form of v, not its binary value: with 15 significant
+  // digits, 2.675 reads as 2.67500000000000 (its binary value lies just
+  // below), so halves round away from zero as written.
+  char sci[32];
+  std::snprintf(sci, sizeof(sci), "%.*e", kSignificantDigits - 1, std::fabs(v));
+  char mant[kSignificantDigits];
+  int m = 0;
+  const char* p = sci;
+  for (; *p != 'e'; p++) {
+    if (IsDigit(*p)) mant[m++] = *p;
+  }
+  const int exp10 = std::atoi(p + 1);
+  // The integer R with v = R / 10^d: the significant digits down to the
+  // 10^-d place, rounded half up on the next digit.
+  const int keep = exp10 + 1 + d;  // significant digits that are kept
+  char r[DBL_MAX_10_EXP + kMaxDecimals + 8];
+  int r_len = 0;
+  if (keep < 0) {
+    r[r_len++] = '0';
+  } else {
+    const int from_mant = keep < m ? keep : m;
+    std::memcpy(r, mant, static_cast<size_t>(from_mant));
+    r_len = from_mant;
+    for (int i = from_mant; i < keep; i++) r[r_len++] = '0';
+    if (keep < m && mant[keep] >= '5') {
+      int i = r_len - 1;
+      while (i >= 0 && r[i] == '9') r[i--] = '0';
+      if (i >= 0) {
+        r[i]++;
+      } else {
+        std::memmove(r + 1, r, static_cast<size_t>(r_len));
+        r[0] = '1';
+        r_len++;
+      }
+    }
+    if (r_len == 0) r[r_len++] = '0';
+  }
+  // At least d + 1 digits, so that the integer part has a digit.
+  if (r_len < d + 1) {
+    const int pad = d + 1 - r_len;
+    std::memmove(r + pad, r, static_cast<size_t>(r_len));
+    std::memset(r, '0', static_cast<size_t>(pad));
+    r_len = d + 1;
+  }
+  int first = 0;  // skip leading zeros of the integer part, keep one
+  while (first < r_len - d - 1 && r[first] == '0') first++;
+  const char* digits = r + first;
+  const int int_len = r_len - first - d;
+  bool all_zero = true;
+  for (int i = first; i < r_len; i++) {
+    if (r[i] != '0') all_zero = false;
+  }
+  const bool sign = std::signbit(v) && !all_zero;
+  const bool zero_int = int_len == 1 && digits[0] == '0';
+
+  const int int_room = d > 0 ? width - d - 1 : width;
+  const int needed = (zero_int ? 0 : int_len) + (sign ? 1 : 0);
+  if (needed > int_room) {
+    FillStars(out, width);
+    return false;
+  }
+  // A lone "0" before the point is written only when there is room for it
+  // (always with d = 0, where int_room == width >= 1).
+  const bool write_zero = zero_int && needed < int_room;
+  const int shown = zero_int ? (write_zero ? 1 : 0) : int_len;
+  const int lead = int_room - shown - (sign ? 1 : 0);
+  std::memset(out, ' ', static_cast<size_t>(lead));
+  char* o = out + lead;
+  if (sign) *o++ = '-';
+  std::memcpy(o, digits + (int_len - shown), static_cast<size_t>(shown));
+  o += shown;
+  if (d > 0) {
+    *o++ = '.';
+    std::memcpy(o, digits + int_len, static_cast<size_t>(d));
+  }
+  return true;
+}
+
+bool FormatInteger(int64_t v, int width, char* out) {
+  if (width <= 0) return true;
+  char digits[24];
+  int n = 0;
+  // Work on the negative side so that INT64_MIN has a magnitude.
+  int64_t t = v < 0 ? v : -v;
+  do {
+    digits[n++] = static_cast<char>('0' - t % 10);
+    t /= 10;
+  } while (t != 0);
+  const int needed = n + (v < 0 ? 1 : 0);
+  if (needed > width) {
+    FillStars(out, width);
+    return false;
+  }
+  std::memset(out, ' ', static_cast<size_t>(width - needed));
+  char* p = out + (width - needed);
+  if (v < 0) *p++ = '-';
+  while (n > 0) *p++ = digits[--n];
+  return true;
+}
+
+double ParseDouble(const char* p, size_t n) {
+  if (n > kMaxDoubleText) n = kMaxDoubleText;
+  size_t i = 0;
+  while (i < n && IsSpace(p[i])) i++;
+  // Copy the accepted characters only, so that the library conversion never
+  // sees forms this reader does not accept (hexadecimal, "inf", "nan").
+  char text[kMaxDoubleText + 1];
+  size_t k = 0;
+  if (i < n && (p[i] == '+' || p[i] == '-')) text[k++] = p[i++];
+  size_t mantissa_digits = 0;
+  while (i < n && IsDigit(p[i])) {
+    text[k++] = p[i++];
+    mantissa_digits++;
+  }
+  if (i < n && p[i] == '.') {
+    text[k++] = p[i++];
+    while (i < n && IsDigit(p[i])) {
+      text[k++] = p[i++];
+      mantissa_digits++;
+    }
+  }
+  if (mantissa_digits == 0) return 0.0;
+  if (i < n && (p[i] == 'e' || p[i] == 'E')) {
+    size_t j = i + 1;
+    if (j < n && (p[j] == '+' || p[j] == '-')) j++;
+    if (j < n && IsDigit(p[j])) {
+      while (i < j) text[k++] = p[i++];
+      while (i < n && IsDigit(p[i])) text[k++] = p[i++];
+    }
+  }
+  text[k] = '\0';
+  return std::strtod(text, nullptr);
+}
+
+int32_t ParseInt32(const char* p, size_t n) {
+  if (n > kMaxIntegerText) n = kMaxIntegerText;
+  size_t i = 0;
+  while (i < n && IsSpace(p[i])) i++;
+  bool negative = false;
+  if (i < n && (p[i] == '+' || p[i] == '-')) negative = p[i++] == '-';
+  int64_t v = 0;
+  while (i < n && IsDigit(p[i])) {
+    if (v <= INT32_MAX) v = v * 10 + (p[i] - '0');  // saturates below
+    i++;
+  }
+  if (negative) v = -v;
+  if (v > INT32_MAX) return INT32_MAX;
+  if (v < INT32_MIN) return INT32_MIN;
+  return static_cast<int32_t>(v);
+}
+
+}  // namespace xbase32
