@@ -1,0 +1,665 @@
+#include "dbf_file.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "dbf_format.h"
+#include "engine.h"
+#include "engine_error.h"
+#include "memo_file.h"
+
+namespace xbase32 {
+namespace {
+
+using platform::Env;
+using platform::FileInfo;
+using platform::Status;
+
+// Read-ahead block size (at least one record is always read).
+constexpr size_t kCacheBytes = 64 * 1024;
+// A modification time this many seconds old cannot be repeated by a later
+// write, so a block read then can be trusted while the time stays the same.
+constexpr int64_t kSettledSeconds = 2;
+
+Env* env() { return Env::Current(); }
+
+std::string UpperTrimmedName(const char* name) {
+  std::string s(name, strnlen(name, dbf::kDescNameSize));
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  for (char& c : s)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+void StampDate(uint8_t* header) {
+  platform::LocalTime t = env()->Now();
+  header[dbf::kOffYear] = static_cast<uint8_t>(t.year - 1900);
+  header[dbf::kOffMonth] = static_cast<uint8_t>(t.month);
+  header[dbf::kOffDay] = static_cast<uint8_t>(t.day);
+}
+
+bool ValidName(const std::string& name) {
+  if (name.empty() || name.size() > dbf::kMaxFieldNameLength) return false;
+  for (char c : name) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return false;
+  }
+  return true;
+}
+
+// Checks one field of a creation list; reports and answers false when it
+// cannot be stored so that the file opens again.
+bool CheckField(const WDBASE_FIELD& f, const std::string& name, char type,
+                const std::string& path) {
+  const int len = static_cast<uint16_t>(f.len);
+  if (!ValidName(name)) {
+    ReportError(kErrCreate, "Invalid Field Name", name.c_str(), path.c_str());
+    return false;
+  }
+  switch (type) {
+    case 'C':
+      if (len < 1 || len > 65534) {
+        ReportError(kErrCreate, "Invalid Field Length", name.c_str(),
+                    path.c_str());
+        return false;
+      }
+      return true;
+    case 'N':
+    case 'F':
+      if (len < 1 || len > 255 || f.dec < 0 || f.dec >= len) {
+        ReportError(kErrCreate, "Invalid Field Length", name.c_str(),
+                    path.c_str());
+        return false;
+      }
+      return true;
+    case 'D':
+    case 'L':
+    case 'M':
+    case 'G':
+      return true;
+    default:
+      ReportError(kErrFieldType, name.c_str(), path.c_str());
+      return false;
+  }
+}
+
+}  // namespace
+
+DbfFile::~DbfFile() {
+  if (file_) Close();
+}
+
+bool DbfFile::Create(const std::string& path, const WDBASE_FIELD* fields) {
+  // Count, validate and measure.
+  std::vector<std::string> names;
+  bool memo = false;
+  uint64_t reclen = 1;
+  int n = 0;
+  for (; fields[n].name[0] != '\0'; ++n) {
+    const WDBASE_FIELD& f = fields[n];
+    std::string name = UpperTrimmedName(f.name);
+    char type =
+        static_cast<char>(std::toupper(static_cast<unsigned char>(f.type)));
+    if (!CheckField(f, name, type, path)) return false;
+    if (std::find(names.begin(), names.end(), name) != names.end()) {
+      ReportError(kErrCreate, "Duplicate Field Name", name.c_str(),
+                  path.c_str());
+      return false;
+    }
+    names.push_back(name);
+    if (dbf::IsMemoType(type)) memo = true;
+    reclen += dbf::CreateWidth(type, static_cast<uint16_t>(f.len));
+  }
+  if (n == 0) {
+    ReportError(kErrCreate, "No Fields", path.c_str());
+    return false;
+  }
+  if (reclen > dbf::kMaxRecordLength) {
+    ReportError(kErrRecordLength, path.c_str());
+    return false;
+  }
+  if (dbf::kHeaderSize + static_cast<uint64_t>(dbf::kDescriptorSize) * n + 2 >=
+      65535) {
+    ReportError(kErrCreate, "Too Many Fields", path.c_str());
+    return false;
+  }
+
+  const uint32_t header_length =
+      dbf::kHeaderSize + dbf::kDescriptorSize * n + 1;
+  std::vector<uint8_t> image(header_length + 1, 0);
+  uint8_t* h = image.data();
+  h[dbf::kOffVersion] = memo ? dbf::kVersionMemo : dbf::kVersionPlain;
+  StampDate(h);
+  dbf::Put32(h + dbf::kOffCount, 0);
+  dbf::Put16(h + dbf::kOffHeaderLength, header_length);
+  dbf::Put16(h + dbf::kOffRecordLength, static_cast<uint32_t>(reclen));
+  for (int i = 0; i < n; ++i) {
+    const WDBASE_FIELD& f = fields[i];
+    uint8_t* d = h + dbf::kHeaderSize + dbf::kDescriptorSize * i;
+    std::memcpy(d + dbf::kDescName, names[i].data(), names[i].size());
+    const char type =
+        static_cast<char>(std::toupper(static_cast<unsigned char>(f.type)));
+    d[dbf::kDescType] = static_cast<uint8_t>(type);
+    const uint16_t len = static_cast<uint16_t>(f.len);
+    switch (type) {
+      case 'C':
+        d[dbf::kDescWidth] = static_cast<uint8_t>(len & 0xFF);
+        d[dbf::kDescDecimals] = static_cast<uint8_t>(len >> 8);
+        break;
+      case 'F':
+      case 'N':
+        d[dbf::kDescWidth] = static_cast<uint8_t>(len);
+        d[dbf::kDescDecimals] = static_cast<uint8_t>(f.dec);
+        break;
+      default:
+        d[dbf::kDescWidth] = static_cast<uint8_t>(dbf::CreateWidth(type, len));
+        break;
+    }
+  }
+  image[header_length - 1] = static_cast<uint8_t>(dbf::kDescriptorEnd);
+  image[header_length] = static_cast<uint8_t>(dbf::kFileEnd);
+
+  std::unique_ptr<platform::File> file;
+  Status s = env()->OpenFile(path, platform::OpenMode::kCreateAlways, &file);
+  if (!s.ok()) {
+    ReportError(kErrCreate, "File Name:", path.c_str(), s.ToString().c_str());
+    return false;
+  }
+  s = file->WriteAt(0, image.data(), image.size());
+  if (!s.ok()) {
+    ReportError(kErrWrite, "File Name:", path.c_str(), s.ToString().c_str());
+    file.reset();
+    env()->DeleteFile(path);
+    return false;
+  }
+  file.reset();
+  if (memo && !CreateMemoFile(MemoPathFor(path))) {
+    env()->DeleteFile(path);
+    return false;
+  }
+  return true;
+}
+
+std::unique_ptr<DbfFile> DbfFile::Open(const std::string& path) {
+  std::unique_ptr<DbfFile> d(new DbfFile);
+  d->path_ = path;
+  Status s = env()->OpenFile(path, platform::OpenMode::kReadWrite, &d->file_);
+  if (!s.ok()) {
+    if (Config().open_errors) {
+      ReportError(kErrOpen, "File Name:", path.c_str());
+    } else {
+      ReportError(kErrOpen);
+    }
+    return nullptr;
+  }
+  uint8_t header[dbf::kHeaderSize];
+  size_t got = 0;
+  s = d->file_->ReadAt(0, header, sizeof header, &got);
+  if (!s.ok() || got != sizeof header) {
+    ReportError(kErrNotData, path.c_str());
+    d->file_.reset();
+    return nullptr;
+  }
+  d->version_ = header[dbf::kOffVersion];
+  d->header_length_ = dbf::Get16(header + dbf::kOffHeaderLength);
+  d->record_length_ = dbf::Get16(header + dbf::kOffRecordLength);
+
+  // Walk the descriptors until the 0x0D entry.
+  std::vector<uint8_t> desc;
+  if (d->header_length_ > dbf::kHeaderSize) {
+    desc.resize(d->header_length_ - dbf::kHeaderSize);
+    s = d->file_->ReadAt(dbf::kHeaderSize, desc.data(), desc.size(), &got);
+    if (!s.ok()) got = 0;
+    desc.resize(got);
+  }
+  size_t pos = 0;
+  bool ended = false;
+  uint32_t offset = 1;
+  while (pos < desc.size()) {
+    const uint8_t* e = desc.data() + pos;
+    if (e[0] == static_cast<uint8_t>(dbf::kDescriptorEnd)) {
+      ended = true;
+      break;
+    }
+    if (pos + dbf::kDescriptorSize > desc.size()) break;
+    FieldDesc f;
+    f.name.assign(
+        reinterpret_cast<const char*>(e),
+        strnlen(reinterpret_cast<const char*>(e), dbf::kDescNameSize));
+    f.type = static_cast<char>(std::toupper(e[dbf::kDescType]));
+    switch (f.type) {
+      case 'D':
+      case 'G':
+      case 'L':
+      case 'M':
+      case 'N':
+      case 'F':
+        f.width = e[dbf::kDescWidth];
+        break;
+      default:
+        f.width = dbf::Get16(e + dbf::kDescWidth);
+        break;
+    }
+    f.dec = (f.type == 'N' || f.type == 'F') ? e[dbf::kDescDecimals] : 0;
+    f.offset = static_cast<int>(offset);
+    offset += f.width;
+    d->fields_.push_back(std::move(f));
+    pos += dbf::kDescriptorSize;
+  }
+  if (!ended || offset != d->record_length_ || d->record_length_ == 0 ||
+      d->header_length_ < dbf::kHeaderSize + pos + 1) {
+    ReportError(kErrNotData, path.c_str());
+    d->file_.reset();
+    return nullptr;
+  }
+  d->rec_.assign(d->record_length_ + 1, ' ');
+  d->rec_[d->record_length_] = '\0';
+  d->old_ = d->rec_;
+
+  if (d->version_ & dbf::kMemoBit) {
+    if (!OpenMemoFile(MemoPathFor(path), &d->memo_)) {
+      d->file_.reset();
+      return nullptr;
+    }
+  }
+  return d;
+}
+
+bool DbfFile::Close() {
+  if (!file_) return false;
+  bool ok = WritePending();
+  if (header_dirty_) ok = WriteHeader() && ok;
+  ok = UnlockAll() && ok;
+  indexes_.clear();
+  memo_.reset();
+  file_.reset();
+  return ok;
+}
+
+int DbfFile::FindField(const std::string& upper_name) const {
+  for (size_t i = 0; i < fields_.size(); ++i) {
+    if (fields_[i].name == upper_name) return static_cast<int>(i) + 1;
+  }
+  return 0;
+}
+
+void DbfFile::Blank() {
+  std::memset(rec_.data(), ' ', record_length_);
+  changed_ = false;
+}
+
+bool DbfFile::Stat(FileInfo* info) {
+  Status s = file_->Stat(info);
+  if (!s.ok()) {
+    ReportError(kErrLength, path_.c_str(), s.ToString().c_str());
+    return false;
+  }
+  return true;
+}
+
+int32_t DbfFile::Count() {
+  if ((append_locked_ || file_locked_) && cached_count_ >= 0) {
+    return cached_count_;
+  }
+  FileInfo info;
+  if (!Stat(&info)) return -1;
+  last_stat_ = info;
+  last_stat_fresh_ = true;
+  int64_t n =
+      info.size > header_length_
+          ? static_cast<int64_t>((info.size - header_length_) / record_length_)
+          : 0;
+  if (n > INT32_MAX) n = INT32_MAX;
+  if (append_locked_ || file_locked_) cached_count_ = static_cast<int32_t>(n);
+  return static_cast<int32_t>(n);
+}
+
+bool DbfFile::FillCache(int32_t n, int32_t count) {
+  const size_t per = record_length_;
+  int32_t want = static_cast<int32_t>(std::max<size_t>(1, kCacheBytes / per));
+  if (want > count - n + 1) want = count - n + 1;
+  if (want < 1) return false;
+  cache_.resize(static_cast<size_t>(want) * per);
+  size_t got = 0;
+  Status s = file_->ReadAt(header_length_ + static_cast<uint64_t>(n - 1) * per,
+                           cache_.data(), cache_.size(), &got);
+  if (!s.ok() || got < per) {
+    InvalidateCache();
+    return false;
+  }
+  cache_first_ = n;
+  cache_count_ = static_cast<int32_t>(got / per);
+  if (!file_locked_) {
+    cache_stamp_ = last_stat_;
+    cache_settled_ = env()->NowSeconds() - last_stat_.mtime >= kSettledSeconds;
+  }
+  return true;
+}
+
+void DbfFile::UpdateCache(int32_t n, const char* rec) {
+  if (cache_count_ > 0 && n >= cache_first_ &&
+      n < cache_first_ + cache_count_) {
+    std::memcpy(
+        cache_.data() + static_cast<size_t>(n - cache_first_) * record_length_,
+        rec, record_length_);
+  }
+}
+
+bool DbfFile::ReadRecord(int32_t n) {
+  const size_t per = record_length_;
+  bool done = false;
+  // The block is trustworthy while the whole file is locked by us, or while
+  // the file is unchanged since the block was read (checked against the
+  // stat the count rule just took).
+  bool usable = false;
+  if (file_locked_) {
+    usable = true;
+  } else if (last_stat_fresh_ && cache_settled_ &&
+             last_stat_.size == cache_stamp_.size &&
+             last_stat_.mtime == cache_stamp_.mtime &&
+             last_stat_.mtime_ns == cache_stamp_.mtime_ns &&
+             last_stat_.inode == cache_stamp_.inode) {
+    usable = true;
+  }
+  if (!usable) InvalidateCache();
+  if (cache_count_ == 0 || n < cache_first_ ||
+      n >= cache_first_ + cache_count_) {
+    // Read ahead only when the block could be trusted later on.
+    if (file_locked_ ||
+        (last_stat_fresh_ &&
+         env()->NowSeconds() - last_stat_.mtime >= kSettledSeconds)) {
+      const int32_t count =
+          file_locked_ ? Count()
+                       : static_cast<int32_t>(
+                             last_stat_.size > header_length_
+                                 ? (last_stat_.size - header_length_) / per
+                                 : 0);
+      FillCache(n, count);
+    }
+  }
+  if (cache_count_ > 0 && n >= cache_first_ &&
+      n < cache_first_ + cache_count_) {
+    std::memcpy(rec_.data(),
+                cache_.data() + static_cast<size_t>(n - cache_first_) * per,
+                per);
+    done = true;
+  }
+  last_stat_fresh_ = false;
+  if (!done) {
+    size_t got = 0;
+    Status s =
+        file_->ReadAt(header_length_ + static_cast<uint64_t>(n - 1) * per,
+                      rec_.data(), per, &got);
+    if (!s.ok() || got < per) {
+      std::memset(rec_.data(), ' ', per);
+      std::memcpy(old_.data(), rec_.data(), per);
+      changed_ = false;
+      recno_ = -1;
+      if (Config().read_errors) ReportError(kErrRead, path_.c_str());
+      return false;
+    }
+  }
+  std::memcpy(old_.data(), rec_.data(), per);
+  changed_ = false;
+  recno_ = n;
+  eof_ = false;
+  return true;
+}
+
+bool DbfFile::Go(int32_t n) {
+  if (!WritePending()) return false;
+  bof_ = false;
+  return ReadRecord(n);
+}
+
+bool DbfFile::GoEof() {
+  if (!WritePending()) return false;
+  const int32_t count = Count();
+  if (count < 0) return false;
+  Blank();
+  std::memcpy(old_.data(), rec_.data(), record_length_);
+  recno_ = count + 1;
+  eof_ = true;
+  return true;
+}
+
+bool DbfFile::LockRange(uint64_t offset, uint64_t length) {
+  Status s = file_->Lock(offset, length);
+  if (!s.ok()) {
+    ReportError(kErrLock, path_.c_str(), s.ToString().c_str());
+    return false;
+  }
+  return true;
+}
+
+bool DbfFile::LockRecord(int32_t n) {
+  if (file_locked_) return true;  // covered by the whole-file range
+  if (std::find(record_locks_.begin(), record_locks_.end(), n) !=
+      record_locks_.end()) {
+    return true;
+  }
+  if (!LockRange(dbf::RecordLockOffset(n), 1)) return false;
+  record_locks_.push_back(n);
+  return true;
+}
+
+bool DbfFile::LockAppend() {
+  if (file_locked_ || append_locked_) {
+    append_locked_ = true;
+    return true;
+  }
+  if (!LockRange(dbf::kAppendLockOffset, dbf::kAppendLockLength)) return false;
+  append_locked_ = true;
+  cached_count_ = -1;
+  return true;
+}
+
+bool DbfFile::LockFile(bool pinned) {
+  if (file_locked_) {
+    pinned_ = pinned_ || pinned;
+    return true;
+  }
+  // Record locks are given up before the whole-file range is taken.
+  bool ok = true;
+  for (int32_t n : record_locks_) {
+    ok = file_->Unlock(dbf::RecordLockOffset(n), 1).ok() && ok;
+  }
+  record_locks_.clear();
+  if (append_locked_) {
+    file_->Unlock(dbf::kAppendLockOffset, dbf::kAppendLockLength);
+    append_locked_ = false;
+  }
+  if (!LockRange(dbf::kFileLockOffset, dbf::kFileLockLength)) return false;
+  file_locked_ = true;
+  pinned_ = pinned;
+  cached_count_ = -1;
+  return ok;
+}
+
+bool DbfFile::ReleaseLocks() {
+  bool ok = true;
+  if (header_dirty_) ok = WriteHeader() && ok;
+  for (int32_t n : record_locks_) {
+    Status s = file_->Unlock(dbf::RecordLockOffset(n), 1);
+    if (!s.ok()) {
+      ReportError(kErrUnlock, path_.c_str(), s.ToString().c_str());
+      ok = false;
+    }
+  }
+  record_locks_.clear();
+  if (append_locked_ && !file_locked_) {
+    Status s = file_->Unlock(dbf::kAppendLockOffset, dbf::kAppendLockLength);
+    if (!s.ok()) {
+      ReportError(kErrUnlock, path_.c_str(), s.ToString().c_str());
+      ok = false;
+    }
+  }
+  append_locked_ = false;
+  if (file_locked_ && !pinned_) {
+    Status s = file_->Unlock(dbf::kFileLockOffset, dbf::kFileLockLength);
+    if (!s.ok()) {
+      ReportError(kErrUnlock, path_.c_str(), s.ToString().c_str());
+      ok = false;
+    }
+    file_locked_ = false;
+    InvalidateCache();
+  }
+  if (!file_locked_) cached_count_ = -1;
+  return ok;
+}
+
+bool DbfFile::UnlockAll() {
+  pinned_ = false;
+  return ReleaseLocks();
+}
+
+bool DbfFile::WriteHeader() {
+  uint8_t h[12];
+  h[dbf::kOffVersion] = version_;
+  StampDate(h);
+  int32_t count = Count();
+  if (count < 0) return false;
+  dbf::Put32(h + dbf::kOffCount, static_cast<uint32_t>(count));
+  dbf::Put16(h + dbf::kOffHeaderLength, header_length_);
+  dbf::Put16(h + dbf::kOffRecordLength, record_length_);
+  Status s = file_->WriteAt(0, h, 10);
+  if (!s.ok()) {
+    ReportError(kErrWrite, path_.c_str(), s.ToString().c_str());
+    return false;
+  }
+  header_dirty_ = false;
+  return true;
+}
+
+bool DbfFile::WritePending() {
+  if (!changed_ || recno_ <= 0 || eof_) return true;
+  return WriteCurrent();
+}
+
+bool DbfFile::WriteCurrent() {
+  if (recno_ <= 0 || eof_) return false;
+  const int32_t n = recno_;
+  if (!LockRecord(n)) return false;
+  const size_t per = record_length_;
+  std::vector<IndexHook*> done;
+  if (!indexes_.empty()) {
+    // The stored image decides which keys change.
+    std::vector<char> stored(per + 1, ' ');
+    size_t got = 0;
+    Status s =
+        file_->ReadAt(header_length_ + static_cast<uint64_t>(n - 1) * per,
+                      stored.data(), per, &got);
+    if (!s.ok() || got < per) {
+      ReportError(kErrRead, path_.c_str());
+      return false;
+    }
+    if (std::memcmp(stored.data(), rec_.data(), per) == 0) {
+      changed_ = false;
+      return true;
+    }
+    for (IndexHook* ix : indexes_) {
+      if (!ix->LockIndex()) {
+        for (IndexHook* u : done) u->UndoUpdate(n, stored.data(), rec_.data());
+        for (IndexHook* u : indexes_) u->UnlockIndex();
+        return false;
+      }
+    }
+    for (IndexHook* ix : indexes_) {
+      if (!ix->Update(n, stored.data(), rec_.data())) {
+        for (IndexHook* u : done) u->UndoUpdate(n, stored.data(), rec_.data());
+        for (IndexHook* u : indexes_) u->UnlockIndex();
+        return false;
+      }
+      done.push_back(ix);
+    }
+    Status w = file_->WriteAt(
+        header_length_ + static_cast<uint64_t>(n - 1) * per, rec_.data(), per);
+    if (!w.ok()) {
+      for (IndexHook* u : done) u->UndoUpdate(n, stored.data(), rec_.data());
+      for (IndexHook* u : indexes_) u->UnlockIndex();
+      ReportError(kErrWrite, path_.c_str(), w.ToString().c_str());
+      return false;
+    }
+    for (IndexHook* u : indexes_) u->UnlockIndex();
+  } else {
+    Status w = file_->WriteAt(
+        header_length_ + static_cast<uint64_t>(n - 1) * per, rec_.data(), per);
+    if (!w.ok()) {
+      ReportError(kErrWrite, path_.c_str(), w.ToString().c_str());
+      return false;
+    }
+  }
+  UpdateCache(n, rec_.data());
+  std::memcpy(old_.data(), rec_.data(), per);
+  changed_ = false;
+  return true;
+}
+
+bool DbfFile::AppendBlank() {
+  if (!WritePending()) return false;
+  if (!LockAppend()) return false;
+  const int32_t count = Count();
+  if (count < 0) return false;
+  Blank();
+  const int32_t n = count + 1;
+  std::vector<IndexHook*> done;
+  for (IndexHook* ix : indexes_) {
+    if (!ix->LockIndex()) {
+      for (IndexHook* u : indexes_) u->UnlockIndex();
+      return false;
+    }
+  }
+  for (IndexHook* ix : indexes_) {
+    if (!ix->Insert(n, rec_.data())) {
+      for (IndexHook* u : done) u->UndoInsert(n, rec_.data());
+      for (IndexHook* u : indexes_) u->UnlockIndex();
+      return false;
+    }
+    done.push_back(ix);
+  }
+  // Memo fields of the new record have no text: the blank buffer says so.
+  const size_t per = record_length_;
+  rec_[per] = dbf::kFileEnd;
+  Status s = file_->WriteAt(header_length_ + static_cast<uint64_t>(count) * per,
+                            rec_.data(), per + 1);
+  rec_[per] = '\0';
+  if (!s.ok()) {
+    for (IndexHook* u : done) u->UndoInsert(n, rec_.data());
+    for (IndexHook* u : indexes_) u->UnlockIndex();
+    ReportError(kErrWrite, path_.c_str(), s.ToString().c_str());
+    return false;
+  }
+  for (IndexHook* u : indexes_) u->UnlockIndex();
+  cached_count_ = n;  // the append lock is held: the count stays cached
+  header_dirty_ = true;
+  if (!pinned_ && !WriteHeader()) return false;
+  InvalidateCache();
+  std::memcpy(old_.data(), rec_.data(), per);
+  changed_ = false;
+  recno_ = n;
+  eof_ = false;
+  bof_ = false;
+  return true;
+}
+
+bool DbfFile::Sync() {
+  bool ok = WritePending();
+  if (header_dirty_) ok = WriteHeader() && ok;
+  Status s = file_->Sync();
+  if (!s.ok()) {
+    ReportError(kErrWrite, path_.c_str(), s.ToString().c_str());
+    ok = false;
+  }
+  if (memo_ && !memo_->Sync().ok()) ok = false;
+  for (IndexHook* ix : indexes_) ok = ix->Sync() && ok;
+  return ok;
+}
+
+void DbfFile::AttachIndex(IndexHook* hook) { indexes_.push_back(hook); }
+
+void DbfFile::DetachIndex(IndexHook* hook) {
+  indexes_.erase(std::remove(indexes_.begin(), indexes_.end(), hook),
+                 indexes_.end());
+}
+
+}  // namespace xbase32

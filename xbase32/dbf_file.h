@@ -1,0 +1,182 @@
+// An open DBF data file: structure, current record buffer, navigation
+// primitives, record/append/whole-file locks and the read-ahead cache.
+// Failures are reported through ReportError (engine_error.h) and answered
+// with false.
+
+#ifndef XBASE32_DBF_FILE_H_
+#define XBASE32_DBF_FILE_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/env.h"
+#include "xbase32/wdbase.h"
+
+namespace xbase32 {
+
+struct FieldDesc {
+  std::string name;  // upper case, at most 10 characters
+  char type = 'C';   // upper case
+  int width = 0;
+  int dec = 0;
+  int offset = 0;  // in the record; the flag byte is at 0
+};
+
+// Keeps an attached index current while records change. Indexes implement
+// it; the data file calls it around every record write and append.
+class IndexHook {
+ public:
+  virtual ~IndexHook() = default;
+  virtual bool LockIndex() = 0;
+  virtual void UnlockIndex() = 0;
+  // The record recno changes from old_rec to new_rec (full records, flag
+  // byte included). Undo reverses a successful Update.
+  virtual bool Update(int32_t recno, const char* old_rec,
+                      const char* new_rec) = 0;
+  virtual void UndoUpdate(int32_t recno, const char* old_rec,
+                          const char* new_rec) = 0;
+  virtual bool Insert(int32_t recno, const char* rec) = 0;
+  virtual void UndoInsert(int32_t recno, const char* rec) = 0;
+  virtual bool Sync() = 0;
+};
+
+class DbfFile {
+ public:
+  ~DbfFile();
+
+  // Creates path (replacing an existing file) with the given fields, and the
+  // empty memo file when a field has type M or G; the file is closed again.
+  // Validates the field list: names 1..10 characters of letters, digits and
+  // "_", known type letters, C widths 1..65534, N/F widths 1..255 with
+  // decimals below the width, record length at most 0xFFFE, field count at
+  // most 2046.
+  static bool Create(const std::string& path, const WDBASE_FIELD* fields);
+
+  // Opens an existing data file (and its memo file when the version byte
+  // says so). Null on failure (reported).
+  static std::unique_ptr<DbfFile> Open(const std::string& path);
+
+  // Writes a pending change, updates the header when needed, releases the
+  // locks and closes the files. Answers false when anything failed; the
+  // object is closed in any case.
+  bool Close();
+
+  // --- structure -----------------------------------------------------------
+  int field_count() const { return static_cast<int>(fields_.size()); }
+  // k is 1-based and must be valid.
+  const FieldDesc& field(int k) const { return fields_[k - 1]; }
+  // 1-based number of the field with this upper-case name, or 0.
+  int FindField(const std::string& upper_name) const;
+  uint32_t header_length() const { return header_length_; }
+  uint32_t record_length() const { return record_length_; }
+  const std::string& path() const { return path_; }
+  bool has_memo() const { return memo_ != nullptr; }
+  platform::File* memo_file() { return memo_.get(); }
+  platform::File* data_file() { return file_.get(); }
+
+  // --- record buffer ---------------------------------------------------------
+  char* record() { return rec_.data(); }
+  const char* record() const { return rec_.data(); }
+  const char* old_record() const { return old_.data(); }
+  void MarkChanged() { changed_ = true; }
+  bool changed() const { return changed_; }
+  void Blank();
+
+  // --- position --------------------------------------------------------------
+  int32_t recno() const { return recno_; }
+  bool eof() const { return eof_; }
+  bool bof() const { return bof_; }
+  void set_bof(bool b) { bof_ = b; }
+  // The record count by the count rule: derived from the file length, cached
+  // while the append or whole-file lock is held. -1 on failure.
+  int32_t Count();
+  // Makes record n (1..count) current after writing a pending change.
+  bool Go(int32_t n);
+  // Moves past the last record: blank buffer, eof, recno = count + 1.
+  bool GoEof();
+  // Re-reads record n into the buffer (no pending write).
+  bool ReadRecord(int32_t n);
+
+  // --- writing ---------------------------------------------------------------
+  // Writes the buffer to the current record when it is marked changed.
+  bool WritePending();
+  // Writes the buffer to the current record now.
+  bool WriteCurrent();
+  // Appends a blank record and makes it current.
+  bool AppendBlank();
+  // Commits data, memo and index files to disk.
+  bool Sync();
+
+  // --- locks -----------------------------------------------------------------
+  // Takes the whole-file lock (record locks of this handle are released
+  // first). pinned marks it as taken by an explicit Lock: it then survives
+  // ReleaseLocks until UnlockAll.
+  bool LockFile(bool pinned);
+  // Releases the locks taken by single operations (record and append
+  // locks, and the whole-file lock unless pinned).
+  bool ReleaseLocks();
+  // Releases every lock, the pinned whole-file lock included.
+  bool UnlockAll();
+  bool file_locked() const { return file_locked_; }
+
+  // --- indexes and header
+  // ------------------------------------------------------
+  void AttachIndex(IndexHook* hook);
+  void DetachIndex(IndexHook* hook);
+  // Marks the header for rewriting (count and date) on the next release of
+  // locks, flush or close.
+  void MarkHeaderDirty() { header_dirty_ = true; }
+  bool WriteHeader();
+
+ private:
+  DbfFile() = default;
+  bool LockRange(uint64_t offset, uint64_t length);
+  bool LockRecord(int32_t n);
+  bool LockAppend();
+  bool Stat(platform::FileInfo* info);
+  bool FillCache(int32_t n, int32_t count);
+  void InvalidateCache() { cache_count_ = 0; }
+  void UpdateCache(int32_t n, const char* rec);
+
+  std::string path_;
+  std::unique_ptr<platform::File> file_;
+  std::unique_ptr<platform::File> memo_;
+  std::vector<FieldDesc> fields_;
+  uint32_t header_length_ = 0;
+  uint32_t record_length_ = 0;
+  uint8_t version_ = 0x03;
+
+  std::vector<char> rec_;  // record_length + 1 bytes
+  std::vector<char> old_;  // last read image
+  bool changed_ = false;
+  int32_t recno_ = 0;
+  bool eof_ = false;
+  bool bof_ = false;
+
+  bool append_locked_ = false;
+  bool file_locked_ = false;
+  bool pinned_ = false;
+  std::vector<int32_t> record_locks_;
+  int32_t cached_count_ = -1;  // valid while append or file lock held
+  bool header_dirty_ = false;
+
+  std::vector<IndexHook*> indexes_;
+
+  // Read-ahead: cache_count_ records starting at cache_first_. Trusted while
+  // the whole file is locked, or while the file's size and modification
+  // time are those seen when the block was read and that modification time
+  // was already settled then.
+  std::vector<char> cache_;
+  int32_t cache_first_ = 0;
+  int32_t cache_count_ = 0;
+  platform::FileInfo cache_stamp_;
+  bool cache_settled_ = false;
+  platform::FileInfo last_stat_;
+  bool last_stat_fresh_ = false;
+};
+
+}  // namespace xbase32
+
+#endif  // XBASE32_DBF_FILE_H_

@@ -1,0 +1,232 @@
+// XBASE32: the storage engine of the formula data sets. One class, Wdbase,
+// defines, creates, opens, reads, writes and navigates a DBF table (with its
+// memo file and NTX indexes).
+//
+// Conventions of the whole interface:
+//  * int results are 1 for success (or a true answer) and 0 for failure,
+//    unless a method says otherwise; no exception leaves the library.
+//  * Every operation on an open table first clears the engine's pending
+//    error; the code of the last failure is kept (Wdbase::LastErrorCode)
+//    and, at debug level 1 or 2, shown in a message box.
+//  * Text handed in by callers is in the ANSI code page and is converted to
+//    the OEM code page of the tables (and back on reading) while the object's
+//    conversion mode is Wdbase_OEMtoChar_On (the default).
+//  * Record numbers and counts are 32-bit.
+//  * Not thread-safe: one object must not be used from two threads at once;
+//    the process-wide state (object list, shared Read buffer, MakeDate
+//    buffer, debug level, auto-flush switch) is unguarded.
+
+#ifndef XBASE32_WDBASE_H_
+#define XBASE32_WDBASE_H_
+
+#include <cstdint>
+
+// The static definition of one table, owned by the caller. The engine reads
+// only path, name, idx_count, idx_names and idx_exprs; the three user words
+// are the caller's.
+struct DB_DEF {
+  int32_t user1;
+  int32_t user2;
+  const char* path;  // default directory of the table (may be null)
+  const char* name;  // data file name
+  int32_t user3;
+  int idx_count;             // 0..8
+  const char* idx_names[8];  // index file names
+  const char* idx_exprs[8];  // key expression of each index
+};
+
+// One field of a structure passed to CreateDb and WdbaseCopyUpdateDb; arrays
+// end with an element whose name is empty. len is read as unsigned 16-bit (a
+// C field may be up to 65534 wide).
+struct WDBASE_FIELD {
+  char name[11];  // NUL-terminated, at most 10 characters
+  char type;      // C, N, F, D, L, M or G
+  int16_t len;
+  int16_t dec;
+  int16_t reserved;  // written as 0 (callers may keep a field number here)
+};
+
+// Text conversion mode of an object: 0 converts ANSI<->OEM, any other value
+// switches conversion off.
+enum Wdbase_OEMtoChar {
+  Wdbase_OEMtoChar_On = 0,
+  Wdbase_OEMtoChar_Off = 1,
+};
+
+namespace xbase32 {
+class DbfFile;
+struct FileSet;
+}  // namespace xbase32
+
+class Wdbase {
+ public:
+  // Record filter callback: answers non-zero to hide the current record.
+  using FilterFunc = int (*)(const Wdbase*);
+
+  Wdbase();
+  ~Wdbase();
+  Wdbase(const Wdbase&) = delete;
+  Wdbase& operator=(const Wdbase&) = delete;
+
+  // --- definition and files ----------------------------------------------
+  // Defines the table: directory, data file name and up to 8 index files
+  // with their key expressions. A name containing "\" carries its own
+  // directory (path is then ignored). Names follow the 8.3 rule. Fails when
+  // open; a failure leaves an empty definition.
+  int SetFiles(const char* path, const char* name, int count,
+               const char* const* names, const char* const* exprs);
+  int SetFiles(const DB_DEF* def);
+  int SetPath(const char* path);
+  const char* GetPath() const;       // normalised, ends with "\"
+  const char* GetName(int k) const;  // 0 data file, 1..n index files
+  int GetIdxCount() const;
+  const char* GetIdxExpr(int k) const;  // 1..n
+  int IdxNameToNumber(const char* name) const;
+  int Access(int k) const;        // 1 when file k exists
+  int64_t FileTime(int k) const;  // modification time (UTC seconds)
+  int Unlink(int k);
+  int Rename(const char* newname, int k);
+  // Creates the data file (and memo file) with these fields and closes it.
+  int CreateDb(const WDBASE_FIELD* fields);
+  int Open();
+  int Close();
+  static int CloseAll();
+  int IsOpen(int k) const;
+  int IsClosed(int k) const;
+  // Opaque pointer to the engine's global settings (null when the engine is
+  // not initialised).
+  static void* config();
+
+  // --- navigation ----------------------------------------------------------
+  int Top();
+  int Bottom();
+  int Next();
+  int Previous();
+  int Skip(int32_t n);
+  int Goto(int32_t recno);
+  int Eof() const;
+  int Bof() const;
+  int32_t RecNo() const;
+  int32_t RecCount() const;
+  int32_t GetPosition();
+  int SetPosition(int32_t pos);
+  int32_t GetLastPosition();
+  bool IsEmpty();
+
+  // --- fields --------------------------------------------------------------
+  int FieldCount() const;
+  int FieldNo(const char* name) const;
+  int FieldInfo(int k, char* name, char* type, int* len, int* dec) const;
+  int FieldInfo(const char* field, char* type, int* len, int* dec) const;
+  char FieldType(int k) const;
+  char FieldType(const char* field) const;
+  int FieldLen(int k) const;
+  int FieldLen(const char* field) const;
+  int FieldDec(int k) const;
+  int FieldDec(const char* field) const;
+
+  // Field text in a buffer shared by all objects, valid until the next Read;
+  // no code-page conversion. Null on failure.
+  const char* Read(int k, int ltrim = 0, int rtrim = 0) const;
+  const char* Read(const char* field, int ltrim = 0, int rtrim = 0) const;
+  int ReadString(int k, char* buf, int size, int ltrim = 0,
+                 int rtrim = 0) const;
+  int ReadString(const char* field, char* buf, int size, int ltrim = 0,
+                 int rtrim = 0) const;
+  int ReadBool(int k) const;
+  int ReadBool(const char* field) const;
+  char ReadChar(int k) const;
+  char ReadChar(const char* field) const;
+  int ReadInt(int k) const;
+  int ReadInt(const char* field) const;
+  int32_t ReadLong(int k) const;
+  int32_t ReadLong(const char* field) const;
+  float ReadFloat(int k) const;
+  float ReadFloat(const char* field) const;
+  double ReadDouble(int k) const;
+  double ReadDouble(const char* field) const;
+
+  int WriteString(int k, const char* text);
+  int WriteString(const char* field, const char* text);
+  int WriteChar(int k, char c);
+  int WriteChar(const char* field, char c);
+  int WriteInt(int k, int v);
+  int WriteInt(const char* field, int v);
+  int WriteLong(int k, int32_t v);
+  int WriteLong(const char* field, int32_t v);
+  int WriteFloat(int k, float v);
+  int WriteFloat(const char* field, float v);
+  int WriteDouble(int k, double v);
+  int WriteDouble(const char* field, double v);
+
+  // --- records -------------------------------------------------------------
+  int AppendBlank();
+  int Delete();
+  int Recall();
+  int Deleted() const;
+  int Select();
+  int Unselect();
+  int Selected() const;
+  int RecallAll();
+  int UnselectAll();
+  int RecordBufferLen() const;
+  char* RecordBufferPtr();  // first field of the current record; writable
+  int RecordBufferWrite();
+  int Flush();
+  static int FlushSet(int on);  // answers the previous setting
+  static int FlushGet();
+  // Locks the whole table until Unlock (waits while another process holds
+  // it). Operations that release their own locks keep this one.
+  int Lock();
+  int Unlock();
+
+  // --- record filter -------------------------------------------------------
+  int SetFilter(FilterFunc f, int cache_size = 0);
+  FilterFunc GetFilter() const;
+
+  // --- conversion mode and helpers ------------------------------------------
+  Wdbase_OEMtoChar SetOEMConversionMode(Wdbase_OEMtoChar m);
+  Wdbase_OEMtoChar GetOEMConversionMode() const;
+  static const char* MakeDate(int y, int m, int d);
+  static void SplitDate(const char* s, int* y, int* m, int* d);
+  static int SetDebugLevel(int level);  // answers the previous level
+  static int GetDebugLevel();
+
+  // The code (negative, 0 when none) and detail lines of the engine's last
+  // failure, for callers and tools. The texts are owned by the engine and
+  // valid until the next failure.
+  static int LastErrorCode();
+  static const char* LastErrorText();         // the code's fixed text
+  static const char* LastErrorDetail(int i);  // i = 0..2, never null
+
+ private:
+  friend class xbase32::DbfFile;
+  friend struct WdbaseAccess;  // the engine's internal door (wdbase_access.h)
+
+  bool Ready() const;  // open; also clears the pending error
+  int FieldByName(const char* field) const;
+  int AfterWrite();  // auto-flush or lock release after a change
+  void ReleaseLocks();
+
+  xbase32::DbfFile* data_ = nullptr;  // open data file, or null
+  void* relation_ = nullptr;          // current relation (relations)
+  void* owned_relation_ = nullptr;    // relation tree owned as master
+  xbase32::FileSet* def_ = nullptr;   // file-set definition, owned
+  Wdbase* next_ = nullptr;            // process-wide object list
+  Wdbase* prev_ = nullptr;
+  FilterFunc filter_ = nullptr;
+  void* filter_cache_ = nullptr;
+  Wdbase_OEMtoChar mode_ = Wdbase_OEMtoChar_On;
+  void* special_filter_ = nullptr;
+  bool user_lock_ = false;  // Lock() in force
+};
+
+// Library version times 100; with show != 0 a message box with caption
+// title shows the version first.
+int WdbaseVersion(int show, const char* title);
+
+// Compares two doubles: 2 when *a - *b > 1e-13, -1 when below -1e-13, else
+// 0. len is ignored.
+int t4cmp_doub(const void* a, const void* b, unsigned len);
+
+#endif  // XBASE32_WDBASE_H_

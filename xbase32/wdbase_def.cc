@@ -1,0 +1,259 @@
+// Wdbase: construction, the file-set definition and the files on disk.
+
+#include <cctype>
+#include <cstring>
+
+#include "dbf_file.h"
+#include "engine.h"
+#include "engine_error.h"
+#include "file_set.h"
+#include "memo_file.h"
+#include "platform/env.h"
+#include "xbase32/wdbase.h"
+
+namespace xbase32 {
+namespace {
+
+std::string Lower(std::string s) {
+  for (char& c : s)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+}  // namespace
+
+std::string NormalisePath(const char* path) {
+  if (path == nullptr || *path == '\0') return ".\\";
+  std::string p = Lower(path);
+  if (!IsSeparator(p.back())) p += '\\';
+  return p;
+}
+
+bool NormaliseFileName(const std::string& name, const char* ext,
+                       std::string* out) {
+  std::string n = Lower(name);
+  const size_t dot = n.rfind('.');
+  std::string base = dot == std::string::npos ? n : n.substr(0, dot);
+  std::string extension = dot == std::string::npos ? "" : n.substr(dot + 1);
+  if (dot == std::string::npos) {
+    extension = ext;
+    n += '.';
+    n += ext;
+  }
+  if (base.empty() || base.size() > 8 || extension.size() > 3) return false;
+  for (char c : n) {
+    if (IsSeparator(c)) return false;
+  }
+  *out = n;
+  return true;
+}
+
+}  // namespace xbase32
+
+using xbase32::DbfFile;
+using xbase32::FileSet;
+using xbase32::ReportError;
+
+Wdbase::Wdbase() {
+  def_ = new FileSet;
+  xbase32::LinkObject(this);
+}
+
+Wdbase::~Wdbase() {
+  if (data_) Close();
+  filter_ = nullptr;
+  delete def_;
+  def_ = nullptr;
+  xbase32::UnlinkObject(this);
+}
+
+int Wdbase::SetFiles(const char* path, const char* name, int count,
+                     const char* const* names, const char* const* exprs) {
+  if (data_) return 0;
+  *def_ = FileSet();
+  if (name == nullptr || *name == '\0' || count < 0 ||
+      count > xbase32::kMaxIndexes) {
+    return 0;
+  }
+  std::string n = name;
+  const size_t slash = n.find_last_of("\\/");
+  std::string dir;
+  if (slash != std::string::npos) {
+    dir = n.substr(0, slash + 1);
+    n = n.substr(slash + 1);
+    def_->path = xbase32::NormalisePath(dir.c_str());
+  } else {
+    def_->path = xbase32::NormalisePath(path);
+  }
+  FileSet fs = *def_;
+  bool ok = xbase32::NormaliseFileName(n, "dbf", &fs.name);
+  for (int k = 0; ok && k < count; ++k) {
+    const char* in = names ? names[k] : nullptr;
+    const char* ex = exprs ? exprs[k] : nullptr;
+    if (in == nullptr || ex == nullptr) {
+      ok = false;
+      break;
+    }
+    ok = xbase32::NormaliseFileName(in, "ntx", &fs.idx_names[k]);
+    std::string e = ex;
+    while (!e.empty() && std::isspace(static_cast<unsigned char>(e.back())))
+      e.pop_back();
+    for (char& c : e)
+      c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (e.empty()) ok = false;
+    fs.idx_exprs[k] = e;
+  }
+  if (!ok) {
+    *def_ = FileSet();
+    return 0;
+  }
+  fs.count = count;
+  *def_ = fs;
+  return 1;
+}
+
+int Wdbase::SetFiles(const DB_DEF* def) {
+  if (def == nullptr) return 0;
+  return SetFiles(def->path, def->name, def->idx_count, def->idx_names,
+                  def->idx_exprs);
+}
+
+int Wdbase::SetPath(const char* path) {
+  if (data_ || path == nullptr) return 0;
+  def_->path = xbase32::NormalisePath(path);
+  return 1;
+}
+
+const char* Wdbase::GetPath() const { return def_->path.c_str(); }
+
+const char* Wdbase::GetName(int k) const {
+  if (k == 0) return def_->name.empty() ? nullptr : def_->name.c_str();
+  if (k < 1 || k > def_->count) return nullptr;
+  return def_->idx_names[k - 1].c_str();
+}
+
+int Wdbase::GetIdxCount() const { return def_->count; }
+
+const char* Wdbase::GetIdxExpr(int k) const {
+  if (k < 1 || k > def_->count) return nullptr;
+  return def_->idx_exprs[k - 1].c_str();
+}
+
+int Wdbase::IdxNameToNumber(const char* name) const {
+  if (name == nullptr) return 0;
+  std::string n = name;
+  for (char& c : n)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (n.find('.') == std::string::npos) n += ".ntx";
+  for (int k = 1; k <= def_->count; ++k) {
+    if (def_->idx_names[k - 1] == n) return k;
+  }
+  return 0;
+}
+
+int Wdbase::Access(int k) const {
+  if (GetName(k) == nullptr) return 0;
+  return platform::Env::Current()->FileExists(def_->Full(k)) ? 1 : 0;
+}
+
+int64_t Wdbase::FileTime(int k) const {
+  if (GetName(k) == nullptr) return 0;
+  platform::FileInfo info;
+  if (!platform::Env::Current()->GetFileInfo(def_->Full(k), &info).ok())
+    return 0;
+  return info.mtime;
+}
+
+int Wdbase::Unlink(int k) {
+  if (data_ || GetName(k) == nullptr) return 0;
+  platform::Env* env = platform::Env::Current();
+  const std::string full = def_->Full(k);
+  const bool ok = env->DeleteFile(full).ok();
+  if (k == 0) env->DeleteFile(xbase32::MemoPathFor(full));
+  return ok ? 1 : 0;
+}
+
+int Wdbase::Rename(const char* newname, int k) {
+  if (data_ || newname == nullptr || GetName(k) == nullptr) return 0;
+  std::string target;
+  if (!xbase32::NormaliseFileName(newname, k == 0 ? "dbf" : "ntx", &target)) {
+    return 0;
+  }
+  platform::Env* env = platform::Env::Current();
+  const std::string from = def_->Full(k);
+  const std::string to = def_->path + target;
+  if (env->FileExists(to)) env->DeleteFile(to);
+  platform::Status s = env->RenameFile(from, to, true);
+  if (!s.ok()) {
+    ReportError(xbase32::kErrRename, from.c_str(), to.c_str());
+    return 0;
+  }
+  // The memo file follows when both names carry an extension.
+  if (k == 0 && std::strchr(newname, '.') != nullptr &&
+      def_->name.find('.') != std::string::npos) {
+    const std::string mfrom = xbase32::MemoPathFor(from);
+    if (env->FileExists(mfrom)) {
+      const std::string mto = xbase32::MemoPathFor(to);
+      if (env->FileExists(mto)) env->DeleteFile(mto);
+      env->RenameFile(mfrom, mto, true);
+    }
+  }
+  return 1;
+}
+
+int Wdbase::CreateDb(const WDBASE_FIELD* fields) {
+  xbase32::ClearError();
+  if (data_ || fields == nullptr || fields[0].name[0] == '\0' ||
+      def_->name.empty()) {
+    return 0;
+  }
+  return DbfFile::Create(def_->Full(0), fields) ? 1 : 0;
+}
+
+int Wdbase::Open() {
+  xbase32::ClearError();
+  if (data_ || def_->name.empty()) return 0;
+  std::unique_ptr<DbfFile> d = DbfFile::Open(def_->Full(0));
+  if (!d) return 0;
+  data_ = d.release();
+  def_->selected = 0;
+  Top();
+  return 1;
+}
+
+int Wdbase::Close() {
+  xbase32::ClearError();
+  if (!data_) return 0;
+  const bool ok = data_->Close();
+  delete data_;
+  data_ = nullptr;
+  user_lock_ = false;
+  return ok ? 1 : 0;
+}
+
+int Wdbase::CloseAll() {
+  int ok = 1;
+  for (Wdbase* w = xbase32::FirstObject(); w; w = xbase32::NextObject(w)) {
+    if (w->data_ && !w->Close()) ok = 0;
+  }
+  return ok;
+}
+
+int Wdbase::IsOpen(int k) const {
+  if (k == 0) return data_ ? 1 : 0;
+  if (k < 1 || k > def_->count) return 0;
+  return def_->idx_handles[k - 1] ? 1 : 0;
+}
+
+int Wdbase::IsClosed(int k) const {
+  if (k == 0) return data_ ? 0 : 1;
+  if (k < 0 || k > def_->count) return 1;
+  return def_->idx_handles[k - 1] ? 0 : 1;
+}
+
+void* Wdbase::config() {
+  xbase32::EngineConfig& c = xbase32::Config();
+  return c.initialised ? &c : nullptr;
+}

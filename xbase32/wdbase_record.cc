@@ -1,0 +1,178 @@
+// Wdbase: appending, the record flag byte, the raw record buffer, flushing
+// and locking.
+
+#include <cstring>
+
+#include "dbf_file.h"
+#include "dbf_format.h"
+#include "engine.h"
+#include "engine_error.h"
+#include "xbase32/wdbase.h"
+
+using xbase32::DbfFile;
+namespace dbf = xbase32::dbf;
+
+namespace {
+
+bool OnRecord(const DbfFile* d) {
+  return d != nullptr && !d->eof() && d->recno() > 0;
+}
+
+// Applies a new flag byte; the buffer counts as changed only when it does.
+void SetFlag(DbfFile* d, uint8_t flag) {
+  char* p = d->record();
+  if (static_cast<uint8_t>(p[0]) != flag) {
+    p[0] = static_cast<char>(flag);
+    d->MarkChanged();
+  }
+}
+
+uint8_t Flag(const DbfFile* d) { return static_cast<uint8_t>(d->record()[0]); }
+
+bool IsDeleted(uint8_t flag) {
+  return (flag & dbf::kFlagDeleted) == dbf::kFlagDeleted;
+}
+
+}  // namespace
+
+void Wdbase::ReleaseLocks() {
+  if (data_) data_->ReleaseLocks();
+}
+
+int Wdbase::AppendBlank() {
+  if (!Ready()) return 0;
+  if (!data_->AppendBlank()) {
+    data_->ReleaseLocks();
+    return 0;
+  }
+  if (xbase32::Config().auto_flush) return Flush();
+  return data_->ReleaseLocks() ? 1 : 0;
+}
+
+int Wdbase::Delete() {
+  if (!Ready() || !OnRecord(data_)) return 0;
+  const uint8_t f = Flag(data_);
+  if (!IsDeleted(f)) SetFlag(data_, f | dbf::kFlagDeleted);
+  return 1;
+}
+
+int Wdbase::Recall() {
+  if (!Ready() || !OnRecord(data_)) return 0;
+  const uint8_t f = Flag(data_);
+  if (IsDeleted(f)) SetFlag(data_, f & dbf::kFlagRecallMask);
+  return 1;
+}
+
+int Wdbase::Deleted() const {
+  if (!OnRecord(data_)) return 0;
+  return IsDeleted(Flag(data_)) ? 1 : 0;
+}
+
+int Wdbase::Select() {
+  if (!Ready() || !OnRecord(data_)) return 0;
+  const uint8_t f = Flag(data_);
+  if (!(f & dbf::kFlagSelectBit)) SetFlag(data_, f | dbf::kFlagSelectBit);
+  return 1;
+}
+
+int Wdbase::Unselect() {
+  if (!Ready() || !OnRecord(data_)) return 0;
+  const uint8_t f = Flag(data_);
+  if (f & dbf::kFlagSelectBit) {
+    SetFlag(data_, static_cast<uint8_t>(f & ~dbf::kFlagSelectBit));
+  }
+  return 1;
+}
+
+int Wdbase::Selected() const {
+  if (!OnRecord(data_)) return 0;
+  return (Flag(data_) & dbf::kFlagSelectBit) ? 1 : 0;
+}
+
+namespace {
+
+// Applies op to the first record (filter honoured) and every following one
+// in the current order (filter not applied), then returns to the record
+// that was current.
+template <typename Op>
+int ForAllFromTop(Wdbase* w, DbfFile*& data, Wdbase::FilterFunc filter, Op op) {
+  if (!OnRecord(data)) return 0;
+  const int32_t back = data->recno();
+  if (!w->Top()) return 0;
+  Wdbase::FilterFunc saved = filter;
+  w->SetFilter(nullptr);
+  bool ok = true;
+  do {
+    ok = op() && ok;
+  } while (w->Next());
+  // Put the filter back without moving, then return to the old record.
+  w->SetFilter(nullptr);
+  w->Goto(back);
+  if (saved) w->SetFilter(saved);
+  return ok ? 1 : 0;
+}
+
+}  // namespace
+
+int Wdbase::RecallAll() {
+  if (!Ready()) return 0;
+  return ForAllFromTop(this, data_, filter_, [this] { return Recall(); });
+}
+
+int Wdbase::UnselectAll() {
+  if (!Ready()) return 0;
+  return ForAllFromTop(this, data_, filter_, [this] { return Unselect(); });
+}
+
+int Wdbase::RecordBufferLen() const {
+  return data_ ? static_cast<int>(data_->record_length()) - 1 : 0;
+}
+
+char* Wdbase::RecordBufferPtr() {
+  if (!data_) return nullptr;
+  // The caller may change the buffer; a real change is written when the
+  // record is left.
+  data_->MarkChanged();
+  return data_->record() + 1;
+}
+
+int Wdbase::RecordBufferWrite() {
+  if (!Ready() || !OnRecord(data_)) return 0;
+  if (!data_->WriteCurrent()) {
+    data_->ReleaseLocks();
+    return 0;
+  }
+  if (xbase32::Config().auto_flush) return Flush();
+  return data_->ReleaseLocks() ? 1 : 0;
+}
+
+int Wdbase::Flush() {
+  if (!Ready()) return 0;
+  bool ok = data_->Sync();
+  ok = data_->ReleaseLocks() && ok;
+  return ok ? 1 : 0;
+}
+
+int Wdbase::FlushSet(int on) {
+  const int old = xbase32::Config().auto_flush ? 1 : 0;
+  xbase32::Config().auto_flush = on != 0;
+  return old;
+}
+
+int Wdbase::FlushGet() { return xbase32::Config().auto_flush ? 1 : 0; }
+
+int Wdbase::Lock() {
+  if (!Ready()) return 0;
+  if (!data_->WritePending()) return 0;
+  if (!data_->LockFile(true)) return 0;
+  user_lock_ = true;
+  return 1;
+}
+
+int Wdbase::Unlock() {
+  if (!Ready()) return 0;
+  bool ok = data_->WritePending();
+  ok = data_->UnlockAll() && ok;
+  user_lock_ = false;
+  return ok ? 1 : 0;
+}
