@@ -1,5 +1,6 @@
 // Process-related pieces of the host Env, kept apart from the file and path
-// code. Only the platform layer includes this header.
+// code. Only the platform layer (and, for the two host-file facts below, the
+// tables library until Env offers them) includes this header.
 
 #ifndef PLATFORM_INTERNAL_PROCESS_IMPL_H_
 #define PLATFORM_INTERNAL_PROCESS_IMPL_H_
@@ -18,6 +19,13 @@ Status StartProcessImpl(const ProcessSpec& spec,
 Status ListProcessesImpl(std::vector<ProcessEntry>* list);
 std::string ProgramPathImpl();
 std::string ModulePathImpl(const void* addr);
+
+// Host-file facts the Env interface does not offer yet; host is a host path
+// already mapped by the caller.
+// The target of the symbolic link host, as stored (one level, not resolved).
+Status ReadLinkImpl(const std::string& host, std::string* target);
+// Whether host is a regular file (links followed) the user may execute.
+bool IsExecutableImpl(const std::string& host);
 
 }  // namespace platform::internal
 
