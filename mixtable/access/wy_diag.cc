@@ -1,0 +1,66 @@
+// Error display and diagnostic trace output.
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "access/error_text.h"
+#include "mixtable/wy_util.h"
+#include "platform/env.h"
+#include "platform/hooks.h"
+
+namespace mixtable {
+
+bool ErrorText(int code, std::string* text) {
+  text->clear();
+  if (code == 0) {
+    *text = "Success";
+    return true;
+  }
+  // strerrordesc_np answers null for an unknown code, where strerror would
+  // make up "Unknown error N".
+  const char* desc = strerrordesc_np(code);
+  if (desc == nullptr) return false;
+  *text = desc;
+  while (!text->empty() && (text->back() == '\n' || text->back() == '\r')) {
+    text->pop_back();
+  }
+  return true;
+}
+
+std::string ProgramName() {
+  std::string path = platform::Env::Current()->ProgramPath();
+  size_t sep = path.find_last_of("\\/");
+  return sep == std::string::npos ? path : path.substr(sep + 1);
+}
+
+}  // namespace mixtable
+
+void Wy_GetLastErrorMessage(bool only_on_error) {
+  int code = errno;
+  if (only_on_error && code == 0) return;
+  std::string text;
+  if (!mixtable::ErrorText(code, &text)) {
+    text = "Unknown error " + std::to_string(code) + ".";
+  }
+  std::string caption = mixtable::ProgramName();
+  platform::ShowMessageBox(caption.c_str(), text.c_str(),
+                           platform::kMbOk | platform::kMbIconInformation);
+  errno = code;
+}
+
+void Wy_TraceV(const char* format, va_list args) {
+  if (format == nullptr) return;
+  char text[kWyTraceMax];
+  int n = std::vsnprintf(text, sizeof(text), format, args);
+  if (n < 0) return;  // an encoding error leaves nothing worth showing
+  platform::Trace(kWyTraceCategory, text);
+}
+
+void Wy_Trace(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  Wy_TraceV(format, args);
+  va_end(args);
+}

@@ -1,0 +1,163 @@
+// Path strings and directory trees.
+
+#include <string>
+#include <vector>
+
+#include "mixtable/wy_util.h"
+#include "platform/env.h"
+
+namespace {
+
+inline bool IsSep(char c) { return c == '\\' || c == '/'; }
+
+size_t LastSep(const std::string& s) { return s.find_last_of("\\/"); }
+
+inline bool IsLetter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// Number of "\"-separated items of path, "/" counting as "\".
+int32_t PathDepth(std::string path) {
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return Wy_StringParse_GetNum(path, '\\');
+}
+
+bool IsDirectory(platform::Env* env, const std::string& path) {
+  platform::FileInfo info;
+  return env->GetFileInfo(path, &info).ok() && info.is_dir && !info.is_link;
+}
+
+// Anchor whose address names this library's file.
+const char kModuleAnchor = 0;
+
+}  // namespace
+
+void Wy_AddTrailingBackslash(std::string& path) {
+  if (!path.empty() && !IsSep(path.back())) path += '\\';
+}
+
+void Wy_GetFilePath(std::string& path) {
+  if (path.empty()) return;
+  size_t sep = LastSep(path);
+  if (sep == std::string::npos) {
+    path = ".\\";
+  } else {
+    path.resize(sep + 1);
+  }
+}
+
+void Wy_GetFilePathName(std::string& path) {
+  size_t dot = path.rfind('.');
+  if (dot == std::string::npos) return;
+  size_t sep = LastSep(path);
+  if (sep != std::string::npos && sep > dot) return;  // dot in a directory
+  path.resize(dot);
+}
+
+const char* Wy_GetFileExt(const char* path) {
+  if (path == nullptr) return nullptr;
+  const char* name = path;
+  for (const char* p = path; *p != '\0'; ++p) {
+    if (IsSep(*p)) name = p + 1;
+  }
+  for (const char* p = name; *p != '\0'; ++p) {
+    if (*p == '.') return p;
+  }
+  return nullptr;
+}
+
+char* Wy_GetFileExt(char* path) {
+  return const_cast<char*>(Wy_GetFileExt(static_cast<const char*>(path)));
+}
+
+std::string Wy_AddAppDirAndFile(std::string& file) {
+  std::string module = platform::Env::Current()->ModulePath(&kModuleAnchor);
+  size_t sep = LastSep(module);
+  if (sep != std::string::npos) file = module.substr(0, sep + 1) + file;
+  return file;
+}
+
+bool Wy_MkDir(const std::string& path) {
+  bool drive =
+      path.size() >= 3 && IsLetter(path[0]) && path[1] == ':' && IsSep(path[2]);
+  bool host = !path.empty() && path[0] == '/';
+  if (!drive && !host) return false;
+
+  std::string full = path;
+  // Drop trailing separators, but keep the root ("c:\" or "/").
+  size_t root_len = drive ? 3 : 1;
+  while (full.size() > root_len && IsSep(full.back())) full.pop_back();
+
+  platform::Env* env = platform::Env::Current();
+  // Create each level: every prefix that ends before a separator, then the
+  // whole path. Empty components ("a\\b") are skipped.
+  for (size_t i = root_len; i <= full.size(); ++i) {
+    if (i < full.size() && !IsSep(full[i])) continue;
+    if (IsSep(full[i - 1])) continue;
+    std::string level = full.substr(0, i);
+    env->CreateDir(level);  // an existing directory is no error
+    if (!IsDirectory(env, level)) return false;
+  }
+  return IsDirectory(env, full);
+}
+
+void Wy_ScanDir(int32_t& dir_count, int32_t& file_count, const std::string& dir,
+                const std::string& mask, bool recurse, int32_t depth_limit) {
+  if (dir.empty()) return;
+  std::string base = dir;
+  Wy_AddTrailingBackslash(base);
+  platform::Env* env = platform::Env::Current();
+
+  std::vector<platform::DirEntry> entries;
+  if (env->ListDir(base, mask.empty() ? "*.*" : mask, &entries).ok()) {
+    for (const platform::DirEntry& e : entries) {
+      if (!e.info.is_dir || e.info.is_link) ++file_count;
+    }
+  }
+
+  entries.clear();
+  if (!env->ListDir(base, "*", &entries).ok()) return;
+  for (const platform::DirEntry& e : entries) {
+    if (!e.info.is_dir || e.info.is_link) continue;
+    ++dir_count;
+    std::string sub = base + e.name + '\\';
+    if (recurse && !(depth_limit > 0 && depth_limit < PathDepth(sub))) {
+      Wy_ScanDir(dir_count, file_count, sub, mask, recurse, depth_limit);
+    }
+  }
+}
+
+void Wy_PruneDir(const std::string& dir) {
+  if (dir.empty()) return;
+  std::string self = dir;
+  while (self.size() > 1 && IsSep(self.back())) self.pop_back();
+  platform::Env* env = platform::Env::Current();
+  platform::FileInfo info;
+  if (!env->GetFileInfo(self, &info).ok()) return;
+  if (info.is_link) {
+    env->DeleteFile(self);  // a link to a directory goes, its target stays
+    return;
+  }
+  if (!info.is_dir) return;
+  // A directory without write permission would keep its entries.
+  if (info.read_only) env->SetAttributes(self, platform::kAttrDirectory);
+
+  std::string base = self;
+  Wy_AddTrailingBackslash(base);
+  std::vector<platform::DirEntry> entries;
+  env->ListDir(base, "*", &entries);
+  for (const platform::DirEntry& e : entries) {
+    std::string path = base + e.name;
+    if (e.info.is_dir && !e.info.is_link) {
+      Wy_PruneDir(path);
+      continue;
+    }
+    if (e.info.read_only && !e.info.is_link) {
+      env->SetAttributes(path, platform::kAttrNormal);
+    }
+    env->DeleteFile(path);  // a link itself, never its target
+  }
+  env->RemoveDir(self);
+}
