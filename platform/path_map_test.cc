@@ -1,0 +1,159 @@
+#include "platform/path_map.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+
+#include "platform/env.h"
+#include "platform/testing/temp_drives.h"
+
+namespace platform {
+namespace {
+
+class PathMapTest : public ::testing::Test {
+ protected:
+  Env* env() { return Env::Default(); }
+
+  std::string Map(const std::string& path) {
+    std::string host;
+    Status s = env()->HostPath(path, &host);
+    EXPECT_TRUE(s.ok()) << path << ": " << s.ToString();
+    return host;
+  }
+
+  void Touch(const std::string& path) {
+    std::unique_ptr<File> f;
+    ASSERT_TRUE(env()->OpenFile(path, OpenMode::kCreateNew, &f).ok()) << path;
+  }
+
+  ScopedTempDrives tmp_;
+};
+
+TEST_F(PathMapTest, DrivesRootComesFromTheEnvironment) {
+  EXPECT_EQ(env()->DrivesRoot(), tmp_.drives());
+  ASSERT_TRUE(env()->SetEnv("KALVO_DRIVES", tmp_.drives() + "//").ok());
+  EXPECT_EQ(env()->DrivesRoot(), tmp_.drives());
+
+  // Without KALVO_DRIVES: the XDG data directory, then the home directory.
+  std::string xdg, home;
+  bool had_xdg = env()->GetEnv("XDG_DATA_HOME", &xdg);
+  bool had_home = env()->GetEnv("HOME", &home);
+  ASSERT_TRUE(env()->UnsetEnv("KALVO_DRIVES").ok());
+  ASSERT_TRUE(env()->SetEnv("XDG_DATA_HOME", "/xdg/data").ok());
+  EXPECT_EQ(internal::DrivesRootFromEnvironment(), "/xdg/data/kalvo/drives");
+  ASSERT_TRUE(env()->SetEnv("XDG_DATA_HOME", "relative/ignored").ok());
+  ASSERT_TRUE(env()->SetEnv("HOME", "/home/someone/").ok());
+  EXPECT_EQ(internal::DrivesRootFromEnvironment(),
+            "/home/someone/.local/share/kalvo/drives");
+  ASSERT_TRUE(env()->UnsetEnv("XDG_DATA_HOME").ok());
+  EXPECT_EQ(internal::DrivesRootFromEnvironment(),
+            "/home/someone/.local/share/kalvo/drives");
+  if (had_xdg) env()->SetEnv("XDG_DATA_HOME", xdg);
+  if (had_home) env()->SetEnv("HOME", home);
+  if (!had_home) env()->UnsetEnv("HOME");
+  env()->SetEnv("KALVO_DRIVES", tmp_.drives());
+}
+
+TEST_F(PathMapTest, MapsDrivesHostPathsAndSeparators) {
+  const std::string c = tmp_.drives() + "/c";
+  struct Case {
+    const char* in;
+    std::string out;
+  } cases[] = {
+      {"c:\\gdata\\products.dbf", c + "/gdata/products.dbf"},
+      {"C:/GData/Products.DBF", c + "/GData/Products.DBF"},  // case kept
+      {"c:", c},
+      {"c:\\", c},
+      {"c:gdata", c + "/gdata"},
+      {"\\gdata\\x.dbf", c + "/gdata/x.dbf"},  // root of drive c
+      {"\\\\gdata\\\\x.dbf\\", c + "/gdata/x.dbf"},
+      {"D:\\Local", tmp_.drives() + "/d/Local"},
+      {"c:\\a\\.\\b\\..\\x", c + "/a/x"},
+      {"c:\\a\\..", c},
+      {"/tmp/../", "/"},
+      {"/", "/"},
+  };
+  for (const Case& t : cases) EXPECT_EQ(Map(t.in), t.out) << t.in;
+  // A named drive's directory exists once used.
+  struct stat st;
+  EXPECT_EQ(stat((tmp_.drives() + "/d").c_str(), &st), 0);
+  // Host paths are used as they are, "\" still separates.
+  EXPECT_EQ(Map(tmp_.dir() + "\\drives\\c"), c);
+}
+
+TEST_F(PathMapTest, DotDotNeverClimbsAboveADriveRoot) {
+  for (const char* p :
+       {"c:\\..", "c:\\a\\..\\..", "c:..\\x", "\\..\\c\\x",
+        "d:\\gdata\\..\\..\\c\\secret", "/..", "/tmp/../../etc"}) {
+    std::string host = "unchanged";
+    Status s = env()->HostPath(p, &host);
+    EXPECT_EQ(s.code(), EACCES) << p;
+    EXPECT_FALSE(env()->FileExists(p)) << p;
+  }
+  std::string host;
+  EXPECT_EQ(env()->HostPath("", &host).code(), ENOENT);
+}
+
+TEST_F(PathMapTest, RelativePathsUseTheCurrentDirectory) {
+  ASSERT_TRUE(env()->CreateDir("c:\\GDATA").ok());
+  std::string cwd = env()->CurrentDir();
+  ASSERT_EQ(chdir((tmp_.drives() + "/c/GDATA").c_str()), 0);
+  EXPECT_EQ(Map("x.dbf"), tmp_.drives() + "/c/GDATA/x.dbf");
+  EXPECT_EQ(Map("..\\d"), tmp_.drives() + "/c/d");
+  // Still on drive c: its root is the limit.
+  std::string host;
+  EXPECT_EQ(env()->HostPath("..\\..\\x", &host).code(), EACCES);
+  ASSERT_EQ(chdir(tmp_.dir().c_str()), 0);
+  EXPECT_EQ(Map("drives\\C\\gdata"), tmp_.drives() + "/c/GDATA");
+  ASSERT_EQ(chdir(cwd.c_str()), 0);
+}
+
+TEST_F(PathMapTest, ExistingComponentsAreFoundIgnoringCase) {
+  ASSERT_TRUE(env()->CreateDir("c:\\GDATA").ok());
+  Touch("c:\\gdata\\PRODUCTS.DBF");
+  Touch("c:\\GData\\colors.dbf");
+  const std::string dir = tmp_.drives() + "/c/GDATA";
+  EXPECT_EQ(Map("c:\\gdata\\products.dbf"), dir + "/PRODUCTS.DBF");
+  EXPECT_EQ(Map("C:\\Gdata\\COLORS.DBF"), dir + "/colors.dbf");
+  EXPECT_TRUE(env()->FileExists("c:\\gdata\\Products.Dbf"));
+
+  // Opened under the other case, the same file.
+  std::unique_ptr<File> f;
+  ASSERT_TRUE(
+      env()->OpenFile("c:\\GDATA\\COLORS.DBF", OpenMode::kReadWrite, &f).ok());
+  ASSERT_TRUE(f->WriteAt(0, "xyz", 3).ok());
+  FileInfo info;
+  ASSERT_TRUE(env()->GetFileInfo("c:\\gdata\\colors.dbf", &info).ok());
+  EXPECT_EQ(info.size, 3u);
+
+  // Missing components keep their case, also below a missing one.
+  EXPECT_EQ(Map("c:\\gdata\\New\\Sub\\File.Txt"), dir + "/New/Sub/File.Txt");
+  // An exact match wins over other spellings.
+  ASSERT_TRUE(env()->CreateDir("c:\\gdata\\prod").ok());
+  ASSERT_EQ(mkdir((dir + "/PROD").c_str(), 0777), 0);
+  EXPECT_EQ(Map("c:\\gdata\\PROD"), dir + "/PROD");
+  EXPECT_EQ(Map("c:\\gdata\\prod"), dir + "/prod");
+  // Below a file nothing exists; the path is mapped as given.
+  EXPECT_EQ(Map("c:\\gdata\\products.dbf\\x"), dir + "/PRODUCTS.DBF/x");
+  // Host paths are looked up the same way.
+  EXPECT_EQ(Map(tmp_.dir() + "/DRIVES/C/gdata/products.dbf"),
+            dir + "/PRODUCTS.DBF");
+}
+
+TEST(IgnoreCaseTest, ComparesAsciiLettersOnly) {
+  EXPECT_TRUE(internal::EqualsIgnoreCase("Products.DBF", "PRODUCTS.dbf"));
+  EXPECT_FALSE(internal::EqualsIgnoreCase("a", "ab"));
+  EXPECT_FALSE(internal::EqualsIgnoreCase("\xC9", "\xE9"));  // not ASCII
+  EXPECT_LT(internal::CompareIgnoreCase("a", "B"), 0);
+  EXPECT_GT(internal::CompareIgnoreCase("b", "A"), 0);
+  EXPECT_LT(internal::CompareIgnoreCase("ab", "ABC"), 0);
+  EXPECT_EQ(internal::CompareIgnoreCase("ABC", "abc"), 0);
+  // Letters compare as lower case: "Z" sorts after "_" (0x5F < 0x7A).
+  EXPECT_GT(internal::CompareIgnoreCase("Z", "_"), 0);
+}
+
+}  // namespace
+}  // namespace platform
