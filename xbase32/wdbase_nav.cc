@@ -74,16 +74,13 @@ int Wdbase::Skip(int32_t n) {
   }
   // Backwards; from the end of file the count starts after the last record.
   int32_t pos = data_->eof() ? count + 1 : data_->recno();
-  const int32_t start = data_->eof() ? 0 : pos;
   for (int32_t i = 0; i > n; --i) {
     int32_t prev = pos - 1;
     if (prev > count) prev = count;
     if (prev < 1 || !SeekAccepted(this, data_, filter_, prev, -1, count)) {
-      // Stay on the first record with the beginning-of-file flag set.
-      if (start >= 1 && start <= count) {
-        data_->Go(start);
-      } else if (count > 0) {
-        if (!SeekAccepted(this, data_, filter_, 1, +1, count)) data_->GoEof();
+      // Stop on the first record with the beginning-of-file flag set.
+      if (count == 0 || !SeekAccepted(this, data_, filter_, 1, +1, count)) {
+        data_->GoEof();
       }
       data_->set_bof(true);
       return 0;
