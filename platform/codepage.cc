@@ -11,6 +11,7 @@
 #include "platform/codepage.h"
 
 #include <iconv.h>
+#include <locale.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -126,10 +127,19 @@ char Encode(const Page& page, char32_t u) {
   auto it = page.from_uni.find(u);
   if (it != page.from_uni.end()) return static_cast<char>(it->second);
   if (!page.iconv_name.empty()) {
+    // Transliteration rules come from the thread's LC_CTYPE; the C.UTF-8
+    // locale has the full set whatever the program's locale is.
+    static const locale_t translit_locale =
+        newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    locale_t prev = static_cast<locale_t>(0);
+    if (translit_locale != static_cast<locale_t>(0)) {
+      prev = uselocale(translit_locale);
+    }
     std::string to = page.iconv_name + "//TRANSLIT";
     wchar_t w = static_cast<wchar_t>(u);
     char out[8];
     size_t n = IconvOne(to.c_str(), "WCHAR_T", &w, sizeof(w), out, sizeof(out));
+    if (prev != static_cast<locale_t>(0)) uselocale(prev);
     if (n == 1 && out[0] != '?') return out[0];
   }
   return BestFitBox(u);
