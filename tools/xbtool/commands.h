@@ -1,0 +1,37 @@
+// The commands of xbtool, a tool for people who support shops: look into a
+// DBF table, dump its records, create one and append records to it. Table
+// contents are in the OEM code page; the tool talks UTF-8 to the terminal.
+//
+// Each command writes its normal output to out and answers 0, or writes one
+// line "xbtool: ..." to err and answers non-zero.
+
+#ifndef TOOLS_XBTOOL_COMMANDS_H_
+#define TOOLS_XBTOOL_COMMANDS_H_
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace xbtool {
+
+// Header facts and the field descriptors.
+int Info(const std::string& table, std::ostream& out, std::ostream& err);
+
+// Every record with its flag byte: aligned columns, or CSV with a header
+// line (flag column named "_FLAG").
+int Dump(const std::string& table, bool csv, std::ostream& out,
+         std::ostream& err);
+
+// Creates a table from specs "NAME:TYPE[:LEN[:DEC]]" (D, L and M need no
+// length).
+int Create(const std::string& table, const std::vector<std::string>& specs,
+           std::ostream& out, std::ostream& err);
+
+// Appends one record from "NAME=value" assignments (dates as CCYYMMDD,
+// logicals as T/F/Y/N, numbers in decimal notation).
+int Append(const std::string& table, const std::vector<std::string>& values,
+           std::ostream& out, std::ostream& err);
+
+}  // namespace xbtool
+
+#endif  // TOOLS_XBTOOL_COMMANDS_H_

@@ -1,0 +1,102 @@
+#include "commands.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "platform/testing/temp_drives.h"
+
+namespace xbtool {
+namespace {
+
+class XbtoolTest : public ::testing::Test {
+ protected:
+  std::string Table(const char* name) { return drives_.Host(name); }
+  int Run(int rc) { return rc; }
+  platform::ScopedTempDrives drives_;
+  std::ostringstream out_, err_;
+};
+
+TEST_F(XbtoolTest, CreateAppendDumpRoundTrip) {
+  const std::string t = Table("colors.dbf");
+  ASSERT_EQ(
+      0, Create(t, {"NAME:C:10", "PRICE:N:8:2", "BORN:D", "OK:L"}, out_, err_))
+      << err_.str();
+  // UTF-8 on the terminal, code page 850 in the table.
+  ASSERT_EQ(0, Append(t, {"NAME=Café", "PRICE=12.5", "BORN=20090307", "OK=T"},
+                      out_, err_))
+      << err_.str();
+  ASSERT_EQ(0, Append(t, {"name=x,\"y\""}, out_, err_)) << err_.str();
+  EXPECT_NE(std::string::npos, out_.str().find("appended record 2"));
+
+  std::ostringstream dump;
+  ASSERT_EQ(0, Dump(t, false, dump, err_));
+  EXPECT_EQ(
+      "F NAME       PRICE    BORN     OK\n"
+      "  Café          12.50 20090307 T\n"
+      "  x,\"y\"                         \n",
+      dump.str());
+  std::ostringstream csv;
+  ASSERT_EQ(0, Dump(t, true, csv, err_));
+  EXPECT_EQ(
+      "_FLAG,NAME,PRICE,BORN,OK\n"
+      " ,Café,12.50,20090307,T\n"
+      " ,\"x,\"\"y\"\"\",,,\n",
+      csv.str());
+
+  std::ostringstream info;
+  ASSERT_EQ(0, Info(t, info, err_));
+  EXPECT_NE(std::string::npos,
+            info.str().find("records:       2 (header says 2)"));
+  EXPECT_NE(std::string::npos, info.str().find("record length: 28"));
+  EXPECT_NE(std::string::npos,
+            info.str().find("  2  PRICE       N         8    2      11"));
+}
+
+struct Bad {
+  const char* what;
+  std::vector<std::string> args;
+  const char* message;
+};
+
+TEST_F(XbtoolTest, FailuresPrintOneLineAndAnswerNonZero) {
+  const std::string t = Table("t.dbf");
+  ASSERT_EQ(0, Create(t, {"A:C:3", "N:N:4"}, out_, err_));
+  const Bad creates[] = {
+      {"no fields", {}, "no fields given"},
+      {"no type", {"A"}, "bad field spec"},
+      {"bad length", {"A:C:x"}, "bad field spec"},
+      {"missing length", {"A:C"}, "needs a length"},
+      {"engine refuses", {"A:Q:3"}, "-220 Unrecognized Field Type"},
+  };
+  for (const Bad& b : creates) {
+    std::ostringstream err;
+    EXPECT_NE(0, Create(Table("u.dbf"), b.args, out_, err)) << b.what;
+    EXPECT_NE(std::string::npos, err.str().find(b.message))
+        << b.what << err.str();
+    const std::string text = err.str();
+    EXPECT_EQ(1, std::count(text.begin(), text.end(), '\n')) << b.what;
+  }
+  const Bad appends[] = {
+      {"no equals sign", {"A"}, "bad assignment"},
+      {"unknown field", {"Z=1"}, "no field Z"},
+      {"not a number", {"N=abc"}, "needs a number"},
+  };
+  for (const Bad& b : appends) {
+    std::ostringstream err;
+    EXPECT_NE(0, Append(t, b.args, out_, err)) << b.what;
+    EXPECT_NE(std::string::npos, err.str().find(b.message))
+        << b.what << err.str();
+  }
+  std::ostringstream err;
+  EXPECT_NE(0, Dump(Table("missing.dbf"), false, out_, err));
+  EXPECT_NE(std::string::npos, err.str().find("-60 Opening File"));
+  EXPECT_NE(0, Info(Table("longer_than_8.dbf"), out_, err));
+  // Nothing was appended by the failed commands.
+  std::ostringstream dump;
+  ASSERT_EQ(0, Dump(t, true, dump, err_));
+  EXPECT_EQ("_FLAG,A,N\n", dump.str());
+}
+
+}  // namespace
+}  // namespace xbtool

@@ -1,0 +1,38 @@
+// xbtool: look into, dump, create and fill DBF tables from the command line.
+
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "commands.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"xbtool: look into and edit the DBF tables of a data set"};
+  app.require_subcommand(1);
+  std::string table;
+  bool csv = false;
+  std::vector<std::string> args;
+
+  CLI::App* info =
+      app.add_subcommand("info", "header facts and field descriptors");
+  info->add_option("table", table, "the .dbf file")->required();
+  CLI::App* dump = app.add_subcommand("dump", "every record with its flag");
+  dump->add_option("table", table, "the .dbf file")->required();
+  dump->add_flag("--csv", csv, "comma-separated values with a header line");
+  CLI::App* create = app.add_subcommand("create", "create a table");
+  create->add_option("table", table, "the .dbf file")->required();
+  create->add_option("fields", args, "NAME:TYPE[:LEN[:DEC]] ...")->required();
+  CLI::App* append = app.add_subcommand("append", "append one record");
+  append->add_option("table", table, "the .dbf file")->required();
+  append->add_option("values", args, "NAME=value ...");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e);
+  }
+  if (*info) return xbtool::Info(table, std::cout, std::cerr);
+  if (*dump) return xbtool::Dump(table, csv, std::cout, std::cerr);
+  if (*create) return xbtool::Create(table, args, std::cout, std::cerr);
+  if (*append) return xbtool::Append(table, args, std::cout, std::cerr);
+  return 1;
+}
