@@ -319,6 +319,10 @@ Status CopyHostTree(const std::string& from, const std::string& to) {
 }
 
 Status DeleteHostTree(const std::string& path) {
+  // A mapping slip must never empty the whole host.
+  if (path.empty() || path == "/") {
+    return Status::Error(EPERM, "delete " + path + " (file system root)");
+  }
   struct stat st;
   if (lstat(path.c_str(), &st) != 0)
     return Status::Error(errno, "delete " + path);

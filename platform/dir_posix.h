@@ -39,7 +39,7 @@ Status CopyHostTree(const std::string& from, const std::string& to);
 // Deletes a file, a symbolic link (not its target) or a directory tree.
 // Links inside the tree are removed, never followed; directories without
 // owner write bits are opened up first. Goes on past failures and answers
-// the first.
+// the first. The host root "/" is refused (EPERM).
 Status DeleteHostTree(const std::string& path);
 
 }  // namespace platform::internal

@@ -235,6 +235,8 @@ TEST_F(TreeTest, DeleteRemovesLinksNotTargets) {
   ASSERT_TRUE(env_->DeleteTree("c:\\outside\\KEEP.TXT").ok());
   EXPECT_FALSE(env_->FileExists("c:\\outside\\keep.txt"));
   EXPECT_EQ(env_->DeleteTree("c:\\none").code(), ENOENT);
+  EXPECT_EQ(env_->DeleteTree("/").code(), EPERM);
+  EXPECT_EQ(env_->DeleteTree("/tmp/..").code(), EPERM);
 }
 
 }  // namespace
