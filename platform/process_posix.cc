@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -348,10 +349,13 @@ std::string ModulePathImpl(const void* addr) {
   }
   std::string path = info.dli_fname;
   if (path[0] != '/') {
-    char* here = getcwd(nullptr, 0);
-    if (here != nullptr) {
-      path = std::string(here) + "/" + path;
-      free(here);
+    // Named relative to the current directory (the main program run as
+    // "./prog", or a library opened by a relative name): make it absolute
+    // and free of "." components.
+    char* real = realpath(path.c_str(), nullptr);
+    if (real != nullptr) {
+      path = real;
+      free(real);
     }
   }
   return path;
