@@ -22,6 +22,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/change_counter.h"
 #include "platform/dir_posix.h"
 #include "platform/lock_set.h"
 
@@ -175,6 +176,10 @@ class PosixFile final : public File {
   }
 
   const std::string& path() const override { return path_; }
+
+  Status OpenChangeCounter(std::unique_ptr<ChangeCounter>* counter) override {
+    return internal::OpenSharedChangeCounter(fd_, path_, counter);
+  }
 
  private:
   static bool ValidRange(uint64_t offset, uint64_t length) {

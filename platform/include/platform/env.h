@@ -94,6 +94,20 @@ struct LocalTime {
   int weekday = 0;  // 0 = Sunday
 };
 
+// A 64-bit counter shared by every process of this machine that opens the
+// same file, for cheap change detection: a writer bumps it before and after
+// each change of the file, a reader that keeps data of the file in memory
+// compares the counter with the value it loaded before reading that data.
+// The counter lives in shared memory named after the file's device and
+// inode; it only ever grows.
+class ChangeCounter {
+ public:
+  virtual ~ChangeCounter() = default;
+  virtual uint64_t Load() const = 0;
+  // Adds one and answers the value before.
+  virtual uint64_t Bump() = 0;
+};
+
 // An open file. Positioned I/O only: there is no file pointer.
 class File {
  public:
@@ -128,6 +142,11 @@ class File {
 
   // The path the file was opened with (as given by the caller).
   virtual const std::string& path() const = 0;
+
+  // Opens the change counter of this file (see ChangeCounter). Fails with
+  // ENOTSUP where no such counter can be shared, e.g. for files on network
+  // file systems, whose other users may sit on other machines.
+  virtual Status OpenChangeCounter(std::unique_ptr<ChangeCounter>* counter);
 };
 
 // A started child process. Destroying the object does not kill the child.
