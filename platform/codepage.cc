@@ -14,8 +14,10 @@
 #include <locale.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -186,8 +188,20 @@ const Tables& GetTables() {
 }
 
 void Map(const unsigned char* table, char* buf, size_t n) {
-  for (size_t i = 0; i < n; i++) {
-    buf[i] = static_cast<char>(table[static_cast<unsigned char>(buf[i])]);
+  // Bytes below 0x80 never change: skip ASCII runs eight bytes at a time.
+  size_t i = 0;
+  while (i < n) {
+    if (i + 8 <= n) {
+      uint64_t word;
+      std::memcpy(&word, buf + i, sizeof word);
+      if ((word & 0x8080808080808080ULL) == 0) {
+        i += 8;
+        continue;
+      }
+    }
+    const unsigned char c = static_cast<unsigned char>(buf[i]);
+    if (c >= 0x80) buf[i] = static_cast<char>(table[c]);
+    ++i;
   }
 }
 

@@ -18,9 +18,8 @@ using platform::Status;
 
 // Read-ahead block size (at least one record is always read).
 constexpr size_t kCacheBytes = 64 * 1024;
-// A modification time this many seconds old cannot be repeated by a later
-// write, so a block read then can be trusted while the time stays the same.
-constexpr int64_t kSettledSeconds = 2;
+// Records appended under a pinned lock are written once they fill this much.
+constexpr size_t kPendingBytes = 1024 * 1024;
 
 Env* env() { return Env::Current(); }
 
@@ -262,12 +261,15 @@ std::unique_ptr<DbfFile> DbfFile::Open(const std::string& path) {
       return nullptr;
     }
   }
+  // Without a shared counter the engine reads record by record.
+  if (!d->file_->OpenChangeCounter(&d->counter_).ok()) d->counter_.reset();
   return d;
 }
 
 bool DbfFile::Close() {
   if (!file_) return false;
   bool ok = WritePending();
+  ok = FlushPending() && ok;
   if (header_dirty_) ok = WriteHeader() && ok;
   ok = UnlockAll() && ok;
   indexes_.clear();
@@ -288,38 +290,39 @@ void DbfFile::Blank() {
   changed_ = false;
 }
 
-bool DbfFile::Stat(FileInfo* info) {
-  Status s = file_->Stat(info);
-  if (!s.ok()) {
-    ReportError(kErrLength, path_.c_str(), s.ToString().c_str());
-    return false;
-  }
-  return true;
-}
-
 int32_t DbfFile::Count() {
   if ((append_locked_ || file_locked_) && cached_count_ >= 0) {
     return cached_count_;
   }
+  // The counter is loaded before the length is taken, so that a change
+  // after this point shows as a new counter value.
+  const uint64_t stamp = counter_ ? counter_->Load() : 0;
+  if (counter_ && counted_ >= 0 && stamp == count_stamp_) {
+    if (append_locked_ || file_locked_) cached_count_ = counted_;
+    return counted_;
+  }
   FileInfo info;
-  if (!Stat(&info)) return -1;
-  last_stat_ = info;
-  last_stat_fresh_ = true;
+  Status s = file_->Stat(&info);
+  if (!s.ok()) {
+    ReportError(kErrLength, path_.c_str(), s.ToString().c_str());
+    return -1;
+  }
   int64_t n =
       info.size > header_length_
           ? static_cast<int64_t>((info.size - header_length_) / record_length_)
           : 0;
   if (n > INT32_MAX) n = INT32_MAX;
-  if (append_locked_ || file_locked_) cached_count_ = static_cast<int32_t>(n);
-  return static_cast<int32_t>(n);
+  counted_ = static_cast<int32_t>(n);
+  count_stamp_ = stamp;
+  if (append_locked_ || file_locked_) cached_count_ = counted_;
+  return counted_;
 }
 
-bool DbfFile::FillCache(int32_t n, int32_t count) {
+bool DbfFile::FillCache(int32_t n) {
   const size_t per = record_length_;
-  int32_t want = static_cast<int32_t>(std::max<size_t>(1, kCacheBytes / per));
-  if (want > count - n + 1) want = count - n + 1;
-  if (want < 1) return false;
-  cache_.resize(static_cast<size_t>(want) * per);
+  const size_t want = std::max<size_t>(1, kCacheBytes / per);
+  cache_.resize(want * per);
+  const uint64_t stamp = counter_ ? counter_->Load() : 0;
   size_t got = 0;
   Status s = file_->ReadAt(header_length_ + static_cast<uint64_t>(n - 1) * per,
                            cache_.data(), cache_.size(), &got);
@@ -329,10 +332,7 @@ bool DbfFile::FillCache(int32_t n, int32_t count) {
   }
   cache_first_ = n;
   cache_count_ = static_cast<int32_t>(got / per);
-  if (!file_locked_) {
-    cache_stamp_ = last_stat_;
-    cache_settled_ = env()->NowSeconds() - last_stat_.mtime >= kSettledSeconds;
-  }
+  cache_stamp_ = stamp;
   return true;
 }
 
@@ -345,46 +345,45 @@ void DbfFile::UpdateCache(int32_t n, const char* rec) {
   }
 }
 
+bool DbfFile::WriteData(uint64_t offset, const void* p, size_t n) {
+  const uint64_t before = counter_ ? counter_->Bump() : 0;
+  Status s = file_->WriteAt(offset, p, n);
+  if (counter_) {
+    const uint64_t mid = counter_->Bump();
+    if (mid == before + 1) {
+      // Nobody else wrote meanwhile: what this handle knew stays true.
+      if (cache_stamp_ == before) cache_stamp_ = mid + 1;
+      if (count_stamp_ == before) count_stamp_ = mid + 1;
+    }
+  }
+  if (!s.ok()) {
+    InvalidateCache();
+    counted_ = -1;
+    ReportError(kErrWrite, path_.c_str(), s.ToString().c_str());
+    return false;
+  }
+  return true;
+}
+
 bool DbfFile::ReadRecord(int32_t n) {
   const size_t per = record_length_;
   bool done = false;
-  // The block is trustworthy while the whole file is locked by us, or while
-  // the file is unchanged since the block was read (checked against the
-  // stat the count rule just took).
-  bool usable = false;
-  if (file_locked_) {
-    usable = true;
-  } else if (last_stat_fresh_ && cache_settled_ &&
-             last_stat_.size == cache_stamp_.size &&
-             last_stat_.mtime == cache_stamp_.mtime &&
-             last_stat_.mtime_ns == cache_stamp_.mtime_ns &&
-             last_stat_.inode == cache_stamp_.inode) {
-    usable = true;
-  }
-  if (!usable) InvalidateCache();
-  if (cache_count_ == 0 || n < cache_first_ ||
-      n >= cache_first_ + cache_count_) {
-    // Read ahead only when the block could be trusted later on.
-    if (file_locked_ ||
-        (last_stat_fresh_ &&
-         env()->NowSeconds() - last_stat_.mtime >= kSettledSeconds)) {
-      const int32_t count =
-          file_locked_ ? Count()
-                       : static_cast<int32_t>(
-                             last_stat_.size > header_length_
-                                 ? (last_stat_.size - header_length_) / per
-                                 : 0);
-      FillCache(n, count);
+  if (IsPending(n)) {
+    std::memcpy(rec_.data(), PendingRecord(n), per);
+    done = true;
+  } else {
+    const bool trusted =
+        file_locked_ || (counter_ && counter_->Load() == cache_stamp_);
+    if (!trusted) InvalidateCache();
+    const bool cached = cache_count_ > 0 && n >= cache_first_ &&
+                        n < cache_first_ + cache_count_;
+    if (cached || ((file_locked_ || counter_) && FillCache(n))) {
+      std::memcpy(rec_.data(),
+                  cache_.data() + static_cast<size_t>(n - cache_first_) * per,
+                  per);
+      done = true;
     }
   }
-  if (cache_count_ > 0 && n >= cache_first_ &&
-      n < cache_first_ + cache_count_) {
-    std::memcpy(rec_.data(),
-                cache_.data() + static_cast<size_t>(n - cache_first_) * per,
-                per);
-    done = true;
-  }
-  last_stat_fresh_ = false;
   if (!done) {
     size_t got = 0;
     Status s =
@@ -478,7 +477,12 @@ bool DbfFile::LockFile(bool pinned) {
 
 bool DbfFile::ReleaseLocks() {
   bool ok = true;
-  if (header_dirty_) ok = WriteHeader() && ok;
+  // Under a pinned lock appended records and the header wait for the final
+  // release.
+  if (!pinned_) {
+    ok = FlushPending() && ok;
+    if (header_dirty_) ok = WriteHeader() && ok;
+  }
   for (int32_t n : record_locks_) {
     Status s = file_->Unlock(dbf::RecordLockOffset(n), 1);
     if (!s.ok()) {
@@ -502,7 +506,8 @@ bool DbfFile::ReleaseLocks() {
       ok = false;
     }
     file_locked_ = false;
-    InvalidateCache();
+    // Without a counter nothing tells later whether the block is current.
+    if (!counter_) InvalidateCache();
   }
   if (!file_locked_) cached_count_ = -1;
   return ok;
@@ -514,6 +519,7 @@ bool DbfFile::UnlockAll() {
 }
 
 bool DbfFile::WriteHeader() {
+  if (!FlushPending()) return false;
   uint8_t h[12];
   h[dbf::kOffVersion] = version_;
   StampDate(h);
@@ -531,64 +537,96 @@ bool DbfFile::WriteHeader() {
   return true;
 }
 
+bool DbfFile::FlushPending() {
+  if (pending_count_ == 0) return true;
+  const size_t bytes = static_cast<size_t>(pending_count_) * record_length_;
+  pending_.resize(bytes + 1);
+  pending_[bytes] = dbf::kFileEnd;
+  const uint64_t offset =
+      header_length_ +
+      static_cast<uint64_t>(pending_first_ - 1) * record_length_;
+  if (!WriteData(offset, pending_.data(), bytes + 1)) {
+    pending_.resize(bytes);
+    return false;
+  }
+  pending_.clear();
+  pending_count_ = 0;
+  header_dirty_ = true;
+  return true;
+}
+
 bool DbfFile::WritePending() {
   if (!changed_ || recno_ <= 0 || eof_) return true;
+  // A buffer handed out for writing may come back unchanged.
+  if (std::memcmp(rec_.data(), old_.data(), record_length_) == 0) {
+    changed_ = false;
+    return true;
+  }
   return WriteCurrent();
 }
+
+namespace {
+
+// Undoes the index changes made so far and releases the index locks.
+template <typename Undo>
+void RollBack(const std::vector<IndexHook*>& all,
+              const std::vector<IndexHook*>& done, Undo undo) {
+  for (IndexHook* u : done) undo(u);
+  for (IndexHook* u : all) u->UnlockIndex();
+}
+
+}  // namespace
 
 bool DbfFile::WriteCurrent() {
   if (recno_ <= 0 || eof_) return false;
   const int32_t n = recno_;
-  if (!LockRecord(n)) return false;
   const size_t per = record_length_;
-  std::vector<IndexHook*> done;
+  const bool pending = IsPending(n);
+  if (!pending && !LockRecord(n)) return false;
+  const uint64_t offset = header_length_ + static_cast<uint64_t>(n - 1) * per;
   if (!indexes_.empty()) {
     // The stored image decides which keys change.
     std::vector<char> stored(per + 1, ' ');
-    size_t got = 0;
-    Status s =
-        file_->ReadAt(header_length_ + static_cast<uint64_t>(n - 1) * per,
-                      stored.data(), per, &got);
-    if (!s.ok() || got < per) {
-      ReportError(kErrRead, path_.c_str());
-      return false;
+    if (pending) {
+      std::memcpy(stored.data(), PendingRecord(n), per);
+    } else {
+      size_t got = 0;
+      Status s = file_->ReadAt(offset, stored.data(), per, &got);
+      if (!s.ok() || got < per) {
+        ReportError(kErrRead, path_.c_str());
+        return false;
+      }
     }
     if (std::memcmp(stored.data(), rec_.data(), per) == 0) {
       changed_ = false;
       return true;
     }
+    std::vector<IndexHook*> done;
+    auto undo = [&](IndexHook* u) {
+      u->UndoUpdate(n, stored.data(), rec_.data());
+    };
     for (IndexHook* ix : indexes_) {
       if (!ix->LockIndex()) {
-        for (IndexHook* u : done) u->UndoUpdate(n, stored.data(), rec_.data());
-        for (IndexHook* u : indexes_) u->UnlockIndex();
+        RollBack(indexes_, done, undo);
         return false;
       }
     }
     for (IndexHook* ix : indexes_) {
       if (!ix->Update(n, stored.data(), rec_.data())) {
-        for (IndexHook* u : done) u->UndoUpdate(n, stored.data(), rec_.data());
-        for (IndexHook* u : indexes_) u->UnlockIndex();
+        RollBack(indexes_, done, undo);
         return false;
       }
       done.push_back(ix);
     }
-    Status w = file_->WriteAt(
-        header_length_ + static_cast<uint64_t>(n - 1) * per, rec_.data(), per);
-    if (!w.ok()) {
-      for (IndexHook* u : done) u->UndoUpdate(n, stored.data(), rec_.data());
-      for (IndexHook* u : indexes_) u->UnlockIndex();
-      ReportError(kErrWrite, path_.c_str(), w.ToString().c_str());
+    if (!pending && !WriteData(offset, rec_.data(), per)) {
+      RollBack(indexes_, done, undo);
       return false;
     }
     for (IndexHook* u : indexes_) u->UnlockIndex();
-  } else {
-    Status w = file_->WriteAt(
-        header_length_ + static_cast<uint64_t>(n - 1) * per, rec_.data(), per);
-    if (!w.ok()) {
-      ReportError(kErrWrite, path_.c_str(), w.ToString().c_str());
-      return false;
-    }
+  } else if (!pending && !WriteData(offset, rec_.data(), per)) {
+    return false;
   }
+  if (pending) std::memcpy(PendingRecord(n), rec_.data(), per);
   UpdateCache(n, rec_.data());
   std::memcpy(old_.data(), rec_.data(), per);
   changed_ = false;
@@ -603,47 +641,57 @@ bool DbfFile::AppendBlank() {
   Blank();
   const int32_t n = count + 1;
   std::vector<IndexHook*> done;
+  auto undo = [&](IndexHook* u) { u->UndoInsert(n, rec_.data()); };
   for (IndexHook* ix : indexes_) {
     if (!ix->LockIndex()) {
-      for (IndexHook* u : indexes_) u->UnlockIndex();
+      RollBack(indexes_, done, undo);
       return false;
     }
   }
   for (IndexHook* ix : indexes_) {
     if (!ix->Insert(n, rec_.data())) {
-      for (IndexHook* u : done) u->UndoInsert(n, rec_.data());
-      for (IndexHook* u : indexes_) u->UnlockIndex();
+      RollBack(indexes_, done, undo);
       return false;
     }
     done.push_back(ix);
   }
   // Memo fields of the new record have no text: the blank buffer says so.
   const size_t per = record_length_;
-  rec_[per] = dbf::kFileEnd;
-  Status s = file_->WriteAt(header_length_ + static_cast<uint64_t>(count) * per,
-                            rec_.data(), per + 1);
-  rec_[per] = '\0';
-  if (!s.ok()) {
-    for (IndexHook* u : done) u->UndoInsert(n, rec_.data());
-    for (IndexHook* u : indexes_) u->UnlockIndex();
-    ReportError(kErrWrite, path_.c_str(), s.ToString().c_str());
-    return false;
+  if (pinned_) {
+    // Nobody else can write while the lock is pinned: collect the record
+    // and write the appended records in one piece later.
+    if (pending_count_ == 0) pending_first_ = n;
+    pending_.insert(pending_.end(), rec_.data(), rec_.data() + per);
+    ++pending_count_;
+  } else {
+    rec_[per] = dbf::kFileEnd;
+    const bool ok =
+        WriteData(header_length_ + static_cast<uint64_t>(count) * per,
+                  rec_.data(), per + 1);
+    rec_[per] = '\0';
+    if (!ok) {
+      RollBack(indexes_, done, undo);
+      return false;
+    }
   }
   for (IndexHook* u : indexes_) u->UnlockIndex();
   cached_count_ = n;  // the append lock is held: the count stays cached
+  if (counter_ && count_stamp_ == counter_->Load()) counted_ = n;
   header_dirty_ = true;
-  if (!pinned_ && !WriteHeader()) return false;
-  InvalidateCache();
   std::memcpy(old_.data(), rec_.data(), per);
   changed_ = false;
   recno_ = n;
   eof_ = false;
   bof_ = false;
-  return true;
+  if (pinned_) {
+    return pending_.size() < kPendingBytes || FlushPending();
+  }
+  return WriteHeader();
 }
 
 bool DbfFile::Sync() {
   bool ok = WritePending();
+  ok = FlushPending() && ok;
   if (header_dirty_) ok = WriteHeader() && ok;
   Status s = file_->Sync();
   if (!s.ok()) {

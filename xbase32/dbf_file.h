@@ -135,10 +135,22 @@ class DbfFile {
   bool LockRange(uint64_t offset, uint64_t length);
   bool LockRecord(int32_t n);
   bool LockAppend();
-  bool Stat(platform::FileInfo* info);
-  bool FillCache(int32_t n, int32_t count);
+  bool FillCache(int32_t n);
   void InvalidateCache() { cache_count_ = 0; }
   void UpdateCache(int32_t n, const char* rec);
+  // Writes n bytes at offset, bumping the change counter before and after;
+  // keeps this handle's own stamps when no other writer came in between.
+  bool WriteData(uint64_t offset, const void* p, size_t n);
+  // Writes the records appended under a pinned lock.
+  bool FlushPending();
+  bool IsPending(int32_t n) const {
+    return pending_count_ > 0 && n >= pending_first_ &&
+           n < pending_first_ + pending_count_;
+  }
+  char* PendingRecord(int32_t n) {
+    return pending_.data() +
+           static_cast<size_t>(n - pending_first_) * record_length_;
+  }
 
   std::string path_;
   std::unique_ptr<platform::File> file_;
@@ -164,17 +176,26 @@ class DbfFile {
 
   std::vector<IndexHook*> indexes_;
 
-  // Read-ahead: cache_count_ records starting at cache_first_. Trusted while
-  // the whole file is locked, or while the file's size and modification
-  // time are those seen when the block was read and that modification time
-  // was already settled then.
+  // Read-ahead: cache_count_ records starting at cache_first_, read when the
+  // file's change counter stood at cache_stamp_. Trusted while the whole
+  // file is locked by this handle, or while the counter is unchanged (every
+  // writer bumps it). Without a counter (network file systems) records are
+  // read one by one unless the file is locked.
+  std::unique_ptr<platform::ChangeCounter> counter_;
   std::vector<char> cache_;
   int32_t cache_first_ = 0;
   int32_t cache_count_ = 0;
-  platform::FileInfo cache_stamp_;
-  bool cache_settled_ = false;
-  platform::FileInfo last_stat_;
-  bool last_stat_fresh_ = false;
+  uint64_t cache_stamp_ = 0;
+  // The record count derived from the file length, valid while the counter
+  // stands at count_stamp_.
+  int32_t counted_ = -1;
+  uint64_t count_stamp_ = 0;
+  // Records appended under a pinned lock and not yet written: pending_count_
+  // records from pending_first_ on. They are written in one piece when the
+  // lock is released, on flush and close, or when the buffer grows large.
+  std::vector<char> pending_;
+  int32_t pending_first_ = 0;
+  int32_t pending_count_ = 0;
 };
 
 }  // namespace xbase32

@@ -114,11 +114,23 @@ TEST_F(ShareTest, ExplicitLockHoldsUntilUnlock) {
   EXPECT_EQ(0, InChild([&] { return ProbeAppendLock(path); }));
   // A second handle of the same process is kept out as well.
   EXPECT_EQ(0, ProbeAppendLock(path));
+  // Records appended under the lock reach the file on flush.
+  ASSERT_EQ(1, w.AppendBlank());
+  ASSERT_EQ(1, w.WriteString("NAME", "second"));
+  ASSERT_EQ(1, w.Flush());
+  EXPECT_EQ(0, InChild([&] {
+              Wdbase c;
+              if (!OpenShared(&c) || c.RecCount() != 2 || !c.Goto(2)) return 1;
+              return std::string(c.Read("NAME", 0, 1)) == "second" ? 0 : 2;
+            }));
+  ASSERT_EQ(1, w.AppendBlank());
   ASSERT_EQ(1, w.Unlock());
   EXPECT_EQ(1, InChild([&] { return ProbeAppendLock(path); }));
   // Records appended under the lock carry a correct header on release.
   const std::string b = ReadAll(path);
-  EXPECT_EQ(1, b[4]);
+  EXPECT_EQ(3, b[4]);
+  EXPECT_EQ(0x1A, b.back());
+  EXPECT_EQ(32 + 2 * 32 + 1 + 3 * 19 + 1, static_cast<int>(b.size()));
 }
 
 TEST_F(ShareTest, AppendWaitsForTheLockHolder) {
@@ -156,8 +168,6 @@ TEST_F(ShareTest, ReadAheadSeesWritesOfOtherProcesses) {
     }
     Wdbase::FlushSet(1);
   }
-  // Let the file's modification time settle so that blocks are read ahead.
-  platform::Env::Current()->SleepMs(2100);
   Wdbase w;
   ASSERT_TRUE(OpenShared(&w));
   ASSERT_EQ(1, w.Goto(5));

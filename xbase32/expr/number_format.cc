@@ -139,15 +139,9 @@ double ParseDouble(const char* p, size_t n) {
   if (n > kMaxDoubleText) n = kMaxDoubleText;
   size_t i = 0;
   while (i < n && IsSpace(p[i])) i++;
-  // Copy the accepted characters only, so that the library conversion never
-  // sees forms this reader does not accept (hexadecimal, "inf", "nan").
-  char text[kMaxDoubleText + 1];
-  size_t k = 0;
+  const size_t start = i;
   bool negative = false;
-  if (i < n && (p[i] == '+' || p[i] == '-')) {
-    negative = p[i] == '-';
-    text[k++] = p[i++];
-  }
+  if (i < n && (p[i] == '+' || p[i] == '-')) negative = p[i++] == '-';
   // Field text usually has few digits and no exponent: then the digits as an
   // integer divided by a power of ten is exact and correctly rounded (both
   // operands are exact doubles), and the library conversion is not needed.
@@ -155,15 +149,13 @@ double ParseDouble(const char* p, size_t n) {
   size_t fraction_digits = 0;
   size_t mantissa_digits = 0;
   while (i < n && IsDigit(p[i])) {
-    mantissa = mantissa * 10 + static_cast<uint64_t>(p[i] - '0');
-    text[k++] = p[i++];
+    mantissa = mantissa * 10 + static_cast<uint64_t>(p[i++] - '0');
     mantissa_digits++;
   }
   if (i < n && p[i] == '.') {
-    text[k++] = p[i++];
+    i++;
     while (i < n && IsDigit(p[i])) {
-      mantissa = mantissa * 10 + static_cast<uint64_t>(p[i] - '0');
-      text[k++] = p[i++];
+      mantissa = mantissa * 10 + static_cast<uint64_t>(p[i++] - '0');
       mantissa_digits++;
       fraction_digits++;
     }
@@ -175,18 +167,23 @@ double ParseDouble(const char* p, size_t n) {
     if (j < n && (p[j] == '+' || p[j] == '-')) j++;
     if (j < n && IsDigit(p[j])) {
       exponent = true;
-      while (i < j) text[k++] = p[i++];
-      while (i < n && IsDigit(p[i])) text[k++] = p[i++];
+      i = j;
+      while (i < n && IsDigit(p[i])) i++;
     }
   }
   static constexpr double kPow10[] = {
       1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-  if (!exponent && mantissa_digits <= 15 && fraction_digits <= 22) {
+  if (!exponent && mantissa_digits <= 15) {
     const double v = static_cast<double>(mantissa) / kPow10[fraction_digits];
     return negative ? -v : v;
   }
-  text[k] = '\0';
+  // The accepted characters form one run; the library converts a copy of
+  // it, so that it never sees forms this reader does not accept
+  // (hexadecimal, "inf", "nan").
+  char text[kMaxDoubleText + 1];
+  std::memcpy(text, p + start, i - start);
+  text[i - start] = '\0';
   return std::strtod(text, nullptr);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <string>
 
@@ -144,6 +145,37 @@ TEST(ParseInt32Test, Table) {
   EXPECT_EQ(ParseInt32("-99999999999", 12), INT32_MIN);
   EXPECT_EQ(ParseInt32("-2147483648", 11), INT32_MIN);
   EXPECT_EQ(ParseInt32("12345", 3), 123);
+}
+
+}  // namespace
+}  // namespace xbase32
+
+namespace xbase32 {
+namespace {
+
+// The quick conversion of plain field text agrees with the library's
+// correctly rounded one on every width and number of decimals.
+TEST(ParseDoubleTest, AgreesWithLibraryConversion) {
+  uint64_t seed = 88172645463325252ULL;
+  auto next = [&seed] {
+    seed ^= seed << 13;
+    seed ^= seed >> 7;
+    seed ^= seed << 17;
+    return seed;
+  };
+  char field[40];
+  for (int round = 0; round < 200000; ++round) {
+    const int width = 1 + static_cast<int>(next() % 20);
+    const int dec = static_cast<int>(next() % width);
+    const double v =
+        static_cast<double>(static_cast<int64_t>(next() % 2000000000000ULL) -
+                            1000000000000LL) /
+        static_cast<double>(1 + next() % 100000);
+    if (!FormatNumber(v, width, dec, field)) continue;
+    const std::string text(field, width);
+    EXPECT_EQ(std::strtod(text.c_str(), nullptr), ParseDouble(field, width))
+        << text;
+  }
 }
 
 }  // namespace
