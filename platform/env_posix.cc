@@ -225,6 +225,19 @@ class PosixEnv final : public Env {
     return internal::DeleteHostTree(host);
   }
 
+  Status ReadLink(const std::string& path, std::string* target) override {
+    target->clear();
+    std::string host;
+    Status s = HostPath(path, &host);
+    if (!s.ok()) return s;
+    return internal::ReadLinkImpl(host, target);
+  }
+
+  bool IsExecutable(const std::string& path) override {
+    std::string host;
+    return HostPath(path, &host).ok() && internal::IsExecutableImpl(host);
+  }
+
   std::string TempDir() override {
     const char* t = getenv("TMPDIR");
     std::string dir = (t != nullptr && t[0] == '/') ? t : "/tmp";

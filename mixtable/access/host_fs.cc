@@ -1,23 +1,15 @@
-// Forwards to the platform layer's host functions after mapping the path.
+// Link targets and the executable check, through the platform layer.
 
 #include "access/host_fs.h"
-
-#include "platform/internal/process_impl.h"
 
 namespace mixtable {
 
 platform::Status ReadSymlink(const std::string& path, std::string* target) {
-  target->clear();
-  std::string host;
-  platform::Status s = platform::Env::Current()->HostPath(path, &host);
-  if (!s.ok()) return s;
-  return platform::internal::ReadLinkImpl(host, target);
+  return platform::Env::Current()->ReadLink(path, target);
 }
 
 bool IsExecutableFile(const std::string& path) {
-  std::string host;
-  return platform::Env::Current()->HostPath(path, &host).ok() &&
-         platform::internal::IsExecutableImpl(host);
+  return platform::Env::Current()->IsExecutable(path);
 }
 
 }  // namespace mixtable

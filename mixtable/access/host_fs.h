@@ -1,6 +1,5 @@
-// Two file facts the platform's Env interface does not offer: the target of
-// a symbolic link and whether a file may be executed. Paths are mapped
-// through platform::Env::Current() and the facts read by the platform layer.
+// Two file facts the process manager needs: the target of a symbolic link
+// and whether a file may be executed, read through platform::Env::Current().
 // Internal to the tables library.
 
 #ifndef MIXTABLE_ACCESS_HOST_FS_H_

@@ -227,6 +227,11 @@ class Env {
   virtual Status CopyTree(const std::string& from, const std::string& to) = 0;
   // Deletes a directory tree (or a file); links are removed, never followed.
   virtual Status DeleteTree(const std::string& path) = 0;
+  // The target of the symbolic link path, as stored in the link (one level;
+  // EINVAL when path is no link). Symbolic links stand in for shortcuts.
+  virtual Status ReadLink(const std::string& path, std::string* target) = 0;
+  // Whether path is a regular file (links followed) the user may execute.
+  virtual bool IsExecutable(const std::string& path) = 0;
   // Host directory for temporary files ($TMPDIR or /tmp).
   virtual std::string TempDir() = 0;
   // The process's current directory (host path).
@@ -309,6 +314,12 @@ class EnvWrapper : public Env {
   }
   Status DeleteTree(const std::string& p) override {
     return target_->DeleteTree(p);
+  }
+  Status ReadLink(const std::string& p, std::string* t) override {
+    return target_->ReadLink(p, t);
+  }
+  bool IsExecutable(const std::string& p) override {
+    return target_->IsExecutable(p);
   }
   std::string TempDir() override { return target_->TempDir(); }
   std::string CurrentDir() override { return target_->CurrentDir(); }
