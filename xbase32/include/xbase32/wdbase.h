@@ -97,6 +97,19 @@ class Wdbase {
   // not initialised).
   static void* config();
 
+  // --- indexes -------------------------------------------------------------
+  // Builds index file k (1..n) anew from all records and keeps the current
+  // record. Answers 1 when index k is open afterwards.
+  int CreateIdx(int k);
+  int RebuildIdx();           // CreateIdx for every index
+  int SelectIdx(int k);       // 0 natural order, 1..n index order
+  int SelectedIdx() const;
+  // Positions on the first key >= key. Answers 1 found (the index key starts
+  // with the text), 2 on the next greater key, 3 at end of file, 0 on
+  // failure.
+  int Seek(const char* key);
+  int Seek(double key);
+
   // --- navigation ----------------------------------------------------------
   int Top();
   int Bottom();
@@ -180,6 +193,27 @@ class Wdbase {
   int Lock();
   int Unlock();
 
+  // --- memo texts ------------------------------------------------------------
+  uint32_t MemoLen(int k);
+  uint32_t MemoLen(const char* field);
+  // The text, NUL-terminated, in a buffer owned by the engine (valid until
+  // the record changes); null at end of file or for an invalid field.
+  const char* MemoPtr(int k);
+  const char* MemoPtr(const char* field);
+  // Copies min(length, size) bytes (and a NUL when there is room); answers
+  // the full length.
+  uint32_t MemoRead(int k, char* buf, unsigned size);
+  uint32_t MemoRead(const char* field, char* buf, unsigned size);
+  int MemoWrite(int k, const char* text, unsigned len);
+  int MemoWrite(const char* field, const char* text, unsigned len);
+
+  // --- maintenance -------------------------------------------------------------
+  int Pack();
+  int Zap();
+  int Zap(int32_t from, int32_t to);
+  int FieldAdd(int pos, const char* name, char type, int len, int dec);
+  int FieldRemove(int pos);
+
   // --- record filter -------------------------------------------------------
   int SetFilter(FilterFunc f, int cache_size = 0);
   FilterFunc GetFilter() const;
@@ -220,6 +254,13 @@ class Wdbase {
   void* special_filter_ = nullptr;
   bool user_lock_ = false;  // Lock() in force
 };
+
+// Copies the records of src into another table, converting by field name:
+// into dst when given, else into a new table name (or "$TMPCOPY") with
+// fields (or src's fields); with only fields given the converted table
+// replaces src. Answers 1 on success.
+int WdbaseCopyUpdateDb(Wdbase* src, Wdbase* dst, const WDBASE_FIELD* fields,
+                       const char* name);
 
 // Library version times 100; with show != 0 a message box with caption
 // title shows the version first.
