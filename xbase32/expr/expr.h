@@ -43,7 +43,8 @@ class Expr {
   // Parses source (NUL-terminated) against table. Answers the compiled
   // expression, or null with *error set (code and up to three details: the
   // source, then the offending token or name; for kExprParameterCount
-  // "Function" and the function name). table must outlive the result; other
+  // "Function" and the function name). table must outlive the result and
+  // keep its field layout (parse again after the structure changes); other
   // data files named by alias are looked up again at each evaluation.
   static std::unique_ptr<Expr> Parse(const ExprTable* table, const char* source,
                                      ExprError* error);

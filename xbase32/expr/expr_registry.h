@@ -17,8 +17,10 @@
 // its CX routine when it is quit). Texts are copied at registration, so the
 // registering caller need not keep its text alive.
 //
-// All functions are thread-safe. Lookups of CX routines happen during
-// evaluation; a routine must not unregister itself while it runs.
+// All functions are thread-safe. A CX routine and its context are fetched
+// under the registry's lock and called outside it, so a routine may itself
+// register or unregister; its context must stay valid until its
+// registration ends.
 
 #ifndef XBASE32_EXPR_EXPR_REGISTRY_H_
 #define XBASE32_EXPR_EXPR_REGISTRY_H_
