@@ -19,6 +19,61 @@ bool IsSpace(char c) {
 // Significant decimal digits a double is trusted with.
 constexpr int kSignificantDigits = 15;
 
+constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
+                             1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13,
+                             1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20};
+
+// The 15 significant digits of a (0 < a, or a == 0) and the decimal exponent
+// of the first, without the library's conversion: a is scaled by an exact
+// power of ten into [1e14, 1e15) and rounded to an integer. Answers false
+// outside 1e-5 <= a < 1e15, where the caller converts with the library.
+bool SignificantDigits(double a, char* mant, int* exp10) {
+  if (a == 0) {
+    std::memset(mant, '0', kSignificantDigits);
+    *exp10 = 0;
+    return true;
+  }
+  if (!(a >= 1e-5 && a < 1e15)) return false;
+  int e = 0;  // decimal exponent of the first significant digit
+  if (a >= 1) {
+    while (e < 14 && a >= kPow10[e + 1]) e++;
+  } else {
+    e = -1;
+    while (e > -6 && a * kPow10[-e] < 1) e--;
+  }
+  // 14 - e is 0 .. 19: the power of ten is exact. The product is split
+  // into its rounded value and the exact remainder, so that q is the exact
+  // product rounded to the nearest integer, ties to even, as the library
+  // conversion rounds.
+  const double p = kPow10[14 - e];
+  const double scaled = a * p;
+  const double rest = std::fma(a, p, -scaled);  // exact: a * p - scaled
+  const double whole = std::floor(scaled);
+  const double d0 = scaled - whole;  // exact, in [0, 1)
+  // |rest| is below 1/16 here, so only d0 near one half needs the
+  // remainder; (d0 - 0.5) is exact there and the sign of a rounded sum is
+  // the sign of the exact sum.
+  uint64_t q = static_cast<uint64_t>(whole);
+  if (d0 >= 0.75) {
+    q++;
+  } else if (d0 >= 0.25) {
+    const double t = (d0 - 0.5) + rest;
+    if (t > 0 || (t == 0 && (q & 1) != 0)) q++;
+  }
+  if (q == 1000000000000000ull) {  // 9.99...95 rounded up to 10^15
+    q /= 10;
+    e++;
+  }
+  // A product that left [1e14, 1e15) goes to the library conversion.
+  if (q < 100000000000000ull || q >= 1000000000000000ull) return false;
+  for (int i = kSignificantDigits - 1; i >= 0; i--) {
+    mant[i] = static_cast<char>('0' + q % 10);
+    q /= 10;
+  }
+  *exp10 = e;
+  return true;
+}
+
 void FillStars(char* out, int width) {
   if (width > 0) std::memset(out, '*', static_cast<size_t>(width));
 }
@@ -38,15 +93,20 @@ bool FormatNumber(double v, int width, int dec, char* out) {
   // Round the decimal form of v, not its binary value: with 15 significant
   // digits, 2.675 reads as 2.67500000000000 (its binary value lies just
   // below), so halves round away from zero as written.
-  char sci[32];
-  std::snprintf(sci, sizeof(sci), "%.*e", kSignificantDigits - 1, std::fabs(v));
   char mant[kSignificantDigits];
-  int m = 0;
-  const char* p = sci;
-  for (; *p != 'e'; p++) {
-    if (IsDigit(*p)) mant[m++] = *p;
+  int m = kSignificantDigits;
+  int exp10;
+  if (!SignificantDigits(std::fabs(v), mant, &exp10)) {
+    char sci[32];
+    std::snprintf(sci, sizeof(sci), "%.*e", kSignificantDigits - 1,
+                  std::fabs(v));
+    m = 0;
+    const char* p = sci;
+    for (; *p != 'e'; p++) {
+      if (IsDigit(*p)) mant[m++] = *p;
+    }
+    exp10 = std::atoi(p + 1);
   }
-  const int exp10 = std::atoi(p + 1);
   // The integer R with v = R / 10^d: the significant digits down to the
   // 10^-d place, rounded half up on the next digit.
   const int keep = exp10 + 1 + d;  // significant digits that are kept

@@ -77,6 +77,37 @@ TEST(FormatNumberTest, Table) {
   }
 }
 
+// A double carries 15 significant decimal digits: the value is first
+// rounded to them (ties to even, as an exact binary value), then to the
+// field's decimals (halves away from zero). Cases at the edges of the
+// digit counting: carries into a new digit, the smallest and largest values
+// counted without the library, and ties in the 15th digit.
+TEST(FormatNumberTest, FifteenSignificantDigits) {
+  const NumberCase cases[] = {
+      {20910450959001.25, 20, 5, "20910450959001.20000", true},
+      {9877067.9430089444, 20, 7, "     9877067.9430089", true},
+      {0.099999999999999992, 20, 16, "   0.100000000000000", true},
+      {0.10000000000000001, 20, 17, "   0.100000000000000", true},
+      {999999999999999.88, 20, 0, "    1000000000000000", true},
+      {99999999999999.984, 20, 1, "   100000000000000.0", true},
+      {9.9999999999999947, 20, 14, "    9.99999999999999", true},
+      {1000000000000000, 20, 2, " 1000000000000000.00", true},
+      {123456789012345.5, 20, 0, "     123456789012346", true},
+      {1.2345678901234568e-05, 20, 15, "   0.000012345678901", true},
+      {9.9999999999999991e-06, 20, 15, "   0.000010000000000", true},
+      {1e-300, 8, 2, "    0.00", true},
+      {5.0000000000000004e-06, 10, 5, "   0.00001", true},
+      {0.99999999999999989, 20, 15, "   1.000000000000000", true},
+      {1.0000000000000002, 20, 15, "   1.000000000000000", true},
+      {4503599627370495.5, 20, 1, "  4503599627370500.0", true},
+  };
+  for (const NumberCase& c : cases) {
+    std::string out(static_cast<size_t>(c.width), '?');
+    FormatNumber(c.value, c.width, c.dec, out.data());
+    EXPECT_EQ(out, c.text) << c.value;
+  }
+}
+
 TEST(FormatNumberTest, DecimalsCappedAtFifteen) {
   // Width 20 with 18 decimals asks for more than kMaxDecimals: the point
   // moves to position 20 - 15 - 1.
