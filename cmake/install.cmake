@@ -5,43 +5,35 @@ include(CMakePackageConfigHelpers)
 
 set(KALVO_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake)
 
-# The platform layer travels with the engine: every library links it.
-install(TARGETS kalvo_platform xbase32 EXPORT xbase32-targets
-  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
-  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/xbase32/include/xbase32
-                  ${PROJECT_SOURCE_DIR}/platform/include/platform
-  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(EXPORT xbase32-targets NAMESPACE xbase32::
-  DESTINATION ${KALVO_CMAKE_DIR}/xbase32)
-configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/xbase32Config.cmake.in
-  ${PROJECT_BINARY_DIR}/xbase32Config.cmake
-  INSTALL_DESTINATION ${KALVO_CMAKE_DIR}/xbase32)
-write_basic_package_version_file(${PROJECT_BINARY_DIR}/xbase32ConfigVersion.cmake
-  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
-install(FILES ${PROJECT_BINARY_DIR}/xbase32Config.cmake
-              ${PROJECT_BINARY_DIR}/xbase32ConfigVersion.cmake
-  DESTINATION ${KALVO_CMAKE_DIR}/xbase32)
-
-if(TARGET mixtable)
-  install(TARGETS mixtable EXPORT mixtable-targets
+# kalvo_install_package(NAME TARGETS... HEADERS dir...): installs the
+# targets and header folders and the CMake package NAME with NAME:: targets.
+function(kalvo_install_package name)
+  cmake_parse_arguments(P "" "" "TARGETS;HEADERS" ${ARGN})
+  install(TARGETS ${P_TARGETS} EXPORT ${name}-targets
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
     INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-  install(DIRECTORY ${PROJECT_SOURCE_DIR}/mixtable/include/mixtable
-    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-  install(EXPORT mixtable-targets NAMESPACE mixtable::
-    DESTINATION ${KALVO_CMAKE_DIR}/mixtable)
-  configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/mixtableConfig.cmake.in
-    ${PROJECT_BINARY_DIR}/mixtableConfig.cmake
-    INSTALL_DESTINATION ${KALVO_CMAKE_DIR}/mixtable)
-  write_basic_package_version_file(${PROJECT_BINARY_DIR}/mixtableConfigVersion.cmake
+  install(DIRECTORY ${P_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+  install(EXPORT ${name}-targets NAMESPACE ${name}::
+    DESTINATION ${KALVO_CMAKE_DIR}/${name})
+  configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/${name}Config.cmake.in
+    ${PROJECT_BINARY_DIR}/${name}Config.cmake
+    INSTALL_DESTINATION ${KALVO_CMAKE_DIR}/${name})
+  write_basic_package_version_file(${PROJECT_BINARY_DIR}/${name}ConfigVersion.cmake
     VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
-  install(FILES ${PROJECT_BINARY_DIR}/mixtableConfig.cmake
-                ${PROJECT_BINARY_DIR}/mixtableConfigVersion.cmake
-    DESTINATION ${KALVO_CMAKE_DIR}/mixtable)
+  install(FILES ${PROJECT_BINARY_DIR}/${name}Config.cmake
+                ${PROJECT_BINARY_DIR}/${name}ConfigVersion.cmake
+    DESTINATION ${KALVO_CMAKE_DIR}/${name})
+endfunction()
+
+# The platform layer travels with the engine: every library links it.
+kalvo_install_package(xbase32 TARGETS kalvo_platform xbase32
+  HEADERS ${PROJECT_SOURCE_DIR}/xbase32/include/xbase32
+          ${PROJECT_SOURCE_DIR}/platform/include/platform)
+if(TARGET mixtable)
+  kalvo_install_package(mixtable TARGETS mixtable
+    HEADERS ${PROJECT_SOURCE_DIR}/mixtable/include/mixtable)
 endif()
 
 foreach(pc xbase32 mixtable)
