@@ -4,9 +4,11 @@
 #include <cctype>
 #include <cstring>
 
+#include "dbf_expr_table.h"
 #include "dbf_format.h"
 #include "engine.h"
 #include "engine_error.h"
+#include "expr/number_format.h"
 #include "memo_file.h"
 
 namespace xbase32 {
@@ -261,6 +263,7 @@ std::unique_ptr<DbfFile> DbfFile::Open(const std::string& path) {
       return nullptr;
     }
   }
+  d->expr_table_ = std::make_unique<DbfExprTable>(d.get());
   // Without a shared counter the engine reads record by record.
   if (!d->file_->OpenChangeCounter(&d->counter_).ok()) d->counter_.reset();
   return d;
@@ -701,6 +704,30 @@ bool DbfFile::Sync() {
   if (memo_ && !memo_->Sync().ok()) ok = false;
   for (IndexHook* ix : indexes_) ok = ix->Sync() && ok;
   return ok;
+}
+
+int32_t DbfFile::ReadMemoText(int k, char* buf, int32_t size) {
+  if (!memo_ || k < 1 || k > field_count() || size <= 0) return 0;
+  const FieldDesc& f = field(k);
+  if (!dbf::IsMemoType(f.type)) return 0;
+  const int32_t block = ParseInt32(rec_.data() + f.offset, f.width);
+  if (block <= 0) return 0;
+  // The text runs from its block to the first 0x1A.
+  int32_t n = 0;
+  char piece[kMemoBlockSize];
+  uint64_t offset = static_cast<uint64_t>(block) * kMemoBlockSize;
+  while (n < size) {
+    size_t got = 0;
+    if (!memo_->ReadAt(offset, piece, sizeof piece, &got).ok() || got == 0) {
+      break;
+    }
+    for (size_t i = 0; i < got && n < size; ++i) {
+      if (piece[i] == dbf::kFileEnd) return n;
+      buf[n++] = piece[i];
+    }
+    offset += got;
+  }
+  return n;
 }
 
 void DbfFile::AttachIndex(IndexHook* hook) { indexes_.push_back(hook); }

@@ -16,6 +16,8 @@
 
 namespace xbase32 {
 
+class DbfExprTable;
+
 struct FieldDesc {
   std::string name;  // upper case, at most 10 characters
   char type = 'C';   // upper case
@@ -73,6 +75,11 @@ class DbfFile {
   uint32_t record_length() const { return record_length_; }
   const std::string& path() const { return path_; }
   bool has_memo() const { return memo_ != nullptr; }
+  // The expression language's view of this file (owned by it).
+  DbfExprTable* expr_table() const { return expr_table_.get(); }
+  // Copies at most size bytes of the memo text of field k of the current
+  // record into buf; answers the count (0 without text or on errors).
+  int32_t ReadMemoText(int k, char* buf, int32_t size);
   platform::File* memo_file() { return memo_.get(); }
   platform::File* data_file() { return file_.get(); }
 
@@ -108,6 +115,24 @@ class DbfFile {
   bool AppendBlank();
   // Commits data, memo and index files to disk.
   bool Sync();
+
+  // --- rewriting in place (pack, zap) -----------------------------------------
+  // Reads up to n stored records from record first on into buf (n record
+  // lengths); records appended under a pinned lock are written first.
+  // *got receives the number of whole records read.
+  bool ReadRecords(int32_t first, int32_t n, char* buf, int32_t* got);
+  // Writes n records from buf over the stored records from first on,
+  // through the change counter; the read-ahead is dropped.
+  bool RewriteRecords(int32_t first, const char* buf, int32_t n);
+  // Ends the file after record count: writes the 0x1A end mark, cuts the
+  // rest, forgets every cached count and marks the header for rewriting.
+  bool TruncateRecords(int32_t count);
+  // Blank buffer and no current record (record number 0).
+  void Unposition();
+  // Takes the append lock; memo writers hold it while they allocate blocks.
+  bool LockAppendForMemo() { return LockAppend(); }
+  // A buffer for the memo text of field k (1-based, valid), owned here.
+  std::string* memo_text(int k);
 
   // --- locks -----------------------------------------------------------------
   // Takes the whole-file lock (record locks of this handle are released
@@ -155,6 +180,7 @@ class DbfFile {
   std::string path_;
   std::unique_ptr<platform::File> file_;
   std::unique_ptr<platform::File> memo_;
+  std::unique_ptr<DbfExprTable> expr_table_;
   std::vector<FieldDesc> fields_;
   uint32_t header_length_ = 0;
   uint32_t record_length_ = 0;
@@ -175,6 +201,7 @@ class DbfFile {
   bool header_dirty_ = false;
 
   std::vector<IndexHook*> indexes_;
+  std::vector<std::string> memo_texts_;  // per field, see memo_text()
 
   // Read-ahead: cache_count_ records starting at cache_first_, read when the
   // file's change counter stood at cache_stamp_. Trusted while the whole

@@ -6,6 +6,7 @@
 #include "dbf_file.h"
 #include "engine.h"
 #include "engine_error.h"
+#include "expr/expr_registry.h"
 #include "file_set.h"
 #include "memo_file.h"
 #include "platform/env.h"
@@ -66,6 +67,7 @@ Wdbase::~Wdbase() {
   filter_ = nullptr;
   delete def_;
   def_ = nullptr;
+  xbase32::UnregisterOwner(this);  // the text tokens of this table end
   xbase32::UnlinkObject(this);
 }
 

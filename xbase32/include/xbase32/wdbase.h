@@ -101,8 +101,8 @@ class Wdbase {
   // Builds index file k (1..n) anew from all records and keeps the current
   // record. Answers 1 when index k is open afterwards.
   int CreateIdx(int k);
-  int RebuildIdx();           // CreateIdx for every index
-  int SelectIdx(int k);       // 0 natural order, 1..n index order
+  int RebuildIdx();      // CreateIdx for every index
+  int SelectIdx(int k);  // 0 natural order, 1..n index order
   int SelectedIdx() const;
   // Positions on the first key >= key. Answers 1 found (the index key starts
   // with the text), 2 on the next greater key, 3 at end of file, 0 on
@@ -207,7 +207,7 @@ class Wdbase {
   int MemoWrite(int k, const char* text, unsigned len);
   int MemoWrite(const char* field, const char* text, unsigned len);
 
-  // --- maintenance -------------------------------------------------------------
+  // --- maintenance ---------------------------------------------------------
   int Pack();
   int Zap();
   int Zap(int32_t from, int32_t to);
@@ -217,6 +217,18 @@ class Wdbase {
   // --- record filter -------------------------------------------------------
   int SetFilter(FilterFunc f, int cache_size = 0);
   FilterFunc GetFilter() const;
+
+  // --- expressions -----------------------------------------------------------
+  // Parses expr (ANSI; converted to OEM in mode 0) against this table,
+  // evaluates it on the current record and copies the result (at most
+  // size - 1 bytes, up to a NUL, converted back to ANSI) into out. Answers 0
+  // (out empty) on any failure; parse errors carry their codes.
+  int GetExprResult(const char* expr, char* out, int size);
+  // Converts text to OEM in place (mode 0), registers a copy of it with the
+  // engine and writes a token standing for it into out (at least 16 bytes):
+  // "!*N*!" for a text value, "!@N@!" when expr is true (the text is an
+  // expression of this table). The token is valid while this object lives.
+  bool StringToPtr(char* text, char* out, bool expr);
 
   // --- conversion mode and helpers ------------------------------------------
   Wdbase_OEMtoChar SetOEMConversionMode(Wdbase_OEMtoChar m);
