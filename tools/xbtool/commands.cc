@@ -282,4 +282,32 @@ int Append(const std::string& table, const std::vector<std::string>& values,
   return 0;
 }
 
+int Expr(const std::string& table, const std::string& expr, int32_t recno,
+         std::ostream& out, std::ostream& err) {
+  Wdbase w;
+  if (int rc = OpenTable(&w, table, err)) return rc;
+  // The table is read without conversion: the expression goes to the OEM
+  // page the table uses, the results come back to UTF-8.
+  const std::string source = platform::Utf8ToCodePage(expr, 0);
+  std::vector<char> result(65536);
+  auto one = [&]() {
+    if (!w.GetExprResult(source.c_str(), result.data(),
+                         static_cast<int>(result.size()))) {
+      return Fail(err, "cannot evaluate '" + expr + "': " + EngineError());
+    }
+    out << w.RecNo() << ": " << Utf8(result.data()) << "\n";
+    return 0;
+  };
+  if (recno > 0) {
+    if (!w.Goto(recno)) {
+      return Fail(err, "no record " + std::to_string(recno) + " in " + table);
+    }
+    return one();
+  }
+  for (int ok = w.Top(); ok; ok = w.Next()) {
+    if (int rc = one()) return rc;
+  }
+  return 0;
+}
+
 }  // namespace xbtool

@@ -8,6 +8,7 @@
 #ifndef TOOLS_XBTOOL_COMMANDS_H_
 #define TOOLS_XBTOOL_COMMANDS_H_
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -31,6 +32,11 @@ int Create(const std::string& table, const std::vector<std::string>& specs,
 // logicals as T/F/Y/N, numbers in decimal notation).
 int Append(const std::string& table, const std::vector<std::string>& values,
            std::ostream& out, std::ostream& err);
+
+// Evaluates an expression (in the terminal's UTF-8) on every record, or on
+// record recno alone when recno > 0, printing "recno: result" lines.
+int Expr(const std::string& table, const std::string& expr, int32_t recno,
+         std::ostream& out, std::ostream& err);
 
 }  // namespace xbtool
 

@@ -98,5 +98,24 @@ TEST_F(XbtoolTest, FailuresPrintOneLineAndAnswerNonZero) {
   EXPECT_EQ("_FLAG,A,N\n", dump.str());
 }
 
+TEST_F(XbtoolTest, ExpressionsOnRecords) {
+  const std::string t = Table("expr.dbf");
+  ASSERT_EQ(0, Create(t, {"NAME:C:6", "QTY:N:5:1"}, out_, err_));
+  ASSERT_EQ(0, Append(t, {"NAME=Café", "QTY=2.5"}, out_, err_));
+  ASSERT_EQ(0, Append(t, {"NAME=bleu", "QTY=-1"}, out_, err_));
+  std::ostringstream out;
+  ASSERT_EQ(0, Expr(t, "UPPER(TRIM(NAME))+STR(QTY*2,6,1)", 0, out, err_))
+      << err_.str();
+  // UPPER changes a-z only; the accented letter stays as it is.
+  EXPECT_EQ("1: CAFé   5.0\n2: BLEU  -2.0\n", out.str());
+  std::ostringstream one;
+  ASSERT_EQ(0, Expr(t, "IIF('é'$NAME,'yes','no ')", 2, one, err_));
+  EXPECT_EQ("2: no \n", one.str());
+  std::ostringstream err;
+  EXPECT_NE(0, Expr(t, "UPPER(NAME", 0, out, err));
+  EXPECT_NE(std::string::npos, err.str().find("-450 Right Bracket Missing"));
+  EXPECT_NE(0, Expr(t, "NAME", 9, out, err));
+}
+
 }  // namespace
 }  // namespace xbtool

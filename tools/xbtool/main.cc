@@ -25,6 +25,15 @@ int main(int argc, char** argv) {
   append->add_option("table", table, "the .dbf file")->required();
   append->add_option("values", args, "NAME=value ...");
 
+  std::string expr;
+  int32_t recno = 0;
+  CLI::App* expr_cmd =
+      app.add_subcommand("expr", "evaluate an expression on the records");
+  expr_cmd->add_option("table", table, "the .dbf file")->required();
+  expr_cmd->add_option("expression", expr, "e.g. UPPER(NAME)+STR(QTY,8,2)")
+      ->required();
+  expr_cmd->add_option("--record", recno, "only this record number");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -34,5 +43,8 @@ int main(int argc, char** argv) {
   if (*dump) return xbtool::Dump(table, csv, std::cout, std::cerr);
   if (*create) return xbtool::Create(table, args, std::cout, std::cerr);
   if (*append) return xbtool::Append(table, args, std::cout, std::cerr);
+  if (*expr_cmd) {
+    return xbtool::Expr(table, expr, recno, std::cout, std::cerr);
+  }
   return 1;
 }
