@@ -324,19 +324,19 @@ class PosixEnv final : public Env {
     return internal::ModulePathImpl(addr);
   }
 
-  Status StartProcess(const ProcessSpec& spec,
+  Status StartProcess(const ProcessSpec& launch,
                       std::unique_ptr<Process>* process) override {
     process->reset();
-    ProcessSpec host = spec;
+    ProcessSpec host = launch;
     // A bare program name is left to the process code (search of PATH)
     // unless the current directory holds it.
-    bool bare = spec.program.find_first_of("\\/:") == std::string::npos;
-    if (!spec.program.empty() && (!bare || FileExists(spec.program))) {
-      Status s = HostPath(spec.program, &host.program);
+    bool bare = launch.program.find_first_of("\\/:") == std::string::npos;
+    if (!launch.program.empty() && (!bare || FileExists(launch.program))) {
+      Status s = HostPath(launch.program, &host.program);
       if (!s.ok()) return s;
     }
-    if (!spec.cwd.empty()) {
-      Status s = HostPath(spec.cwd, &host.cwd);
+    if (!launch.cwd.empty()) {
+      Status s = HostPath(launch.cwd, &host.cwd);
       if (!s.ok()) return s;
     }
     return internal::StartProcessImpl(host, process);

@@ -142,11 +142,11 @@ bool IsExecutableFile(const std::string& path) {
 }
 
 // Finds a program named without a directory in the directories of PATH
-// (the child's PATH when the spec gives an environment).
-Status SearchPath(const ProcessSpec& spec, std::string* program) {
+// (the child's PATH when the launch gives an environment).
+Status SearchPath(const ProcessSpec& launch, std::string* program) {
   std::string path_list = "/usr/local/bin:/usr/bin:/bin";
   bool found_var = false;
-  for (const std::string& e : spec.env) {
+  for (const std::string& e : launch.env) {
     if (e.compare(0, 5, "PATH=") == 0) {
       path_list = e.substr(5);
       found_var = true;
@@ -162,7 +162,7 @@ Status SearchPath(const ProcessSpec& spec, std::string* program) {
     std::string dir = path_list.substr(
         begin, end == std::string::npos ? std::string::npos : end - begin);
     if (dir.empty()) dir = ".";
-    std::string candidate = dir + "/" + spec.program;
+    std::string candidate = dir + "/" + launch.program;
     if (IsExecutableFile(candidate)) {
       *program = candidate;
       return Status::OK();
@@ -171,7 +171,7 @@ Status SearchPath(const ProcessSpec& spec, std::string* program) {
     begin = end + 1;
   }
   return Status::Error(ENOENT,
-                       "start " + spec.program + " (not found in PATH)");
+                       "start " + launch.program + " (not found in PATH)");
 }
 
 // What the child reports through the close-on-exec pipe when it cannot run
@@ -219,21 +219,21 @@ constexpr int32_t kStageExec = 2;
 
 }  // namespace
 
-Status StartProcessImpl(const ProcessSpec& spec,
+Status StartProcessImpl(const ProcessSpec& launch,
                         std::unique_ptr<Process>* process) {
   process->reset();
-  if (spec.program.empty()) return Status::Error(ENOENT, "start: no program");
+  if (launch.program.empty()) return Status::Error(ENOENT, "start: no program");
 
-  std::string program = spec.program;
+  std::string program = launch.program;
   if (program.find('/') == std::string::npos) {
-    Status s = SearchPath(spec, &program);
+    Status s = SearchPath(launch, &program);
     if (!s.ok()) return s;
   }
-  if (program[0] != '/' && !spec.cwd.empty()) {
+  if (program[0] != '/' && !launch.cwd.empty()) {
     // The child changes directory before exec: anchor a relative program
     // to the parent's directory first.
     char* here = getcwd(nullptr, 0);
-    if (here == nullptr) return Status::Error(errno, "start " + spec.program);
+    if (here == nullptr) return Status::Error(errno, "start " + launch.program);
     program = std::string(here) + "/" + program;
     free(here);
   }
@@ -241,25 +241,25 @@ Status StartProcessImpl(const ProcessSpec& spec,
   // Everything the child needs is built before fork: the child must not
   // allocate.
   std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(spec.program.c_str()));
-  for (const std::string& a : spec.args) {
+  argv.push_back(const_cast<char*>(launch.program.c_str()));
+  for (const std::string& a : launch.args) {
     argv.push_back(const_cast<char*>(a.c_str()));
   }
   argv.push_back(nullptr);
   std::vector<char*> envv;
-  for (const std::string& e : spec.env) {
+  for (const std::string& e : launch.env) {
     envv.push_back(const_cast<char*>(e.c_str()));
   }
   envv.push_back(nullptr);
-  char** envp = spec.env.empty() ? environ : envv.data();
-  const char* cwd = spec.cwd.empty() ? nullptr : spec.cwd.c_str();
+  char** envp = launch.env.empty() ? environ : envv.data();
+  const char* cwd = launch.cwd.empty() ? nullptr : launch.cwd.c_str();
   long open_max = sysconf(_SC_OPEN_MAX);
   int max_fd =
       (open_max < 0 || open_max > 65536) ? 65536 : static_cast<int>(open_max);
 
   int pipe_fds[2];
   if (pipe2(pipe_fds, O_CLOEXEC) != 0) {
-    return Status::Error(errno, "start " + spec.program + " (pipe)");
+    return Status::Error(errno, "start " + launch.program + " (pipe)");
   }
   // Signals stay blocked across fork so that no handler of the parent runs
   // in the child before the child has reset them.
@@ -275,7 +275,7 @@ Status StartProcessImpl(const ProcessSpec& spec,
   close(pipe_fds[1]);
   if (pid < 0) {
     close(pipe_fds[0]);
-    return Status::Error(fork_error, "start " + spec.program + " (fork)");
+    return Status::Error(fork_error, "start " + launch.program + " (fork)");
   }
 
   // The pipe closes without data when exec succeeds.
@@ -294,13 +294,13 @@ Status StartProcessImpl(const ProcessSpec& spec,
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   if (n != static_cast<ssize_t>(sizeof(failure))) {
-    return Status::Error(EIO, "start " + spec.program + " (lost report)");
+    return Status::Error(EIO, "start " + launch.program + " (lost report)");
   }
   if (failure.stage == kStageChdir) {
-    return Status::Error(failure.error,
-                         "start " + spec.program + " in directory " + spec.cwd);
+    return Status::Error(failure.error, "start " + launch.program +
+                                            " in directory " + launch.cwd);
   }
-  return Status::Error(failure.error, "start " + spec.program);
+  return Status::Error(failure.error, "start " + launch.program);
 }
 
 Status ListProcessesImpl(std::vector<ProcessEntry>* list) {

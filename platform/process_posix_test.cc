@@ -20,14 +20,14 @@ namespace {
 // status (or -1000 when the start failed).
 int RunShell(const std::string& script, std::vector<std::string> extra = {},
              std::vector<std::string> env = {}, std::string cwd = "") {
-  ProcessSpec spec;
-  spec.program = "/bin/sh";
-  spec.args = {"-c", script, "sh"};
-  spec.args.insert(spec.args.end(), extra.begin(), extra.end());
-  spec.env = std::move(env);
-  spec.cwd = std::move(cwd);
+  ProcessSpec launch;
+  launch.program = "/bin/sh";
+  launch.args = {"-c", script, "sh"};
+  launch.args.insert(launch.args.end(), extra.begin(), extra.end());
+  launch.env = std::move(env);
+  launch.cwd = std::move(cwd);
   std::unique_ptr<Process> p;
-  Status s = StartProcessImpl(spec, &p);
+  Status s = StartProcessImpl(launch, &p);
   EXPECT_TRUE(s.ok()) << s.ToString();
   if (!s.ok()) return -1000;
   int code = -1;
@@ -57,11 +57,11 @@ TEST(ProcessPosixTest, ExitCodesAndSignals) {
 }
 
 TEST(ProcessPosixTest, StatusIsKeptAfterReaping) {
-  ProcessSpec spec;
-  spec.program = "/bin/sh";
-  spec.args = {"-c", "exit 3"};
+  ProcessSpec launch;
+  launch.program = "/bin/sh";
+  launch.args = {"-c", "exit 3"};
   std::unique_ptr<Process> p;
-  ASSERT_TRUE(StartProcessImpl(spec, &p).ok());
+  ASSERT_TRUE(StartProcessImpl(launch, &p).ok());
   EXPECT_GT(p->pid(), 0);
   int code = -1;
   ASSERT_TRUE(p->Wait(-1, &code));
@@ -74,11 +74,11 @@ TEST(ProcessPosixTest, StatusIsKeptAfterReaping) {
 }
 
 TEST(ProcessPosixTest, WaitWithTimeoutOnARunningChild) {
-  ProcessSpec spec;
-  spec.program = "/bin/sleep";
-  spec.args = {"1000"};
+  ProcessSpec launch;
+  launch.program = "/bin/sleep";
+  launch.args = {"1000"};
   std::unique_ptr<Process> p;
-  ASSERT_TRUE(StartProcessImpl(spec, &p).ok());
+  ASSERT_TRUE(StartProcessImpl(launch, &p).ok());
   int code = -1;
   EXPECT_TRUE(p->Running());
   EXPECT_FALSE(p->Wait(0, &code));
@@ -147,12 +147,12 @@ TEST(ProcessPosixTest, FailedStartsAreErrors) {
       {"/bin/sh", plain, ENOTDIR},
   };
   for (const Case& c : cases) {
-    ProcessSpec spec;
-    spec.program = c.program;
-    spec.cwd = c.cwd;
-    spec.args = {"-c", "exit 0"};
+    ProcessSpec launch;
+    launch.program = c.program;
+    launch.cwd = c.cwd;
+    launch.args = {"-c", "exit 0"};
     std::unique_ptr<Process> p;
-    Status s = StartProcessImpl(spec, &p);
+    Status s = StartProcessImpl(launch, &p);
     EXPECT_FALSE(s.ok()) << c.program << " in " << c.cwd;
     EXPECT_EQ(s.code(), c.error) << s.ToString();
     EXPECT_EQ(p, nullptr);
@@ -160,11 +160,11 @@ TEST(ProcessPosixTest, FailedStartsAreErrors) {
 }
 
 TEST(ProcessPosixTest, BareNamesAreSearchedInPath) {
-  ProcessSpec spec;
-  spec.program = "sh";
-  spec.args = {"-c", "exit 4"};
+  ProcessSpec launch;
+  launch.program = "sh";
+  launch.args = {"-c", "exit 4"};
   std::unique_ptr<Process> p;
-  ASSERT_TRUE(StartProcessImpl(spec, &p).ok());
+  ASSERT_TRUE(StartProcessImpl(launch, &p).ok());
   int code = -1;
   ASSERT_TRUE(p->Wait(-1, &code));
   EXPECT_EQ(code, 4);
@@ -191,11 +191,11 @@ TEST(ProcessPosixTest, ChildStartsClean) {
 }
 
 TEST(ProcessPosixTest, ListProcessesSeesSelfAndChild) {
-  ProcessSpec spec;
-  spec.program = "/bin/sleep";
-  spec.args = {"1000"};
+  ProcessSpec launch;
+  launch.program = "/bin/sleep";
+  launch.args = {"1000"};
   std::unique_ptr<Process> child;
-  ASSERT_TRUE(StartProcessImpl(spec, &child).ok());
+  ASSERT_TRUE(StartProcessImpl(launch, &child).ok());
 
   std::vector<ProcessEntry> list;
   ASSERT_TRUE(ListProcessesImpl(&list).ok());
@@ -256,12 +256,12 @@ TEST(ProcessPosixTest, ThroughTheEnvMapsPaths) {
   bool had = env->GetEnv("KALVO_DRIVES", &old);
   ASSERT_TRUE(env->SetEnv("KALVO_DRIVES", dir.path()).ok());
   ASSERT_TRUE(env->CreateDir("c:\\work").ok());
-  ProcessSpec spec;
-  spec.program = "/bin/sh";
-  spec.args = {"-c", "test \"$(basename \"$(pwd)\")\" = work"};
-  spec.cwd = "C:\\WORK";
+  ProcessSpec launch;
+  launch.program = "/bin/sh";
+  launch.args = {"-c", "test \"$(basename \"$(pwd)\")\" = work"};
+  launch.cwd = "C:\\WORK";
   std::unique_ptr<Process> p;
-  Status s = env->StartProcess(spec, &p);
+  Status s = env->StartProcess(launch, &p);
   if (had) {
     env->SetEnv("KALVO_DRIVES", old);
   } else {

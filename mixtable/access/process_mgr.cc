@@ -185,14 +185,14 @@ uint32_t CProcessMgr::Start(const std::string& file,
     Fail(s.code(), s.ToString(), file);
     return 0;
   }
-  platform::ProcessSpec spec;
-  spec.program = plan.program;
-  spec.args = std::move(plan.args);
-  spec.args.insert(spec.args.end(), words.begin(), words.end());
-  spec.cwd = dir;
-  spec.env = ChildEnvironment();
+  platform::ProcessSpec launch;
+  launch.program = plan.program;
+  launch.args = std::move(plan.args);
+  launch.args.insert(launch.args.end(), words.begin(), words.end());
+  launch.cwd = dir;
+  launch.env = ChildEnvironment();
   std::unique_ptr<platform::Process> child;
-  s = env()->StartProcess(spec, &child);
+  s = env()->StartProcess(launch, &child);
   if (!s.ok()) {
     Fail(s.code(), s.ToString(), command);
     return 0;

@@ -33,11 +33,11 @@ void WriteText(const std::string& path, const std::string& text) {
 
 // The layer offers no way to make a symbolic link, so the tests ask ln.
 void MakeSymlink(const std::string& text, const std::string& link) {
-  platform::ProcessSpec spec;
-  spec.program = "/bin/ln";
-  spec.args = {"-s", text, Host(link)};
+  platform::ProcessSpec launch;
+  launch.program = "/bin/ln";
+  launch.args = {"-s", text, Host(link)};
   std::unique_ptr<platform::Process> p;
-  ASSERT_TRUE(env()->StartProcess(spec, &p).ok());
+  ASSERT_TRUE(env()->StartProcess(launch, &p).ok());
   int code = -1;
   ASSERT_TRUE(p->Wait(-1, &code));
   ASSERT_EQ(code, 0);

@@ -30,11 +30,11 @@ void MakeSymlink(const std::string& target, const std::string& link) {
   std::string host_target, host_link;
   ASSERT_TRUE(env()->HostPath(target, &host_target).ok());
   ASSERT_TRUE(env()->HostPath(link, &host_link).ok());
-  platform::ProcessSpec spec;
-  spec.program = "/bin/ln";
-  spec.args = {"-s", host_target, host_link};
+  platform::ProcessSpec launch;
+  launch.program = "/bin/ln";
+  launch.args = {"-s", host_target, host_link};
   std::unique_ptr<platform::Process> p;
-  ASSERT_TRUE(env()->StartProcess(spec, &p).ok());
+  ASSERT_TRUE(env()->StartProcess(launch, &p).ok());
   int code = -1;
   ASSERT_TRUE(p->Wait(-1, &code));
   ASSERT_EQ(code, 0);

@@ -14,7 +14,7 @@
 namespace platform::internal {
 
 // program, args and cwd are host paths already mapped by the caller.
-Status StartProcessImpl(const ProcessSpec& spec,
+Status StartProcessImpl(const ProcessSpec& launch,
                         std::unique_ptr<Process>* process);
 Status ListProcessesImpl(std::vector<ProcessEntry>* list);
 std::string ProgramPathImpl();

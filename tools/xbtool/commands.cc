@@ -186,18 +186,20 @@ int Dump(const std::string& table, bool csv, std::ostream& out,
   return 0;
 }
 
-int Create(const std::string& table, const std::vector<std::string>& specs,
-           std::ostream& out, std::ostream& err) {
-  if (specs.empty()) return Fail(err, "no fields given");
+int Create(const std::string& table,
+           const std::vector<std::string>& fields_text, std::ostream& out,
+           std::ostream& err) {
+  if (fields_text.empty()) return Fail(err, "no fields given");
   std::vector<WDBASE_FIELD> fields;
-  for (const std::string& spec : specs) {
-    std::vector<std::string> p = Split(spec, ':');
+  for (const std::string& text : fields_text) {
+    std::vector<std::string> p = Split(text, ':');
     WDBASE_FIELD f{};
     int len = 0, dec = 0;
     if (p.size() < 2 || p.size() > 4 || p[0].empty() || p[0].size() > 10 ||
         p[1].size() != 1 || (p.size() > 2 && !ParseInt(p[2], &len)) ||
         (p.size() > 3 && !ParseInt(p[3], &dec))) {
-      return Fail(err, "bad field spec '" + spec + "' (NAME:TYPE[:LEN[:DEC]])");
+      return Fail(
+          err, "bad field description '" + text + "' (NAME:TYPE[:LEN[:DEC]])");
     }
     const char type =
         static_cast<char>(std::toupper(static_cast<unsigned char>(p[1][0])));
@@ -218,8 +220,8 @@ int Create(const std::string& table, const std::vector<std::string>& specs,
   if (!w.CreateDb(fields.data())) {
     return Fail(err, "cannot create " + table + ": " + EngineError());
   }
-  out << "created " << w.GetPath() << w.GetName(0) << " with " << specs.size()
-      << " fields\n";
+  out << "created " << w.GetPath() << w.GetName(0) << " with "
+      << fields_text.size() << " fields\n";
   return 0;
 }
 

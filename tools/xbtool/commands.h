@@ -23,10 +23,11 @@ int Info(const std::string& table, std::ostream& out, std::ostream& err);
 int Dump(const std::string& table, bool csv, std::ostream& out,
          std::ostream& err);
 
-// Creates a table from specs "NAME:TYPE[:LEN[:DEC]]" (D, L and M need no
-// length).
-int Create(const std::string& table, const std::vector<std::string>& specs,
-           std::ostream& out, std::ostream& err);
+// Creates a table from field descriptions "NAME:TYPE[:LEN[:DEC]]" (D, L and M
+// need no length).
+int Create(const std::string& table,
+           const std::vector<std::string>& fields_text, std::ostream& out,
+           std::ostream& err);
 
 // Appends one record from "NAME=value" assignments (dates as CCYYMMDD,
 // logicals as T/F/Y/N, numbers in decimal notation).

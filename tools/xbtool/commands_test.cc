@@ -64,8 +64,8 @@ TEST_F(XbtoolTest, FailuresPrintOneLineAndAnswerNonZero) {
   ASSERT_EQ(0, Create(t, {"A:C:3", "N:N:4"}, out_, err_));
   const Bad creates[] = {
       {"no fields", {}, "no fields given"},
-      {"no type", {"A"}, "bad field spec"},
-      {"bad length", {"A:C:x"}, "bad field spec"},
+      {"no type", {"A"}, "bad field description"},
+      {"bad length", {"A:C:x"}, "bad field description"},
       {"missing length", {"A:C"}, "needs a length"},
       {"engine refuses", {"A:Q:3"}, "-220 Unrecognized Field Type"},
   };

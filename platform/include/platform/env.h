@@ -256,7 +256,7 @@ class Env {
   virtual std::string ModulePath(const void* addr) = 0;
 
   // --- processes ---------------------------------------------------------
-  virtual Status StartProcess(const ProcessSpec& spec,
+  virtual Status StartProcess(const ProcessSpec& launch,
                               std::unique_ptr<Process>* process) = 0;
   virtual Status ListProcesses(std::vector<ProcessEntry>* list) = 0;
   virtual int CurrentProcessId() = 0;
