@@ -258,7 +258,16 @@ std::unique_ptr<DbfFile> DbfFile::Open(const std::string& path) {
   d->old_ = d->rec_;
 
   if (d->version_ & dbf::kMemoBit) {
-    if (!OpenMemoFile(MemoPathFor(path), &d->memo_)) {
+    const std::string memo_path = MemoPathFor(path);
+    std::vector<MemoFieldSpot> spots;
+    for (const FieldDesc& f : d->fields_) {
+      if (dbf::IsMemoType(f.type)) spots.push_back({f.offset, f.width});
+    }
+    // A lost memo file is made again; records may still name its blocks.
+    if ((!env()->FileExists(memo_path) &&
+         !RecreateMemoFile(memo_path, d->file_.get(), d->header_length_,
+                           d->record_length_, spots)) ||
+        !OpenMemoFile(memo_path, &d->memo_)) {
       d->file_.reset();
       return nullptr;
     }
@@ -728,6 +737,71 @@ int32_t DbfFile::ReadMemoText(int k, char* buf, int32_t size) {
     offset += got;
   }
   return n;
+}
+
+// --- rewriting in place ----------------------------------------------------
+
+bool DbfFile::ReadRecords(int32_t first, int32_t n, char* buf, int32_t* got) {
+  *got = 0;
+  if (!FlushPending()) return false;
+  if (first < 1 || n <= 0) return true;
+  const size_t per = record_length_;
+  size_t bytes = 0;
+  Status s =
+      file_->ReadAt(header_length_ + static_cast<uint64_t>(first - 1) * per,
+                    buf, static_cast<size_t>(n) * per, &bytes);
+  if (!s.ok()) {
+    ReportError(kErrRead, path_.c_str(), s.ToString().c_str());
+    return false;
+  }
+  *got = static_cast<int32_t>(bytes / per);
+  return true;
+}
+
+bool DbfFile::RewriteRecords(int32_t first, const char* buf, int32_t n) {
+  if (!FlushPending()) return false;
+  if (first < 1 || n <= 0) return true;
+  const size_t per = record_length_;
+  const bool ok =
+      WriteData(header_length_ + static_cast<uint64_t>(first - 1) * per, buf,
+                static_cast<size_t>(n) * per);
+  InvalidateCache();
+  return ok;
+}
+
+bool DbfFile::TruncateRecords(int32_t count) {
+  if (!FlushPending()) return false;
+  const uint64_t end =
+      header_length_ + static_cast<uint64_t>(count) * record_length_;
+  const char mark = dbf::kFileEnd;
+  bool ok = WriteData(end, &mark, 1);
+  if (ok) {
+    if (counter_) counter_->Bump();
+    Status s = file_->Truncate(end + 1);
+    if (counter_) counter_->Bump();
+    if (!s.ok()) {
+      ReportError(kErrSetLength, path_.c_str(), s.ToString().c_str());
+      ok = false;
+    }
+  }
+  InvalidateCache();
+  cached_count_ = -1;
+  counted_ = -1;
+  header_dirty_ = true;
+  return ok;
+}
+
+void DbfFile::Unposition() {
+  Blank();
+  std::memcpy(old_.data(), rec_.data(), record_length_);
+  recno_ = 0;
+  eof_ = false;
+  bof_ = false;
+}
+
+std::string* DbfFile::memo_text(int k) {
+  if (memo_texts_.size() < fields_.size()) memo_texts_.resize(fields_.size());
+  return &memo_texts_[k - 1];
 }
 
 void DbfFile::AttachIndex(IndexHook* hook) { indexes_.push_back(hook); }

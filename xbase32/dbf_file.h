@@ -27,20 +27,34 @@ struct FieldDesc {
 };
 
 // Keeps an attached index current while records change. Indexes implement
-// it; the data file calls it around every record write and append.
+// it; the data file calls it around every record write and append. All
+// indexes of a data file are locked together (DbfFile::LockIndexes): the
+// data file takes each one with TryLockIndex and, when one is held by
+// another process, releases those it took, waits and tries again.
 class IndexHook {
  public:
   virtual ~IndexHook() = default;
-  virtual bool LockIndex() = 0;
-  virtual void UnlockIndex() = 0;
-  // The record recno changes from old_rec to new_rec (full records, flag
-  // byte included). Undo reverses a successful Update.
+  // One attempt at the index lock: kLocked, kBusy (held by another handle)
+  // or kError (reported).
+  virtual platform::LockResult TryLockIndex() = 0;
+  // Writes changed pages and the header, then releases the index lock.
+  virtual bool UnlockIndex() = 0;
+  // Whether the key of record recno differs between the two images (full
+  // records, flag byte included).
+  virtual bool KeyChanges(int32_t recno, const char* old_rec,
+                          const char* new_rec) = 0;
+  // The record recno changes from old_rec to new_rec: the old key's entry
+  // is removed and the new key's added (a unique index that already holds
+  // the new key gets no entry). Called with the index lock held. Undo
+  // reverses a successful Update.
   virtual bool Update(int32_t recno, const char* old_rec,
                       const char* new_rec) = 0;
   virtual void UndoUpdate(int32_t recno, const char* old_rec,
                           const char* new_rec) = 0;
+  // Record recno is appended as rec (lock held).
   virtual bool Insert(int32_t recno, const char* rec) = 0;
   virtual void UndoInsert(int32_t recno, const char* rec) = 0;
+  // Writes changed pages and commits the file to disk.
   virtual bool Sync() = 0;
 };
 
@@ -116,7 +130,7 @@ class DbfFile {
   // Commits data, memo and index files to disk.
   bool Sync();
 
-  // --- rewriting in place (pack, zap) -----------------------------------------
+  // --- rewriting in place (pack, zap) ---------------------------------------
   // Reads up to n stored records from record first on into buf (n record
   // lengths); records appended under a pinned lock are written first.
   // *got receives the number of whole records read.
@@ -146,10 +160,18 @@ class DbfFile {
   bool UnlockAll();
   bool file_locked() const { return file_locked_; }
 
-  // --- indexes and header
-  // ------------------------------------------------------
+  // --- indexes and header -------------------------------------------------
+  // Attaches an index: record writes and appends keep it current from now
+  // on. While the index locks are held the new index is locked too.
   void AttachIndex(IndexHook* hook);
+  // Detaches an index (releasing its lock when the data file holds them).
   void DetachIndex(IndexHook* hook);
+  // Locks all attached indexes together (waits, without limit, while
+  // another process holds one of them). The whole-file lock takes them
+  // too; they are released with it, or by UnlockIndexes.
+  bool LockIndexes();
+  bool UnlockIndexes();
+  bool indexes_locked() const { return indexes_locked_; }
   // Marks the header for rewriting (count and date) on the next release of
   // locks, flush or close.
   void MarkHeaderDirty() { header_dirty_ = true; }
@@ -201,6 +223,7 @@ class DbfFile {
   bool header_dirty_ = false;
 
   std::vector<IndexHook*> indexes_;
+  bool indexes_locked_ = false;
   std::vector<std::string> memo_texts_;  // per field, see memo_text()
 
   // Read-ahead: cache_count_ records starting at cache_first_, read when the

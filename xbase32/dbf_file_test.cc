@@ -158,10 +158,12 @@ TEST_F(DbfLayoutTest, BadFilesFailWithTheirCodes) {
       {"absurd record length",
        Header(3, 65, 0xFFFF) + Descriptor("A", 'C', 4, 0) + "\x0D", -200},
       {"zero record length", Header(3, 33, 0) + "\x0D", -200},
-      {"memo flag without memo file",
+      {"memo file that cannot be opened",
        Header(0x83, 65, 11) + Descriptor("M", 'M', 10, 0) + "\x0D\x1A", -60},
       {"garbage", std::string(4096, '\xA5'), -200},
   };
+  // A missing memo file is made again; one that cannot be opened fails.
+  ASSERT_TRUE(platform::Env::Current()->CreateDir(Host("bad.dbt")).ok());
   for (const BadFile& c : cases) {
     ASSERT_TRUE(WriteAll(Host("bad.dbf"), c.bytes));
     Wdbase w;

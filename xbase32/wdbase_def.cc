@@ -10,6 +10,7 @@
 #include "file_set.h"
 #include "memo_file.h"
 #include "platform/env.h"
+#include "table_files.h"
 #include "xbase32/wdbase.h"
 
 namespace xbase32 {
@@ -218,6 +219,7 @@ int Wdbase::Open() {
   xbase32::ClearError();
   if (data_ || def_->name.empty()) return 0;
   std::unique_ptr<DbfFile> d = DbfFile::Open(def_->Full(0));
+  xbase32::NoticeLeftoverSet(def_->Full(0), d != nullptr);
   if (!d) return 0;
   data_ = d.release();
   def_->selected = 0;
