@@ -40,9 +40,11 @@ int32_t DbfExprTable::RecordLength() const {
   return static_cast<int32_t>(file_->record_length());
 }
 
-const char* DbfExprTable::RecordBytes() const { return file_->record(); }
+const char* DbfExprTable::RecordBytes() const {
+  return rec_ ? rec_ : file_->record();
+}
 
-int32_t DbfExprTable::RecNo() const { return file_->recno(); }
+int32_t DbfExprTable::RecNo() const { return rec_ ? recno_ : file_->recno(); }
 
 int32_t DbfExprTable::RecCount() const { return file_->Count(); }
 

@@ -23,6 +23,15 @@ class DbfExprTable final : public ExprTable {
   static std::string AliasOf(const std::string& path);
   const std::string& alias() const { return alias_; }
 
+  // Makes rec (a full record, flag byte included, with record number recno)
+  // the record the expressions see instead of the current one; null goes
+  // back to the current record. Index keys are formed this way from the
+  // stored image and the new buffer of a record write.
+  void SetRecord(const char* rec, int32_t recno) {
+    rec_ = rec;
+    recno_ = recno;
+  }
+
   int FieldNumber(const char* name) const override;
   bool Field(int k, ExprField* field) const override;
   int32_t RecordLength() const override;
@@ -35,6 +44,8 @@ class DbfExprTable final : public ExprTable {
  private:
   DbfFile* file_;
   std::string alias_;
+  const char* rec_ = nullptr;
+  int32_t recno_ = 0;
 };
 
 }  // namespace xbase32

@@ -481,6 +481,11 @@ bool DbfFile::LockFile(bool pinned) {
     append_locked_ = false;
   }
   if (!LockRange(dbf::kFileLockOffset, dbf::kFileLockLength)) return false;
+  // The indexes are locked with the whole file.
+  if (!LockIndexes()) {
+    file_->Unlock(dbf::kFileLockOffset, dbf::kFileLockLength);
+    return false;
+  }
   file_locked_ = true;
   pinned_ = pinned;
   cached_count_ = -1;
@@ -494,6 +499,8 @@ bool DbfFile::ReleaseLocks() {
   if (!pinned_) {
     ok = FlushPending() && ok;
     if (header_dirty_) ok = WriteHeader() && ok;
+    // Index pages are written after the records they point to.
+    ok = UnlockIndexes() && ok;
   }
   for (int32_t n : record_locks_) {
     Status s = file_->Unlock(dbf::RecordLockOffset(n), 1);
@@ -579,15 +586,45 @@ bool DbfFile::WritePending() {
 
 namespace {
 
-// Undoes the index changes made so far and releases the index locks.
+// Undoes the index changes made so far.
 template <typename Undo>
-void RollBack(const std::vector<IndexHook*>& all,
-              const std::vector<IndexHook*>& done, Undo undo) {
-  for (IndexHook* u : done) undo(u);
-  for (IndexHook* u : all) u->UnlockIndex();
+void RollBack(const std::vector<IndexHook*>& done, Undo undo) {
+  for (auto it = done.rbegin(); it != done.rend(); ++it) undo(*it);
 }
 
 }  // namespace
+
+bool DbfFile::LockIndexes() {
+  if (indexes_locked_) return true;
+  if (indexes_.empty()) {
+    indexes_locked_ = true;
+    return true;
+  }
+  for (;;) {
+    size_t taken = 0;
+    platform::LockResult r = platform::LockResult::kLocked;
+    for (; taken < indexes_.size(); ++taken) {
+      r = indexes_[taken]->TryLockIndex();
+      if (r != platform::LockResult::kLocked) break;
+    }
+    if (r == platform::LockResult::kLocked) {
+      indexes_locked_ = true;
+      return true;
+    }
+    // One is held elsewhere: give back the others, wait, try again.
+    for (size_t i = 0; i < taken; ++i) indexes_[i]->UnlockIndex();
+    if (r == platform::LockResult::kError) return false;
+    platform::SleepBeforeLockRetry(env());
+  }
+}
+
+bool DbfFile::UnlockIndexes() {
+  if (!indexes_locked_) return true;
+  bool ok = true;
+  for (IndexHook* ix : indexes_) ok = ix->UnlockIndex() && ok;
+  indexes_locked_ = false;
+  return ok;
+}
 
 bool DbfFile::WriteCurrent() {
   if (recno_ <= 0 || eof_) return false;
@@ -596,9 +633,11 @@ bool DbfFile::WriteCurrent() {
   const bool pending = IsPending(n);
   if (!pending && !LockRecord(n)) return false;
   const uint64_t offset = header_length_ + static_cast<uint64_t>(n - 1) * per;
+  bool keys = false;
+  std::vector<char> stored;
   if (!indexes_.empty()) {
     // The stored image decides which keys change.
-    std::vector<char> stored(per + 1, ' ');
+    stored.assign(per + 1, ' ');
     if (pending) {
       std::memcpy(stored.data(), PendingRecord(n), per);
     } else {
@@ -613,28 +652,30 @@ bool DbfFile::WriteCurrent() {
       changed_ = false;
       return true;
     }
+    for (IndexHook* ix : indexes_) {
+      if (ix->KeyChanges(n, stored.data(), rec_.data())) keys = true;
+    }
+  }
+  if (keys) {
+    // The index locks are held for the time of the key updates.
+    const bool held = indexes_locked_;
+    if (!held && !LockIndexes()) return false;
     std::vector<IndexHook*> done;
     auto undo = [&](IndexHook* u) {
       u->UndoUpdate(n, stored.data(), rec_.data());
     };
-    for (IndexHook* ix : indexes_) {
-      if (!ix->LockIndex()) {
-        RollBack(indexes_, done, undo);
-        return false;
-      }
-    }
+    bool ok = true;
     for (IndexHook* ix : indexes_) {
       if (!ix->Update(n, stored.data(), rec_.data())) {
-        RollBack(indexes_, done, undo);
-        return false;
+        ok = false;
+        break;
       }
       done.push_back(ix);
     }
-    if (!pending && !WriteData(offset, rec_.data(), per)) {
-      RollBack(indexes_, done, undo);
-      return false;
-    }
-    for (IndexHook* u : indexes_) u->UnlockIndex();
+    if (ok && !pending && !WriteData(offset, rec_.data(), per)) ok = false;
+    if (!ok) RollBack(done, undo);
+    if (!held) ok = UnlockIndexes() && ok;
+    if (!ok) return false;
   } else if (!pending && !WriteData(offset, rec_.data(), per)) {
     return false;
   }
@@ -652,18 +693,18 @@ bool DbfFile::AppendBlank() {
   if (count < 0) return false;
   Blank();
   const int32_t n = count + 1;
+  const bool held = indexes_locked_;
+  if (!indexes_.empty() && !held && !LockIndexes()) return false;
+  auto release = [&](bool ok) {
+    if (!held) ok = UnlockIndexes() && ok;
+    return ok;
+  };
   std::vector<IndexHook*> done;
   auto undo = [&](IndexHook* u) { u->UndoInsert(n, rec_.data()); };
   for (IndexHook* ix : indexes_) {
-    if (!ix->LockIndex()) {
-      RollBack(indexes_, done, undo);
-      return false;
-    }
-  }
-  for (IndexHook* ix : indexes_) {
     if (!ix->Insert(n, rec_.data())) {
-      RollBack(indexes_, done, undo);
-      return false;
+      RollBack(done, undo);
+      return release(false);
     }
     done.push_back(ix);
   }
@@ -682,11 +723,11 @@ bool DbfFile::AppendBlank() {
                   rec_.data(), per + 1);
     rec_[per] = '\0';
     if (!ok) {
-      RollBack(indexes_, done, undo);
-      return false;
+      RollBack(done, undo);
+      return release(false);
     }
   }
-  for (IndexHook* u : indexes_) u->UnlockIndex();
+  const bool unlocked = release(true);
   cached_count_ = n;  // the append lock is held: the count stays cached
   if (counter_ && count_stamp_ == counter_->Load()) counted_ = n;
   header_dirty_ = true;
@@ -695,6 +736,7 @@ bool DbfFile::AppendBlank() {
   recno_ = n;
   eof_ = false;
   bof_ = false;
+  if (!unlocked) return false;
   if (pinned_) {
     return pending_.size() < kPendingBytes || FlushPending();
   }
@@ -804,11 +846,23 @@ std::string* DbfFile::memo_text(int k) {
   return &memo_texts_[k - 1];
 }
 
-void DbfFile::AttachIndex(IndexHook* hook) { indexes_.push_back(hook); }
+void DbfFile::AttachIndex(IndexHook* hook) {
+  if (indexes_locked_) {
+    // The data file holds the index locks: the new index joins them.
+    for (;;) {
+      const platform::LockResult r = hook->TryLockIndex();
+      if (r != platform::LockResult::kBusy) break;
+      platform::SleepBeforeLockRetry(env());
+    }
+  }
+  indexes_.push_back(hook);
+}
 
 void DbfFile::DetachIndex(IndexHook* hook) {
-  indexes_.erase(std::remove(indexes_.begin(), indexes_.end(), hook),
-                 indexes_.end());
+  auto it = std::find(indexes_.begin(), indexes_.end(), hook);
+  if (it == indexes_.end()) return;
+  if (indexes_locked_) hook->UnlockIndex();
+  indexes_.erase(it);
 }
 
 }  // namespace xbase32

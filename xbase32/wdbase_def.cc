@@ -9,6 +9,7 @@
 #include "expr/expr_registry.h"
 #include "file_set.h"
 #include "memo_file.h"
+#include "wdbase_order.h"
 #include "platform/env.h"
 #include "table_files.h"
 #include "xbase32/wdbase.h"
@@ -223,6 +224,14 @@ int Wdbase::Open() {
   if (!d) return 0;
   data_ = d.release();
   def_->selected = 0;
+  if (!xbase32::OpenIndexes(this)) {
+    // An index that could not be created closes everything again.
+    data_->Close();
+    xbase32::CloseIndexes(this);
+    delete data_;
+    data_ = nullptr;
+    return 0;
+  }
   Top();
   return 1;
 }
@@ -230,7 +239,8 @@ int Wdbase::Open() {
 int Wdbase::Close() {
   xbase32::ClearError();
   if (!data_) return 0;
-  const bool ok = data_->Close();
+  bool ok = data_->Close();
+  ok = xbase32::CloseIndexes(this) && ok;
   delete data_;
   data_ = nullptr;
   user_lock_ = false;

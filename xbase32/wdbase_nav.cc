@@ -1,11 +1,82 @@
-// Wdbase: navigation in natural order, honouring a record filter.
+// Wdbase: navigation in the current order (natural or index order),
+// honouring a record filter. The order primitives (xbase32::Order) know
+// nothing of filters; the methods here skip what the filter rejects.
 
 #include "dbf_file.h"
 #include "engine_error.h"
 #include "file_set.h"
+#include "ntx_file.h"
+#include "wdbase_access.h"
+#include "wdbase_order.h"
 #include "xbase32/wdbase.h"
 
 using xbase32::DbfFile;
+using xbase32::Move;
+using xbase32::NtxFile;
+
+namespace xbase32 {
+
+NtxFile* IndexOf(const Wdbase* w, int k) {
+  const FileSet* def = WdbaseAccess::Def(w);
+  if (def == nullptr || k < 1 || k > def->count) return nullptr;
+  return static_cast<NtxFile*>(def->idx_handles[k - 1]);
+}
+
+NtxFile* SelectedIndex(const Wdbase* w) {
+  const FileSet* def = WdbaseAccess::Def(w);
+  return def ? IndexOf(w, def->selected) : nullptr;
+}
+
+Order::Order(Wdbase* w) : d_(WdbaseAccess::Data(w)), ix_(SelectedIndex(w)) {}
+
+Move Order::Go(int32_t recno) {
+  if (recno < 0) return Move::kError;
+  if (recno == 0) return Move::kNone;
+  return d_->Go(recno) ? Move::kDone : Move::kError;
+}
+
+// The index cursor follows the data file's current record (which may have
+// been moved by Goto, or changed its key).
+bool Order::SyncIndex() {
+  if (!d_->WritePending()) return false;
+  if (d_->recno() > 0 && !d_->eof()) ix_->SyncTo(d_->recno(), d_->record());
+  return true;
+}
+
+Move Order::First() {
+  if (ix_) return d_->WritePending() ? Go(ix_->First()) : Move::kError;
+  const int32_t count = d_->Count();
+  if (count < 0) return Move::kError;
+  return count == 0 ? Move::kNone : Go(1);
+}
+
+Move Order::Last() {
+  if (ix_) return d_->WritePending() ? Go(ix_->Last()) : Move::kError;
+  const int32_t count = d_->Count();
+  if (count < 0) return Move::kError;
+  return count == 0 ? Move::kNone : Go(count);
+}
+
+Move Order::Next() {
+  if (d_->eof()) return Move::kNone;
+  if (ix_) return SyncIndex() ? Go(ix_->Next()) : Move::kError;
+  const int32_t count = d_->Count();
+  if (count < 0) return Move::kError;
+  const int32_t n = d_->recno() + 1;
+  return n > count ? Move::kNone : Go(n);
+}
+
+Move Order::Prev() {
+  if (d_->eof()) return Last();
+  if (ix_) return SyncIndex() ? Go(ix_->Prev()) : Move::kError;
+  const int32_t count = d_->Count();
+  if (count < 0) return Move::kError;
+  int32_t n = d_->recno() - 1;
+  if (n > count) n = count;
+  return n < 1 ? Move::kNone : Go(n);
+}
+
+}  // namespace xbase32
 
 bool Wdbase::Ready() const {
   xbase32::ClearError();
@@ -14,31 +85,36 @@ bool Wdbase::Ready() const {
 
 namespace {
 
-// Moves from record n in direction dir (+1/-1) to the first record the
-// filter accepts, n included. Answers false when none is left that way.
-bool SeekAccepted(Wdbase* w, DbfFile* d, Wdbase::FilterFunc f, int32_t n,
-                  int dir, int32_t count) {
-  for (; n >= 1 && n <= count; n += dir) {
-    if (!d->Go(n)) return false;
-    if (f == nullptr || f(w) == 0) return true;
-  }
-  return false;
+bool Accepted(Wdbase* w, Wdbase::FilterFunc f) {
+  return f == nullptr || f(w) == 0;
+}
+
+// Makes the first move, then steps on while the filter rejects the record.
+template <typename Start, typename Step>
+Move Find(Wdbase* w, Wdbase::FilterFunc f, Start start, Step step) {
+  Move m = start();
+  while (m == Move::kDone && !Accepted(w, f)) m = step();
+  return m;
 }
 
 }  // namespace
 
 int Wdbase::Top() {
   if (!Ready()) return 0;
-  const int32_t count = data_->Count();
-  if (count > 0 && SeekAccepted(this, data_, filter_, 1, +1, count)) return 1;
+  xbase32::Order o(this);
+  if (Find(this, filter_, [&] { return o.First(); },
+           [&] { return o.Next(); }) == Move::kDone) {
+    return 1;
+  }
   data_->GoEof();
   return 0;
 }
 
 int Wdbase::Bottom() {
   if (!Ready()) return 0;
-  const int32_t count = data_->Count();
-  if (count > 0 && SeekAccepted(this, data_, filter_, count, -1, count)) {
+  xbase32::Order o(this);
+  if (Find(this, filter_, [&] { return o.Last(); },
+           [&] { return o.Prev(); }) == Move::kDone) {
     return 1;
   }
   data_->GoEof();
@@ -58,34 +134,30 @@ int Wdbase::Skip(int32_t n) {
     if (data_->eof()) return 0;
     return data_->Go(data_->recno()) ? 1 : 0;
   }
+  xbase32::Order o(this);
+  auto next = [&] { return o.Next(); };
+  auto prev = [&] { return o.Prev(); };
   if (n > 0) {
     if (data_->eof()) return 0;
-    int32_t pos = data_->recno();
     for (int32_t i = 0; i < n; ++i) {
-      int32_t next = pos + 1;
-      if (next > count ||
-          !SeekAccepted(this, data_, filter_, next, +1, count)) {
+      if (Find(this, filter_, next, next) != Move::kDone) {
         data_->GoEof();
         return 0;
       }
-      pos = data_->recno();
     }
     return 1;
   }
   // Backwards; from the end of file the count starts after the last record.
-  int32_t pos = data_->eof() ? count + 1 : data_->recno();
   for (int32_t i = 0; i > n; --i) {
-    int32_t prev = pos - 1;
-    if (prev > count) prev = count;
-    if (prev < 1 || !SeekAccepted(this, data_, filter_, prev, -1, count)) {
+    if (Find(this, filter_, prev, prev) != Move::kDone) {
       // Stop on the first record with the beginning-of-file flag set.
-      if (count == 0 || !SeekAccepted(this, data_, filter_, 1, +1, count)) {
+      if (Find(this, filter_, [&] { return o.First(); }, next) !=
+          Move::kDone) {
         data_->GoEof();
       }
       data_->set_bof(true);
       return 0;
     }
-    pos = data_->recno();
   }
   return 1;
 }
@@ -118,10 +190,30 @@ int32_t Wdbase::RecCount() const {
 
 int32_t Wdbase::GetPosition() {
   if (!Ready()) return 0;
-  return RecNo();
+  NtxFile* ix = xbase32::SelectedIndex(this);
+  if (ix == nullptr) return RecNo();
+  // The position in index order, walking from the first key.
+  const int32_t cur = data_->recno();
+  if (data_->eof() || cur <= 0 || !data_->WritePending()) return 0;
+  int32_t pos = 0;
+  for (int32_t r = ix->First(); r > 0; r = ix->Next()) {
+    ++pos;
+    if (r == cur) return pos;
+  }
+  return 0;
 }
 
-int Wdbase::SetPosition(int32_t pos) { return Goto(pos); }
+int Wdbase::SetPosition(int32_t pos) {
+  NtxFile* ix = data_ ? xbase32::SelectedIndex(this) : nullptr;
+  if (ix == nullptr) return Goto(pos);
+  if (!Ready() || pos <= 0 || !data_->WritePending()) return 0;
+  // Walks from the first key; the data file moves only when the pos-th key
+  // exists.
+  int32_t r = ix->First();
+  for (int32_t i = 1; r > 0 && i < pos; ++i) r = ix->Next();
+  if (r <= 0) return 0;
+  return data_->Go(r) ? 1 : 0;
+}
 
 int32_t Wdbase::GetLastPosition() { return RecCount(); }
 
