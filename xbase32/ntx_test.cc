@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <random>
 #include <set>
@@ -272,6 +276,575 @@ TEST_F(NtxTest, DateKeys) {
   EXPECT_EQ(2, w.RecNo());
   EXPECT_EQ(1, w.Seek(2451545.0));  // 2000-01-01 as a day number
   EXPECT_EQ(2, w.RecNo());
+}
+
+}  // namespace
+}  // namespace xbase32::testing
+
+namespace xbase32::testing {
+namespace {
+
+// Every entry of an index, in tree order.
+std::vector<std::pair<std::string, uint32_t>> Entries(NtxFile* ix,
+                                                     std::string* fault) {
+  std::vector<std::pair<std::string, uint32_t>> v;
+  const int L = ix->key_info().length;
+  *fault = ix->CheckTree([&](const char* k, uint32_t r) {
+    v.emplace_back(std::string(k, L), r);
+  });
+  return v;
+}
+
+class NtxTreeTest : public NtxTest {
+ protected:
+  // A table of one C(width) field with n records; key i is made by name(i).
+  template <typename Name>
+  void MakeWide(int width, int n, Name name) {
+    Wdbase w;
+    ASSERT_EQ(1, w.SetFiles(dir_.c_str(), "wide", 0, nullptr, nullptr));
+    auto f = Fields({Fld("K", 'C', width)});
+    ASSERT_EQ(1, w.CreateDb(f.data()));
+    platform::Env::Current()->DeleteFile(dir_ + "wk.ntx");
+    ASSERT_EQ(1, w.Open());
+    Wdbase::FlushSet(0);
+    for (int i = 1; i <= n; ++i) {
+      ASSERT_EQ(1, w.AppendBlank());
+      ASSERT_EQ(1, w.WriteString(1, name(i).c_str()));
+    }
+    Wdbase::FlushSet(1);
+    ASSERT_EQ(1, w.Close());
+  }
+  bool OpenWide(Wdbase* w) {
+    const char* names[] = {"wk"};
+    const char* exprs[] = {"K"};
+    return w->SetFiles(dir_.c_str(), "wide", 1, names, exprs) && w->Open();
+  }
+};
+
+// Builds of every size up to a few levels deep with two keys a page: every
+// tree is sound, holds every record once, and has no empty page.
+TEST_F(NtxTreeTest, BuildsOfEverySizeAreSound) {
+  for (int n : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 14, 17, 26, 27, 28, 53,
+                80, 81, 82, 100, 161, 242, 243, 244, 300}) {
+    SCOPED_TRACE(n);
+    MakeWide(330, n, [](int i) {
+      char b[16];
+      std::snprintf(b, sizeof b, "%06d", (i * 7919) % 1000003);
+      return std::string(b);
+    });
+    Wdbase w;
+    ASSERT_TRUE(OpenWide(&w));
+    NtxFile* ix = IndexOf(&w, 1);
+    ASSERT_NE(nullptr, ix);
+    EXPECT_EQ(2, ix->geometry().max_keys);
+    std::string fault;
+    auto e = Entries(ix, &fault);
+    ASSERT_EQ("", fault);
+    ASSERT_EQ(static_cast<size_t>(n), e.size());
+    std::set<uint32_t> recs;
+    for (auto& [k, r] : e) recs.insert(r);
+    EXPECT_EQ(static_cast<size_t>(n), recs.size());
+    // No page without keys (except the root of an empty index).
+    const std::string b = ReadAll(drives_.dir() + "/wk.ntx");
+    for (size_t off = 1024; off < b.size(); off += 1024) {
+      const int count = Get16(reinterpret_cast<const uint8_t*>(b.data()) + off);
+      if (n > 0) {
+        EXPECT_GT(count, 0) << "page " << off;
+      }
+    }
+    ASSERT_EQ(1, w.Close());
+  }
+}
+
+TEST_F(NtxTreeTest, KeyTooLongForTwoKeysFailsCreation) {
+  MakeWide(331, 3, [](int i) { return std::to_string(i); });
+  Wdbase w;
+  const char* names[] = {"wk"};
+  const char* exprs[] = {"K"};
+  ASSERT_EQ(1, w.SetFiles(dir_.c_str(), "wide", 1, names, exprs));
+  EXPECT_EQ(0, w.Open());
+  EXPECT_EQ(-910, Wdbase::LastErrorCode());
+  EXPECT_STREQ("Corrupt NTX Clipper index file", Wdbase::LastErrorDetail(0));
+  EXPECT_EQ(0, w.IsOpen(0));
+}
+
+// Thousands of random appends, key changes and deletions (the key holds
+// DELETED()), checked against a model after each batch.
+TEST_F(NtxTreeTest, RandomWritesKeepTheTreeSound) {
+  for (int keylen : {12, 330}) {
+    SCOPED_TRACE(keylen);
+    MakeWide(keylen, 0, [](int) { return std::string(); });
+    Wdbase w;
+    const char* names[] = {"wk"};
+    std::string expr = keylen == 12 ? "IIF(DELETED(),\"~\",\" \")+K" : "K";
+    const char* exprs[] = {expr.c_str()};
+    ASSERT_EQ(1, w.SetFiles(dir_.c_str(), "wide", 1, names, exprs));
+    ASSERT_EQ(1, w.Open());
+    ASSERT_EQ(1, w.SelectIdx(1));
+    Wdbase::FlushSet(0);
+    std::mt19937 rng(keylen);
+    std::map<int32_t, std::string> model;  // recno -> key text
+    for (int32_t r = 1; r <= w.RecCount(); ++r) {
+      ASSERT_EQ(1, w.Goto(r));
+      model[r] = w.Read(1);
+    }
+    for (int batch = 0; batch < 12; ++batch) {
+      for (int op = 0; op < 400; ++op) {
+        const int what = static_cast<int>(rng() % 10);
+        char text[16];
+        std::snprintf(text, sizeof text, "%05u",
+                      static_cast<unsigned>(rng() % 3000));
+        if (what < 4 || model.empty()) {
+          ASSERT_EQ(1, w.AppendBlank());
+          ASSERT_EQ(1, w.WriteString(1, text));
+          model[w.RecNo()] = text;
+        } else {
+          const int32_t r = 1 + static_cast<int32_t>(rng() % model.size());
+          ASSERT_EQ(1, w.Goto(r));
+          if (what < 8) {
+            ASSERT_EQ(1, w.WriteString(1, text));
+            model[r] = text;
+          } else if (what == 8) {
+            ASSERT_EQ(1, w.Delete());
+          } else {
+            ASSERT_EQ(1, w.Recall());
+          }
+        }
+      }
+      ASSERT_EQ(1, w.Flush());
+      std::string fault;
+      auto e = Entries(IndexOf(&w, 1), &fault);
+      ASSERT_EQ("", fault);
+      ASSERT_EQ(model.size(), e.size());
+      std::map<int32_t, std::string> seen;
+      std::string prev;
+      for (auto& [k, r] : e) {
+        ASSERT_TRUE(seen.emplace(static_cast<int32_t>(r), k).second);
+      }
+      for (auto& [r, text] : model) {
+        ASSERT_EQ(1, w.Goto(r));
+        std::string want;
+        if (keylen == 12) {  // deleted records sort last
+          want = std::string(w.Deleted() ? "~" : " ") +
+                 (text + std::string(12, ' ')).substr(0, 12);
+        } else {
+          want = (text + std::string(330, ' ')).substr(0, 330);
+        }
+        ASSERT_EQ(want, seen[r]) << "record " << r;
+      }
+    }
+    // Index order walks the model's order (key, then insertion).
+    std::vector<std::string> walk;
+    for (int ok = w.Top(); ok; ok = w.Next()) walk.push_back(w.Read(1));
+    ASSERT_EQ(model.size(), walk.size());
+    Wdbase::FlushSet(1);
+    ASSERT_EQ(1, w.Close());
+    // Removing every entry empties the tree soundly.
+    ASSERT_EQ(1, w.Open());
+    Wdbase::FlushSet(0);
+    for (int32_t r = 1; r <= w.RecCount(); ++r) {
+      ASSERT_EQ(1, w.Goto(r));
+      ASSERT_EQ(1, w.Lock());
+      ASSERT_EQ(1, w.WriteString(1, "same"));
+      ASSERT_EQ(1, w.Unlock());
+    }
+    Wdbase::FlushSet(1);
+    std::string fault;
+    auto e = Entries(IndexOf(&w, 1), &fault);
+    ASSERT_EQ("", fault);
+    EXPECT_EQ(static_cast<size_t>(w.RecCount()), e.size());
+    ASSERT_EQ(1, w.Close());
+  }
+}
+
+TEST_F(NtxTreeTest, SortSpillsRunsToTheTemporaryDirectory) {
+  const int n = 20000;
+  MakeWide(10, n, [](int i) {
+    char b[16];
+    std::snprintf(b, sizeof b, "%07d", (i * 7919) % 10007);
+    return std::string(b);
+  });
+  const size_t old = SetSortMemoryLimit(64 * 1024);
+  Wdbase w;
+  ASSERT_TRUE(OpenWide(&w));
+  SetSortMemoryLimit(old);
+  NtxFile* ix = IndexOf(&w, 1);
+  ASSERT_NE(nullptr, ix);
+  std::string fault;
+  auto e = Entries(ix, &fault);
+  ASSERT_EQ("", fault);
+  ASSERT_EQ(static_cast<size_t>(n), e.size());
+  for (size_t i = 1; i < e.size(); ++i) {
+    ASSERT_TRUE(e[i - 1].first < e[i].first ||
+                (e[i - 1].first == e[i].first && e[i - 1].second < e[i].second))
+        << i;
+  }
+  // The sort itself: runs spilled and the file gone afterwards.
+  std::string temp;
+  {
+    SetSortMemoryLimit(64 * 1024);
+    KeySorter s(10, false);
+    for (int i = 0; i < n; ++i) {
+      char b[16];
+      std::snprintf(b, sizeof b, "%010d", (i * 7919) % 10007);
+      ASSERT_TRUE(s.Add(b, static_cast<uint32_t>(i + 1)));
+    }
+    ASSERT_TRUE(s.Finish());
+    SetSortMemoryLimit(old);
+    EXPECT_GT(s.runs_written(), 4u);
+    temp = s.temp_path();
+    ASSERT_FALSE(temp.empty());
+    EXPECT_EQ(platform::Env::Current()->TempDir(),
+              temp.substr(0, temp.rfind('/')));
+    EXPECT_NE(std::string::npos, temp.find("/TEMP"));
+    EXPECT_TRUE(platform::Env::Current()->FileExists(temp));
+    std::string prev;
+    uint32_t prev_r = 0;
+    const char* k = nullptr;
+    uint32_t r = 0;
+    int got = 0;
+    while (s.Next(&k, &r)) {
+      std::string key(k, 10);
+      ASSERT_TRUE(prev < key || (prev == key && prev_r < r));
+      prev = key;
+      prev_r = r;
+      ++got;
+    }
+    EXPECT_FALSE(s.failed());
+    EXPECT_EQ(n, got);
+  }
+  EXPECT_FALSE(platform::Env::Current()->FileExists(temp));
+}
+
+TEST_F(NtxTreeTest, UniqueSortKeepsTheFirstRecord) {
+  for (size_t limit : {size_t{64 * 1024}, size_t{32} << 20}) {
+    const size_t old = SetSortMemoryLimit(limit);
+    KeySorter s(4, true);
+    for (int i = 0; i < 30000; ++i) {
+      char b[8];
+      std::snprintf(b, sizeof b, "%04d", (i * 31) % 1000);
+      ASSERT_TRUE(s.Add(b, static_cast<uint32_t>(i + 1)));
+    }
+    ASSERT_TRUE(s.Finish());
+    SetSortMemoryLimit(old);
+    const char* k = nullptr;
+    uint32_t r = 0;
+    int got = 0;
+    while (s.Next(&k, &r)) {
+      EXPECT_LE(r, 1000u);
+      ++got;
+    }
+    EXPECT_EQ(1000, got);
+  }
+}
+
+}  // namespace
+}  // namespace xbase32::testing
+
+namespace xbase32::testing {
+namespace {
+
+// Rewrites bytes of a file in place.
+void Patch(const std::string& path, size_t at, const std::string& bytes) {
+  std::string b = ReadAll(path);
+  ASSERT_LE(at + bytes.size(), b.size());
+  b.replace(at, bytes.size(), bytes);
+  ASSERT_TRUE(WriteAll(path, b));
+}
+
+TEST_F(NtxTest, OpenRebuildsAnIndexOfAnotherExpression) {
+  MakeTable();
+  {
+    Wdbase w;
+    ASSERT_TRUE(OpenWith(&w, {"ix"}, {"NAME"}));
+    Add(&w, "b", 2);
+    Add(&w, "a", 1);
+    ASSERT_EQ(1, w.Close());
+  }
+  MessageRecorder rec;
+  Wdbase::SetDebugLevel(1);
+  Wdbase w;
+  ASSERT_TRUE(OpenWith(&w, {"ix"}, {"price"}));
+  ASSERT_EQ(1u, rec.Boxes().size());
+  EXPECT_NE(std::string::npos,
+            rec.Boxes()[0].text.find("Error : wrong expression encountered.\n"
+                                     "\"NAME\" instead of \"PRICE\"\n"
+                                     "Try to recreate index.\n"));
+  EXPECT_EQ("PRICE", IndexOf(&w, 1)->expression());
+  ASSERT_EQ(1, w.SelectIdx(1));
+  ASSERT_EQ(1, w.Top());
+  EXPECT_EQ(2, w.RecNo());
+}
+
+TEST_F(NtxTest, OpenRecreatesAnIndexWithABadHeader) {
+  MakeTable();
+  {
+    Wdbase w;
+    ASSERT_TRUE(OpenWith(&w, {"ix"}, {"NAME"}));
+    Add(&w, "b");
+    Add(&w, "a");
+    ASSERT_EQ(1, w.Close());
+  }
+  const std::string path = drives_.dir() + "/ix.ntx";
+  Patch(path, 20, std::string("\x18\x00", 2));  // half page 24, max 50
+  {
+    DbfFile* none = nullptr;
+    (void)none;
+    MessageRecorder rec;
+    Wdbase::SetDebugLevel(1);
+    Wdbase w;
+    ASSERT_TRUE(OpenWith(&w, {"ix"}, {"NAME"}));
+    ASSERT_GE(rec.Boxes().size(), 2u);
+    EXPECT_NE(std::string::npos, rec.Boxes()[0].text.find("error -310"));
+    EXPECT_NE(std::string::npos,
+              rec.Boxes()[1].text.find("Warning : try to recreate index."));
+    Wdbase::SetDebugLevel(0);
+    EXPECT_EQ(25, Get16(reinterpret_cast<const uint8_t*>(ReadAll(path).data()) +
+                        20));
+    ASSERT_EQ(1, w.SelectIdx(1));
+    ASSERT_EQ(1, w.Top());
+    EXPECT_EQ(2, w.RecNo());
+  }
+}
+
+TEST_F(NtxTest, CorruptPagesFailCleanly) {
+  MakeTable();
+  {
+    Wdbase w;
+    ASSERT_TRUE(OpenWith(&w, {"ix"}, {"NAME"}));
+    for (int i = 0; i < 200; ++i) Add(&w, "k" + std::to_string(i));
+    ASSERT_EQ(1, w.Close());
+  }
+  const std::string path = drives_.dir() + "/ix.ntx";
+  const std::string good = ReadAll(path);
+  const uint32_t root = Get32(reinterpret_cast<const uint8_t*>(good.data()) + 4);
+  struct Case {
+    const char* what;
+    size_t at;
+    std::string bytes;
+  } cases[] = {
+      {"key count above the maximum", 1024, std::string("\x40\x00", 2)},
+      {"item outside the page", 1024 + 2, std::string("\xF0\x03", 2)},
+      {"child outside the file", root + 104, std::string("\x00\x00\x10\x00", 4)},
+      {"child pointing at its own page", root + 104,
+       std::string(reinterpret_cast<const char*>(&root), 4)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(WriteAll(path, good));
+    Patch(path, c.at, c.bytes);
+    Wdbase w;
+    ASSERT_TRUE(OpenWith(&w, {"ix"}, {"NAME"}));
+    ASSERT_EQ(1, w.SelectIdx(1));
+    int steps = 0;
+    for (int ok = w.Top(); ok && steps < 1000; ok = w.Next()) ++steps;
+    EXPECT_LT(steps, 200);
+    EXPECT_NE("", IndexOf(&w, 1)->CheckTree(nullptr));
+    for (int i = 0; i < 200; i += 7) w.Seek(("k" + std::to_string(i)).c_str());
+    // The engine stays usable: a rebuild repairs the file.
+    ASSERT_EQ(1, w.CreateIdx(1));
+    EXPECT_EQ("", IndexOf(&w, 1)->CheckTree(nullptr));
+    EXPECT_EQ(1, w.Seek("k150"));
+    ASSERT_EQ(1, w.Close());
+  }
+}
+
+TEST_F(NtxTest, DescendingFlagReversesTheOrder) {
+  MakeTable();
+  {
+    Wdbase w;
+    ASSERT_TRUE(OpenWith(&w, {"ix"}, {"NAME"}));
+    for (const char* n : {"b", "d", "a", "c"}) Add(&w, n);
+    ASSERT_EQ(1, w.Close());
+  }
+  Patch(drives_.dir() + "/ix.ntx", 280, std::string("\x01\x00", 2));
+  Wdbase w;
+  ASSERT_TRUE(OpenWith(&w, {"ix"}, {"NAME"}));
+  ASSERT_EQ(1, w.SelectIdx(1));
+  EXPECT_EQ(std::vector<std::string>({"d", "c", "b", "a"}), Names(&w));
+  ASSERT_EQ(1, w.Bottom());
+  EXPECT_STREQ("a", w.Read("NAME", 0, 1));
+  EXPECT_EQ(1, w.Seek("c"));
+  EXPECT_STREQ("c", w.Read("NAME", 0, 1));
+  EXPECT_EQ(2, w.Seek("bb"));
+  EXPECT_STREQ("b", w.Read("NAME", 0, 1));
+  EXPECT_EQ(3, w.Seek("0"));
+  ASSERT_EQ(1, w.Seek("c"));
+  ASSERT_EQ(1, w.Next());
+  EXPECT_STREQ("b", w.Read("NAME", 0, 1));
+  EXPECT_EQ(3, w.GetPosition());
+}
+
+TEST_F(NtxTest, UniqueIndexKeepsTheFirstRecordOfAKey) {
+  MakeTable();
+  {
+    Wdbase w;
+    ASSERT_TRUE(OpenWith(&w, {"ix"}, {"NAME"}));
+    Add(&w, "a");
+    ASSERT_EQ(1, w.Close());
+  }
+  Patch(drives_.dir() + "/ix.ntx", 278, std::string("\x01", 1));
+  Wdbase w;
+  ASSERT_TRUE(OpenWith(&w, {"ix"}, {"NAME"}));
+  EXPECT_TRUE(IndexOf(&w, 1)->unique());
+  Add(&w, "b");
+  Add(&w, "a");  // a second "a": no entry
+  Add(&w, "c");
+  ASSERT_EQ(1, w.Goto(3));
+  ASSERT_EQ(1, w.WriteString("NAME", "b"));  // still no entry
+  ASSERT_EQ(1, w.SelectIdx(1));
+  EXPECT_EQ(std::vector<std::string>({"a", "b", "c"}), Names(&w));
+  ASSERT_EQ(1, w.Seek("b"));
+  EXPECT_EQ(2, w.RecNo());
+  ASSERT_EQ(1, w.Goto(3));
+  ASSERT_EQ(1, w.WriteString("NAME", "d"));  // now it gets one
+  EXPECT_EQ(std::vector<std::string>({"a", "b", "c", "d"}), Names(&w));
+  EXPECT_EQ("", IndexOf(&w, 1)->CheckTree(nullptr));
+}
+
+TEST_F(NtxTest, EveryIndexIsKeptCurrent) {
+  MakeTable();
+  Wdbase w;
+  ASSERT_TRUE(OpenWith(&w, {"byname", "byprice"}, {"UPPER(NAME)", "PRICE"}));
+  Add(&w, "pear", 3);
+  Add(&w, "Apple", 5);
+  Add(&w, "fig", 1);
+  ASSERT_EQ(1, w.Goto(1));
+  char* buf = w.RecordBufferPtr();
+  std::memcpy(buf, "banana    ", 10);
+  ASSERT_EQ(1, w.RecordBufferWrite());
+  ASSERT_EQ(1, w.SelectIdx(1));
+  EXPECT_EQ(std::vector<std::string>({"Apple", "banana", "fig"}), Names(&w));
+  ASSERT_EQ(1, w.SelectIdx(2));
+  EXPECT_EQ(std::vector<std::string>({"fig", "banana", "Apple"}), Names(&w));
+  EXPECT_EQ(2, w.SelectedIdx());
+  EXPECT_EQ(0, w.SelectIdx(3));
+  EXPECT_EQ(1, w.RebuildIdx());
+  EXPECT_EQ(2, w.SelectedIdx());
+  EXPECT_EQ(std::vector<std::string>({"fig", "banana", "Apple"}), Names(&w));
+}
+
+TEST_F(NtxTest, LockTakesTheIndexLocks) {
+  MakeTable();
+  Wdbase w;
+  ASSERT_TRUE(OpenWith(&w, {"a", "b"}, {"NAME", "PRICE"}));
+  Add(&w, "x");
+  ASSERT_EQ(1, w.Lock());
+  auto busy = [&](const char* file) {
+    std::unique_ptr<platform::File> f;
+    EXPECT_TRUE(platform::Env::Current()
+                    ->OpenFile(dir_ + file, platform::OpenMode::kReadWrite, &f)
+                    .ok());
+    return f->TryLock(ntx::kLockOffset, ntx::kLockLength) ==
+           platform::LockResult::kBusy;
+  };
+  EXPECT_TRUE(busy("a.ntx"));
+  EXPECT_TRUE(busy("b.ntx"));
+  Add(&w, "y");  // appends under the lock keep it
+  EXPECT_TRUE(busy("a.ntx"));
+  ASSERT_EQ(1, w.Unlock());
+  EXPECT_FALSE(busy("a.ntx"));
+  EXPECT_FALSE(busy("b.ntx"));
+  ASSERT_EQ(1, w.SelectIdx(1));
+  EXPECT_EQ(std::vector<std::string>({"x", "y"}), Names(&w));
+}
+
+// Runs body in a child process and answers its exit code.
+template <typename F>
+int InChild(F body) {
+  pid_t pid = fork();
+  if (pid == 0) _exit(body());
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+}
+
+TEST_F(NtxTest, AnotherProcessAppendsAndSeekFindsTheKey) {
+  MakeTable();
+  Wdbase w;
+  ASSERT_TRUE(OpenWith(&w, {"ix"}, {"NAME"}));
+  for (int i = 0; i < 300; ++i) Add(&w, "k" + std::to_string(i));
+  ASSERT_EQ(1, w.SelectIdx(1));
+  EXPECT_EQ(1, w.Seek("k150"));  // the pages are cached now
+  EXPECT_EQ(3, w.Seek("new"));
+  ASSERT_EQ(0, InChild([&] {
+    Wdbase o;
+    if (!OpenWith(&o, {"ix"}, {"NAME"})) return 1;
+    for (int i = 0; i < 100; ++i) {
+      if (!o.AppendBlank()) return 2;
+      if (!o.WriteString("NAME", ("new" + std::to_string(i)).c_str())) return 3;
+    }
+    return o.Close() ? 0 : 4;
+  }));
+  EXPECT_EQ(1, w.Seek("new42"));
+  EXPECT_EQ(343, w.RecNo());
+  EXPECT_STREQ("new42", w.Read("NAME", 0, 1));
+  EXPECT_EQ(400, w.RecCount());
+  // Navigation goes on from the new tree.
+  ASSERT_EQ(1, w.Next());
+  EXPECT_STREQ("new43", w.Read("NAME", 0, 1));
+  EXPECT_EQ("", IndexOf(&w, 1)->CheckTree(nullptr));
+}
+
+TEST_F(NtxTest, TwoProcessesWritingAndSeekingStayConsistent) {
+  MakeTable();
+  {
+    Wdbase w;
+    ASSERT_TRUE(OpenWith(&w, {"ix", "iy"}, {"NAME", "PRICE"}));
+    ASSERT_EQ(1, w.Close());
+  }
+  constexpr int kPer = 150;
+  std::vector<pid_t> kids;
+  for (int c = 0; c < 2; ++c) {
+    pid_t pid = fork();
+    if (pid == 0) {
+      Wdbase w;
+      if (!OpenWith(&w, {"ix", "iy"}, {"NAME", "PRICE"})) _exit(1);
+      if (!w.SelectIdx(1)) _exit(2);
+      for (int i = 0; i < kPer; ++i) {
+        const std::string name =
+            std::string(c == 0 ? "p" : "q") + std::to_string(1000 + i);
+        if (!w.AppendBlank()) _exit(3);
+        if (!w.WriteString("NAME", name.c_str())) _exit(4);
+        if (!w.WriteDouble("PRICE", i)) _exit(5);
+        // Our own key is there at once; the other process's keys too.
+        if (w.Seek(name.c_str()) != 1) _exit(6);
+        if (i % 10 == 0) {
+          // Change an earlier key of ours.
+          const std::string old =
+              std::string(c == 0 ? "p" : "q") + std::to_string(1000 + i / 2);
+          if (w.Seek(old.c_str()) != 1) _exit(7);
+          if (!w.WriteString("NAME", (old + "x").c_str())) _exit(8);
+          if (w.Seek((old + "x").c_str()) != 1) _exit(9);
+        }
+      }
+      _exit(w.Close() ? 0 : 10);
+    }
+    kids.push_back(pid);
+  }
+  for (pid_t pid : kids) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(0, WEXITSTATUS(status));
+  }
+  Wdbase w;
+  ASSERT_TRUE(OpenWith(&w, {"ix", "iy"}, {"NAME", "PRICE"}));
+  ASSERT_EQ(2 * kPer, w.RecCount());
+  for (int k = 1; k <= 2; ++k) {
+    std::string fault;
+    auto e = Entries(IndexOf(&w, k), &fault);
+    ASSERT_EQ("", fault);
+    ASSERT_EQ(static_cast<size_t>(2 * kPer), e.size());
+    // Every entry carries its record's current key.
+    for (auto& [key, r] : e) {
+      ASSERT_EQ(1, w.Goto(static_cast<int32_t>(r)));
+      std::string want(IndexOf(&w, k)->key_info().length, ' ');
+      IndexOf(&w, k)->KeyOf(WdbaseAccess::Data(&w)->record(),
+                            static_cast<int32_t>(r), want.data());
+      ASSERT_EQ(want, key) << "record " << r;
+    }
+  }
 }
 
 }  // namespace
