@@ -142,9 +142,13 @@ int Info(const std::string& table, std::ostream& out, std::ostream& err) {
 }
 
 int Dump(const std::string& table, bool csv, std::ostream& out,
-         std::ostream& err) {
+         std::ostream& err, const std::string& order) {
   Wdbase w;
-  if (int rc = OpenTable(&w, table, err)) return rc;
+  if (order.empty()) {
+    if (int rc = OpenTable(&w, table, err)) return rc;
+  } else if (int rc = OpenIndexed(&w, table, order, err)) {
+    return rc;
+  }
   const int n = w.FieldCount();
   std::vector<std::string> names;
   std::vector<size_t> widths;

@@ -13,15 +13,18 @@
 #include <string>
 #include <vector>
 
+class Wdbase;
+
 namespace xbtool {
 
 // Header facts and the field descriptors.
 int Info(const std::string& table, std::ostream& out, std::ostream& err);
 
 // Every record with its flag byte: aligned columns, or CSV with a header
-// line (flag column named "_FLAG").
+// line (flag column named "_FLAG"). With order (an index file beside the
+// table) the records come in that index's order.
 int Dump(const std::string& table, bool csv, std::ostream& out,
-         std::ostream& err);
+         std::ostream& err, const std::string& order = "");
 
 // Creates a table from field descriptions "NAME:TYPE[:LEN[:DEC]]" (D, L and M
 // need no length).
@@ -38,6 +41,29 @@ int Append(const std::string& table, const std::vector<std::string>& values,
 // record recno alone when recno > 0, printing "recno: result" lines.
 int Expr(const std::string& table, const std::string& expr, int32_t recno,
          std::ostream& out, std::ostream& err);
+
+// Creates (or builds anew) the index file index beside table with the key
+// expression expr.
+int Index(const std::string& table, const std::string& index,
+          const std::string& expr, std::ostream& out, std::ostream& err);
+
+// Seeks key (text, read as a number on a numeric index) in the index:
+// prints "found: record N", "after: record N" (with the record's fields) or
+// "end of file".
+int Seek(const std::string& table, const std::string& index,
+         const std::string& key, std::ostream& out, std::ostream& err);
+
+// Verifies an index without changing anything: header geometry, key order,
+// no page above its maximum, child offsets inside the file, no cycles, and
+// every record present exactly once with its current key. Reports the first
+// fault.
+int Check(const std::string& table, const std::string& index,
+          std::ostream& out, std::ostream& err);
+
+// Opens table with the one index file index (its stored expression) and
+// selects it. 0, or the failure written to err.
+int OpenIndexed(::Wdbase* w, const std::string& table, const std::string& index,
+                std::ostream& err);
 
 }  // namespace xbtool
 

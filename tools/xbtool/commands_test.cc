@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "platform/env.h"
 #include "platform/testing/temp_drives.h"
 
 namespace xbtool {
@@ -115,6 +116,59 @@ TEST_F(XbtoolTest, ExpressionsOnRecords) {
   EXPECT_NE(0, Expr(t, "UPPER(NAME", 0, out, err));
   EXPECT_NE(std::string::npos, err.str().find("-450 Right Bracket Missing"));
   EXPECT_NE(0, Expr(t, "NAME", 9, out, err));
+}
+
+}  // namespace
+}  // namespace xbtool
+
+namespace xbtool {
+namespace {
+
+TEST_F(XbtoolTest, IndexSeekDumpInOrderAndCheck) {
+  const std::string t = Table("fruit.dbf");
+  const std::string ix = Table("byname.ntx");
+  ASSERT_EQ(0, Create(t, {"NAME:C:10", "QTY:N:4"}, out_, err_)) << err_.str();
+  for (const char* v : {"NAME=pear", "NAME=Äpfel", "NAME=fig"}) {
+    ASSERT_EQ(0, Append(t, {v, "QTY=-3"}, out_, err_)) << err_.str();
+  }
+  std::ostringstream out;
+  ASSERT_EQ(0, Index(t, ix, "UPPER(NAME)", out, err_)) << err_.str();
+  EXPECT_NE(std::string::npos, out.str().find("indexed 3 records"));
+  out.str("");
+  ASSERT_EQ(0, Seek(t, ix, "FI", out, err_)) << err_.str();
+  EXPECT_EQ("found: record 3\n  NAME=fig\n  QTY=  -3\n", out.str());
+  out.str("");
+  ASSERT_EQ(0, Seek(t, ix, "G", out, err_)) << err_.str();
+  EXPECT_EQ(0u, out.str().find("after: record 1\n"));
+  out.str("");
+  ASSERT_EQ(0, Seek(t, ix, "Ö", out, err_)) << err_.str();  // past "Ä"
+  EXPECT_EQ("end of file\n", out.str());
+  out.str("");
+  ASSERT_EQ(0, Dump(t, true, out, err_, ix)) << err_.str();
+  EXPECT_EQ("_FLAG,NAME,QTY\n ,fig,-3\n ,pear,-3\n ,Äpfel,-3\n", out.str());
+  out.str("");
+  ASSERT_EQ(0, Check(t, ix, out, err_)) << err_.str();
+  EXPECT_NE(std::string::npos, out.str().find("sound, 3 keys of length 10"));
+
+  // A key filed under the wrong text is found.
+  std::string bytes;
+  {
+    std::unique_ptr<platform::File> f;
+    ASSERT_TRUE(platform::Env::Current()
+                    ->OpenFile(ix, platform::OpenMode::kReadWrite, &f)
+                    .ok());
+    ASSERT_TRUE(f->WriteAt(1024 + 104 + 8, "FIH", 3).ok());
+  }
+  std::ostringstream err;
+  EXPECT_EQ(1, Check(t, ix, out, err));
+  EXPECT_EQ(
+      "xbtool: " + ix +
+          ": record 3 is filed under \"FIH       \" instead of \"FIG       \"\n",
+      err.str());
+  // Not an index at all.
+  std::ostringstream err2;
+  EXPECT_EQ(1, Seek(t, t, "x", out, err2));
+  EXPECT_NE(std::string::npos, err2.str().find("not an index file"));
 }
 
 }  // namespace

@@ -34,13 +34,37 @@ int main(int argc, char** argv) {
       ->required();
   expr_cmd->add_option("--record", recno, "only this record number");
 
+  std::string order, index, key;
+  dump->add_option("--order", order, "an index file: dump in its order");
+  CLI::App* index_cmd =
+      app.add_subcommand("index", "create an NTX index of a table");
+  index_cmd->add_option("table", table, "the .dbf file")->required();
+  index_cmd->add_option("index", index, "the .ntx file (beside the table)")
+      ->required();
+  index_cmd->add_option("expression", expr, "the key, e.g. UPPER(NAME)")
+      ->required();
+  CLI::App* seek = app.add_subcommand("seek", "seek a key in an index");
+  seek->add_option("table", table, "the .dbf file")->required();
+  seek->add_option("index", index, "the .ntx file")->required();
+  seek->add_option("key", key, "the key (its beginning for text keys)")
+      ->required();
+  CLI::App* check =
+      app.add_subcommand("check", "verify an index against its table");
+  check->add_option("table", table, "the .dbf file")->required();
+  check->add_option("index", index, "the .ntx file")->required();
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     return app.exit(e);
   }
   if (*info) return xbtool::Info(table, std::cout, std::cerr);
-  if (*dump) return xbtool::Dump(table, csv, std::cout, std::cerr);
+  if (*dump) return xbtool::Dump(table, csv, std::cout, std::cerr, order);
+  if (*index_cmd) {
+    return xbtool::Index(table, index, expr, std::cout, std::cerr);
+  }
+  if (*seek) return xbtool::Seek(table, index, key, std::cout, std::cerr);
+  if (*check) return xbtool::Check(table, index, std::cout, std::cerr);
   if (*create) return xbtool::Create(table, args, std::cout, std::cerr);
   if (*append) return xbtool::Append(table, args, std::cout, std::cerr);
   if (*expr_cmd) {
