@@ -11,6 +11,7 @@
 #include "memo_file.h"
 #include "wdbase_order.h"
 #include "platform/env.h"
+#include "relation.h"
 #include "table_files.h"
 #include "xbase32/wdbase.h"
 
@@ -65,6 +66,7 @@ Wdbase::Wdbase() {
 }
 
 Wdbase::~Wdbase() {
+  xbase32::ReleaseRelations(this);
   if (data_) Close();
   filter_ = nullptr;
   delete def_;
@@ -239,6 +241,8 @@ int Wdbase::Open() {
 int Wdbase::Close() {
   xbase32::ClearError();
   if (!data_) return 0;
+  // Relations refer to the data file: this table leaves them first.
+  xbase32::RelationTree::DetachEverywhere(this);
   bool ok = data_->Close();
   ok = xbase32::CloseIndexes(this) && ok;
   delete data_;

@@ -276,6 +276,146 @@ class NavigationTest(TableCase):
         self.assertEqual(1, W.FlushGet())
 
 
+class IndexTest(TableCase):
+    def make(self):
+        w = self.table(names=["byname", "byqty"],
+                       exprs=["UPPER(NAME)", "QTY"])
+        for name, qty in (("abd", 4), ("Zo\u00eb", 2), ("ABB", 9), ("m", -3)):
+            self.append(w, NAME=name, QTY=qty)
+        return w
+
+    def walk(self, w):
+        names = []
+        w.Top()
+        while not w.Eof():
+            names.append(w.ReadString("NAME", 0, 1))
+            w.Next()
+        return names
+
+    def test_index_order_and_seek(self):
+        w = self.make()
+        self.assertEqual(1, w.IsOpen(1))
+        self.assertEqual(0, w.SelectedIdx())
+        self.assertEqual(1, w.SelectIdx(1))
+        self.assertEqual(1, w.SelectedIdx())
+        self.assertEqual(["ABB", "abd", "m", "Zo\u00eb"], self.walk(w))
+        self.assertEqual(1, w.Seek("ABD"))
+        self.assertEqual("abd", w.ReadString("NAME", 0, 1))
+        self.assertEqual(2, w.Seek("ABC"))  # on the next greater key
+        self.assertEqual("abd", w.ReadString("NAME", 0, 1))
+        self.assertEqual(1, w.Seek("ZO\u00eb"))  # converted like the keys
+        self.assertEqual(3, w.Seek("ZZ"))
+        self.assertEqual(1, w.Eof())
+        self.assertEqual(1, w.SelectIdx(2))
+        self.assertEqual(["m", "Zo\u00eb", "abd", "ABB"], self.walk(w))
+        self.assertEqual(1, w.Seek("4"))
+        self.assertEqual(4, w.ReadInt("QTY"))
+        self.assertEqual(0, w.SelectIdx(3))
+        self.assertEqual(1, w.SelectIdx())  # natural order
+        self.assertEqual(0, w.Seek("ABB"))  # no index selected
+        self.assertEqual(0, w.Seek(None))
+
+    def test_rebuild(self):
+        w = self.make()
+        self.assertEqual(1, w.CreateIdx(1))
+        self.assertEqual(1, w.RebuildIdx())
+        self.assertEqual(0, w.CreateIdx(3))
+        w.Close()
+        os.remove(os.path.join(self.root, "c", "data", "byname.ntx"))
+        self.assertEqual(1, w.Open())  # a missing index is made again
+        w.SelectIdx(1)
+        self.assertEqual(["ABB", "abd", "m", "Zo\u00eb"], self.walk(w))
+        with self.assertRaises(TypeError):
+            w.Seek(5)
+        with self.assertRaises(TypeError):
+            w.SelectIdx("1")
+
+
+class RelationTest(TableCase):
+    def make(self):
+        cust = self.table("cust", [("CODE", "C", 3, 0, 0),
+                                   ("NAME", "C", 8, 0, 0)])
+        for code, name in (("A01", "Alice"), ("B02", "Bob"), ("Z99", "Zed")):
+            self.append(cust, CODE=code, NAME=name)
+        orders = self.table("orders", [("CUST", "C", 3, 0, 0),
+                                       ("ITEM", "C", 6, 0, 0),
+                                       ("QTY", "N", 3, 0, 0)],
+                            ["bycust"], ["CUST"])
+        for cust_code, item, qty in (("B02", "nut", 5), ("A01", "bolt", 1),
+                                     ("A01", "screw", 3)):
+            self.append(orders, CUST=cust_code, ITEM=item, QTY=qty)
+        return cust, orders
+
+    def walk(self, master, cust, orders):
+        seen = []
+        r = master.TopRelation()
+        while r == 1:
+            item = "-" if orders.Eof() else orders.ReadString("ITEM", 0, 1)
+            seen.append(cust.ReadString("CODE") + ":" + item)
+            r = master.NextRelation()
+        self.assertEqual(2, r)
+        return seen
+
+    def test_exact_scan_query_and_sort(self):
+        cust, orders = self.make()
+        self.assertEqual(1, cust.SetMasterRelation())
+        self.assertEqual(1, orders.SetSlaveRelation(cust, "CODE", "bycust"))
+        self.assertEqual(["A01:bolt", "B02:nut", "Z99:-"],
+                         self.walk(cust, cust, orders))
+        self.assertEqual(1, orders.SetSlaveRelationType(2))
+        self.assertEqual(["A01:bolt", "A01:screw", "B02:nut", "Z99:-"],
+                         self.walk(cust, cust, orders))
+        self.assertEqual(1, cust.BottomRelation())
+        self.assertEqual(1, cust.PreviousRelation())
+        self.assertEqual("nut", orders.ReadString("ITEM", 0, 1))
+        self.assertEqual(1, cust.SetQuery("ORDERS->QTY > 1"))
+        self.assertEqual(["A01:screw", "B02:nut"],
+                         self.walk(cust, cust, orders))
+        self.assertEqual(1, cust.SetSort("ORDERS->ITEM"))
+        self.assertEqual(["B02:nut", "A01:screw"],
+                         self.walk(orders, cust, orders))
+        self.assertEqual(1, cust.SetQuery(None))
+        self.assertEqual(1, cust.SetSort(""))
+        self.assertEqual(4, len(self.walk(cust, cust, orders)))
+        # A numeric value against a text order is refused.
+        notes = self.table("notes", [("CUST", "C", 3, 0, 0)], ["bynote"],
+                           ["CUST"])
+        self.assertEqual(0, notes.SetSlaveRelation(cust, "RECNO()", "bynote"))
+        self.assertEqual(0, notes.TopRelation())
+        self.assertEqual(0, notes.SetSlaveRelation(None, "CODE", "bynote"))
+        with self.assertRaises(TypeError):
+            notes.SetSlaveRelation("cust", "CODE", "bynote")
+        with self.assertRaises(TypeError):
+            cust.SetQuery(1)
+
+    def test_tables_may_go_in_any_order(self):
+        cust, orders = self.make()
+        cust.SetMasterRelation()
+        orders.SetSlaveRelation(cust, "CODE", "bycust")
+        # The master goes first: the slave keeps no dangling tree.
+        del cust
+        gc.collect()
+        self.assertEqual(0, orders.TopRelation())
+        self.assertEqual(0, orders.NextRelation())
+        cust, orders2 = self.make_again()
+        cust.SetMasterRelation()
+        orders2.SetSlaveRelation(cust, "CODE", "bycust")
+        del orders2
+        gc.collect()
+        self.assertEqual(1, cust.TopRelation())
+        self.assertEqual(1, cust.SetMasterRelation())  # frees the old tree
+        self.assertEqual(1, cust.NextRelation())
+
+    def make_again(self):
+        cust = XBASE32.Wdbase()
+        cust.SetFiles("c:\\data", "cust")
+        self.assertEqual(1, cust.Open())
+        orders = XBASE32.Wdbase()
+        orders.SetFiles("c:\\data", "orders", ["bycust"], ["CUST"])
+        self.assertEqual(1, orders.Open())
+        return cust, orders
+
+
 class BadArgumentTest(TableCase):
     def test_wrong_types_raise(self):
         w = self.table()

@@ -56,6 +56,8 @@ enum Wdbase_OEMtoChar {
 namespace xbase32 {
 class DbfFile;
 struct FileSet;
+struct RelationNode;
+class RelationTree;
 }  // namespace xbase32
 
 class Wdbase {
@@ -230,6 +232,44 @@ class Wdbase {
   // expression of this table). The token is valid while this object lives.
   bool StringToPtr(char* text, char* out, bool expr);
 
+  // --- relations -------------------------------------------------------------
+  // A relation links open tables into a master/slave tree: whenever the
+  // master moves, every slave is positioned on the record belonging to its
+  // parent's record (see WdbaseRelation for the same through an object of
+  // its own). A table that closes or is destroyed leaves every tree first,
+  // with the tables below it.
+  //
+  // Frees the tree this object owns and makes it the master of a new one;
+  // its current relation becomes the master node. Requires an open table.
+  int SetMasterRelation();
+  // Makes this open table a slave under master's current relation node:
+  // expr (parsed against master's data file) gives the value sought in this
+  // table's index order tag (an index file name, extension optional; null
+  // or empty: the value is a record number). The value's type must be the
+  // order's key type, else -720 "relate4create_slave() - master expression
+  // type does not match tag type". A table is at most once in a tree. On
+  // success the new node becomes this object's current relation; a failure
+  // changes nothing.
+  int SetSlaveRelation(Wdbase* master, const char* expr, const char* tag);
+  // Type of the current relation node: 0 exact (the default), 1
+  // approximate, 2 scan (one to many). Other values are ignored (answer 1);
+  // 0 without a current relation.
+  int SetSlaveRelationType(int type);
+  // The current relation node (opaque), or null.
+  xbase32::RelationNode* GetRelation() const;
+  // Query (logical) and sort expressions of the whole tree, evaluated on
+  // the composite record (other tables by alias: "SLAVE->FIELD"); null or
+  // empty removes them. The tree then moves to its top. 1 on success.
+  int SetQuery(const char* expr);
+  int SetSort(const char* expr);
+  // Walk the whole tree (query and sort applied): 1 on a composite record,
+  // 2 at end of file (every table blank), 3 at beginning of file, 0 on
+  // error or without a current relation.
+  int TopRelation();
+  int BottomRelation();
+  int NextRelation();
+  int PreviousRelation();
+
   // --- conversion mode and helpers ------------------------------------------
   Wdbase_OEMtoChar SetOEMConversionMode(Wdbase_OEMtoChar m);
   Wdbase_OEMtoChar GetOEMConversionMode() const;
@@ -255,10 +295,11 @@ class Wdbase {
   void ReleaseLocks();
 
   xbase32::DbfFile* data_ = nullptr;  // open data file, or null
-  void* relation_ = nullptr;          // current relation (relations)
-  void* owned_relation_ = nullptr;    // relation tree owned as master
-  xbase32::FileSet* def_ = nullptr;   // file-set definition, owned
-  Wdbase* next_ = nullptr;            // process-wide object list
+  // The current relation node, and the relation tree owned as master.
+  xbase32::RelationNode* relation_ = nullptr;
+  xbase32::RelationTree* owned_relation_ = nullptr;
+  xbase32::FileSet* def_ = nullptr;  // file-set definition, owned
+  Wdbase* next_ = nullptr;           // process-wide object list
   Wdbase* prev_ = nullptr;
   FilterFunc filter_ = nullptr;
   void* filter_cache_ = nullptr;
@@ -281,5 +322,7 @@ int WdbaseVersion(int show, const char* title);
 // Compares two doubles: 2 when *a - *b > 1e-13, -1 when below -1e-13, else
 // 0. len is ignored.
 int t4cmp_doub(const void* a, const void* b, unsigned len);
+
+#include "xbase32/wdbase_relation.h"
 
 #endif  // XBASE32_WDBASE_H_
