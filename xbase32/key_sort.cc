@@ -39,12 +39,15 @@ struct KeySorter::Reader {
   size_t have = 0;  // bytes in buf
 };
 
-KeySorter::KeySorter(int key_length, bool unique)
+KeySorter::KeySorter(int key_length, bool unique, uint64_t expected)
     : key_length_(key_length),
       entry_size_(static_cast<size_t>(key_length) + 4),
       unique_(unique) {
   limit_ = std::max(g_limit, kMinLimit);
   capacity_ = std::max<size_t>(16, limit_ / (entry_size_ + sizeof(uint32_t)));
+  if (expected > 0 && expected < capacity_) {
+    capacity_ = std::max<size_t>(16, static_cast<size_t>(expected));
+  }
   last_.resize(entry_size_);
   scratch_.resize(entry_size_);
 }

@@ -36,8 +36,9 @@ size_t SortMemoryLimit();
 class KeySorter {
  public:
   // Keys are key_length bytes. With unique set only the first entry (lowest
-  // record number) of each key comes out.
-  KeySorter(int key_length, bool unique);
+  // record number) of each key comes out. expected (when known) is the
+  // number of entries to come: the buffer is then no larger than they need.
+  KeySorter(int key_length, bool unique, uint64_t expected = 0);
   ~KeySorter();
   KeySorter(const KeySorter&) = delete;
   KeySorter& operator=(const KeySorter&) = delete;

@@ -227,11 +227,11 @@ bool BuildNtx(DbfFile* data, const std::string& path, const std::string& expr,
   };
 
   // Keys of all records, in record-number order, into the sort.
-  KeySorter sorter(info.length, options.unique);
-  std::vector<char> key(static_cast<size_t>(info.length));
   if (!data->WritePending()) return done(false);
   const int32_t count = data->Count();
   if (count < 0) return done(false);
+  KeySorter sorter(info.length, options.unique, static_cast<uint64_t>(count));
+  std::vector<char> key(static_cast<size_t>(info.length));
   for (int32_t n = 1; n <= count; ++n) {
     if (!data->ReadRecord(n)) {
       ReportError(kErrRead, "Sorting", data->path().c_str());

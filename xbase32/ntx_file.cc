@@ -149,6 +149,7 @@ bool NtxFile::ReadHeader(bool* changed) {
     fault_ = "header";
     return false;
   }
+  std::memcpy(header_raw_, page, kPageSize);
   const bool same_tree = key_expr_ && h.expr == header_.expr &&
                          h.filter == header_.filter &&
                          h.geo.key_length == header_.geo.key_length &&
@@ -263,6 +264,7 @@ NtxPage* NtxFile::NewPage() {
   c->page.offset = offset;
   c->dirty = true;
   ++dirty_;
+  dirty_list_.push_back(offset);
   lru_.push_front(offset);
   c->lru = lru_.begin();
   NtxPage* p = &c->page;
@@ -275,12 +277,14 @@ void NtxFile::MarkDirty(NtxPage* p) {
   if (!c.dirty) {
     c.dirty = true;
     ++dirty_;
+    dirty_list_.push_back(p->offset);
   }
 }
 
 void NtxFile::DropCache() {
   pages_.clear();
   lru_.clear();
+  dirty_list_.clear();
   dirty_ = 0;
   ++generation_;
 }
@@ -303,9 +307,7 @@ void NtxFile::TrimCache() {
 bool NtxFile::FlushPages() {
   if (dirty_ == 0 && !header_dirty_) return true;
   std::vector<uint32_t> offs;
-  for (auto& [off, c] : pages_) {
-    if (c->dirty) offs.push_back(off);
-  }
+  offs.swap(dirty_list_);
   std::sort(offs.begin(), offs.end());
   const uint64_t before = counter_ ? counter_->Bump() : 0;
   bool ok = true;
@@ -323,11 +325,14 @@ bool NtxFile::FlushPages() {
     run.clear();
   };
   for (uint32_t off : offs) {
+    auto it = pages_.find(off);
+    if (it == pages_.end() || !it->second->dirty) continue;
     if (!run.empty() && off != run_start + run.size()) flush_run();
     if (run.empty()) run_start = off;
     const size_t at = run.size();
     run.resize(at + kPageSize);
-    Cached& c = *pages_.at(off);
+    file_size_ = std::max<uint64_t>(file_size_, off + kPageSize);
+    Cached& c = *it->second;
     EncodePage(c.page, header_.geo, run.data() + at);
     c.dirty = false;
     if (run.size() >= 256 * kPageSize) flush_run();
@@ -335,20 +340,18 @@ bool NtxFile::FlushPages() {
   flush_run();
   dirty_ = 0;
   if (header_dirty_) {
-    uint8_t first[kHeaderProbe];
-    uint8_t uw[2], dw[2];
-    EncodeHeaderChange(header_, first, uw, dw);
-    platform::Status s = file_->WriteAt(0, first, sizeof first);
-    if (s.ok()) s = file_->WriteAt(kOffUniqueWord, uw, 2);
-    if (s.ok()) s = file_->WriteAt(kOffDescending, dw, 2);
+    // The first 12 bytes, the unique word and the descending word, written
+    // in one piece with the unchanged bytes between them.
+    EncodeHeaderChange(header_, header_raw_, header_raw_ + kOffUniqueWord,
+                       header_raw_ + kOffDescending);
+    platform::Status s =
+        file_->WriteAt(0, header_raw_, kOffDescending + 2);
     if (!s.ok() && ok) {
       ok = false;
       why = s.ToString();
     }
     header_dirty_ = false;
   }
-  uint64_t size = 0;
-  if (file_->Size(&size).ok()) file_size_ = size;
   if (counter_) {
     const uint64_t after = counter_->Bump();
     // The lock keeps other writers out: the cache stays current.

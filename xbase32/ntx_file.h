@@ -204,7 +204,9 @@ class NtxFile : public IndexHook {
 
   std::unordered_map<uint32_t, std::unique_ptr<Cached>> pages_;
   std::list<uint32_t> lru_;  // most recently used first
+  std::vector<uint32_t> dirty_list_;  // changed pages, not yet written
   size_t dirty_ = 0;
+  uint8_t header_raw_[ntx::kPageSize] = {};  // the header page as read
   bool header_dirty_ = false;
   bool changed_ = false;  // this lock period changed the tree
 
