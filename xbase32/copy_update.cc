@@ -139,6 +139,8 @@ int WdbaseCopyUpdateDb(Wdbase* src, Wdbase* dst, const WDBASE_FIELD* fields,
     target = &made;
   }
   bool ok = target->IsOpen(0) || target->Open();
+  // The converted table must take src's indexes, which the next Open builds.
+  if (ok && replace) ok = xbase32::IndexesFit(*def, &made);
   if (ok && target == &made) ok = made.Lock();  // appends in one piece
   if (ok) {
     ok = xbase32::CopyRecords(

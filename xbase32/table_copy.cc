@@ -7,11 +7,14 @@
 #include <cstring>
 #include <string>
 
+#include "dbf_expr_table.h"
 #include "dbf_file.h"
 #include "dbf_format.h"
 #include "engine.h"
 #include "engine_error.h"
+#include "expr/expr.h"
 #include "expr/number_format.h"
+#include "file_set.h"
 #include "memo_file.h"
 #include "wdbase_access.h"
 
@@ -170,6 +173,20 @@ bool CopyRecords(Wdbase* src, Wdbase* target,
   }
   Wdbase::FlushSet(flush);
   return ok;
+}
+
+bool IndexesFit(const FileSet& def, const Wdbase* table) {
+  const DbfFile* d = WdbaseAccess::Data(table);
+  if (d == nullptr) return false;
+  for (int k = 1; k <= def.count; ++k) {
+    ExprError err;
+    if (!Expr::Parse(d->expr_table(), def.idx_exprs[k - 1].c_str(), &err)) {
+      ReportError(err.code, def.idx_exprs[k - 1].c_str(),
+                  err.details[1].c_str(), def.Full(k).c_str());
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace xbase32

@@ -16,6 +16,7 @@
 namespace xbase32 {
 
 struct FieldDesc;
+struct FileSet;
 
 // How field from (1-based, source) reaches field to (1-based, target).
 struct FieldCopy {
@@ -50,6 +51,11 @@ bool ConvertField(const FieldDesc& s, const char* sp, const FieldDesc& t,
 // read, appended or written.
 bool CopyRecords(Wdbase* src, Wdbase* target,
                  const std::vector<FieldCopy>& copies, bool all_records);
+
+// Whether every index expression of def can be parsed against the fields of
+// table (open), so that the indexes can be built again once table takes
+// def's place. Reports the first expression that cannot and answers false.
+bool IndexesFit(const FileSet& def, const Wdbase* table);
 
 }  // namespace xbase32
 

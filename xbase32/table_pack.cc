@@ -194,7 +194,10 @@ int RewriteTable(Wdbase* w, DbfFile* d, const KeepFunc& keep) {
   }
   if (!MoveRecords(d, count, keep, spots, map)) return 0;
   d->Unposition();
-  (void)w;
+  if (w->GetIdxCount() > 0) {
+    if (!w->RebuildIdx()) return 0;
+    d->Unposition();
+  }
   return d->WriteHeader() && d->Sync() ? 1 : 0;
 }
 

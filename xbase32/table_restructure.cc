@@ -51,7 +51,7 @@ static int Restructure(Wdbase* w, DbfFile*& data, xbase32::FileSet* def,
   const int32_t recno = data->eof() ? w->RecCount() + 1 : data->recno();
   if (!w->Lock()) return 0;
   // Natural order, no filter: every record is copied.
-  if (!w->SetFilter(nullptr)) {
+  if (!w->SetFilter(nullptr) || !w->SelectIdx(0)) {
     w->Unlock();
     return 0;
   }
@@ -64,7 +64,8 @@ static int Restructure(Wdbase* w, DbfFile*& data, xbase32::FileSet* def,
   Wdbase work;
   bool ok = work.SetFiles(def->path.c_str(), work_name.c_str(), 0, nullptr,
                           nullptr) &&
-            work.CreateDb(fields.data()) && work.Open() && work.Lock() &&
+            work.CreateDb(fields.data()) && work.Open() &&
+            xbase32::IndexesFit(*def, &work) && work.Lock() &&
             xbase32::CopyRecords(w, &work, copies, true);
   ok = work.Unlock() && ok;
   ok = work.Close() && ok;
@@ -82,7 +83,8 @@ static int Restructure(Wdbase* w, DbfFile*& data, xbase32::FileSet* def,
     return 0;
   }
   w->Close();
-  if (!w->Open()) return 0;
+  // The index files are rebuilt in place: other processes may hold them.
+  if (!w->Open() || (w->GetIdxCount() > 0 && !w->RebuildIdx())) return 0;
   w->Goto(recno);
   return 1;
 }
