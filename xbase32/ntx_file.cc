@@ -1231,7 +1231,13 @@ int64_t NtxFile::CountEntries() {
 std::string NtxFile::CheckTree(
     const std::function<void(const char* key, uint32_t recno)>& entry) {
   std::string result;
+  // The entries of one walk; handed out only when the walk read a stable
+  // tree (a walk that met another process's writes runs again).
+  std::vector<char> found;
+  std::vector<uint32_t> recnos;
   auto check = [&]() -> bool {
+    found.clear();
+    recnos.clear();
     const Geometry& g = header_.geo;
     const size_t L = static_cast<size_t>(info_.length);
     std::unordered_set<uint32_t> seen;
@@ -1273,7 +1279,10 @@ std::string NtxFile::CheckTree(
         return Fault(text);
       }
       prev.assign(k, L);
-      if (entry) entry(k, r);
+      if (entry) {
+        found.insert(found.end(), k, k + L);
+        recnos.push_back(r);
+      }
       return true;
     };
     if (g.item_size != g.key_length + 8 || g.max_keys != 2 * g.half_page ||
@@ -1309,21 +1318,35 @@ std::string NtxFile::CheckTree(
   fault_.clear();
   // The walk runs as one read (under the lock when the file keeps changing).
   bool ok = false;
+  bool stable = false;
   for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
     fault_.clear();
     const int b = BeginRead();
-    if (b < 0) break;
-    if (b == 0) {
-      if (!LockNow()) return "the index lock cannot be taken";
-      ok = Refresh() && check();
-      file_->Unlock(kLockOffset, kLockLength);
-      locked_ = false;
+    if (b < 0) {
+      stable = true;  // the header itself is bad
       break;
     }
+    if (b == 0) break;
     ok = check();
-    if (EndRead()) break;
+    if (EndRead()) {
+      stable = true;
+      break;
+    }
   }
-  if (ok) return "";
+  if (!stable) {
+    fault_.clear();
+    if (!LockNow()) return "the index lock cannot be taken";
+    ok = Refresh() && check();
+    file_->Unlock(kLockOffset, kLockLength);
+    locked_ = false;
+  }
+  if (ok) {
+    const size_t L = static_cast<size_t>(info_.length);
+    for (size_t i = 0; entry && i < recnos.size(); ++i) {
+      entry(found.data() + i * L, recnos[i]);
+    }
+    return "";
+  }
   result = fault_.empty() ? "unknown fault" : fault_;
   if (result == "header") result = "header checks fail";
   if (result[0] == '!') result.erase(0, 1);
