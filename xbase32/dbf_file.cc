@@ -20,6 +20,8 @@ using platform::Status;
 
 // Read-ahead block size (at least one record is always read).
 constexpr size_t kCacheBytes = 64 * 1024;
+// A record far from the previous one (index order, Goto) reads this much.
+constexpr size_t kNearCacheBytes = 4 * 1024;
 // Records appended under a pinned lock are written once they fill this much.
 constexpr size_t kPendingBytes = 1024 * 1024;
 
@@ -330,9 +332,9 @@ int32_t DbfFile::Count() {
   return counted_;
 }
 
-bool DbfFile::FillCache(int32_t n) {
+bool DbfFile::FillCache(int32_t n, size_t bytes) {
   const size_t per = record_length_;
-  const size_t want = std::max<size_t>(1, kCacheBytes / per);
+  const size_t want = std::max<size_t>(1, bytes / per);
   cache_.resize(want * per);
   const uint64_t stamp = counter_ ? counter_->Load() : 0;
   size_t got = 0;
@@ -389,7 +391,14 @@ bool DbfFile::ReadRecord(int32_t n) {
     if (!trusted) InvalidateCache();
     const bool cached = cache_count_ > 0 && n >= cache_first_ &&
                         n < cache_first_ + cache_count_;
-    if (cached || ((file_locked_ || counter_) && FillCache(n))) {
+    // Reading on from the previous record fills a large block; a jump
+    // (index order, Goto) a small one.
+    const bool sequential =
+        last_read_ == 0 || n == last_read_ + 1 || n == last_read_ - 1;
+    last_read_ = n;
+    if (cached ||
+        ((file_locked_ || counter_) &&
+         FillCache(n, sequential ? kCacheBytes : kNearCacheBytes))) {
       std::memcpy(rec_.data(),
                   cache_.data() + static_cast<size_t>(n - cache_first_) * per,
                   per);

@@ -182,7 +182,7 @@ class DbfFile {
   bool LockRange(uint64_t offset, uint64_t length);
   bool LockRecord(int32_t n);
   bool LockAppend();
-  bool FillCache(int32_t n);
+  bool FillCache(int32_t n, size_t bytes);
   void InvalidateCache() { cache_count_ = 0; }
   void UpdateCache(int32_t n, const char* rec);
   // Writes n bytes at offset, bumping the change counter before and after;
@@ -235,6 +235,7 @@ class DbfFile {
   std::vector<char> cache_;
   int32_t cache_first_ = 0;
   int32_t cache_count_ = 0;
+  int32_t last_read_ = 0;  // the record read before (read-ahead size)
   uint64_t cache_stamp_ = 0;
   // The record count derived from the file length, valid while the counter
   // stands at count_stamp_.
