@@ -44,7 +44,7 @@ KeySorter::KeySorter(int key_length, bool unique, uint64_t expected)
       entry_size_(static_cast<size_t>(key_length) + 4),
       unique_(unique) {
   limit_ = std::max(g_limit, kMinLimit);
-  capacity_ = std::max<size_t>(16, limit_ / (entry_size_ + sizeof(uint32_t)));
+  capacity_ = std::max<size_t>(16, limit_ / (entry_size_ + sizeof(Item)));
   if (expected > 0 && expected < capacity_) {
     capacity_ = std::max<size_t>(16, static_cast<size_t>(expected));
   }
@@ -101,12 +101,20 @@ bool KeySorter::Add(const char* key, uint32_t recno) {
 
 void KeySorter::SortBuffer() {
   order_.resize(buffered_);
-  for (size_t i = 0; i < buffered_; ++i) order_[i] = static_cast<uint32_t>(i);
   const char* base = buffer_.data();
   const size_t es = entry_size_;
-  std::sort(order_.begin(), order_.end(), [base, es](uint32_t a, uint32_t b) {
-    return std::memcmp(base + a * es, base + b * es, es) < 0;
-  });
+  for (size_t i = 0; i < buffered_; ++i) {
+    const auto* e = reinterpret_cast<const unsigned char*>(base + i * es);
+    uint64_t p = 0;
+    for (size_t b = 0; b < 8; ++b) p = (p << 8) | (b < es ? e[b] : 0);
+    order_[i] = Item{p, static_cast<uint32_t>(i)};
+  }
+  std::sort(order_.begin(), order_.end(),
+            [base, es](const Item& a, const Item& b) {
+              if (a.prefix != b.prefix) return a.prefix < b.prefix;
+              return std::memcmp(base + a.index * es, base + b.index * es,
+                                 es) < 0;
+            });
 }
 
 bool KeySorter::WriteOut(const char* p, size_t n) {
@@ -128,8 +136,10 @@ bool KeySorter::SpillBuffer() {
   if (!temp_ && !OpenTemp()) return false;
   SortBuffer();
   Run run{temp_size_ + out_.size(), buffered_};
-  for (uint32_t i : order_) {
-    if (!WriteOut(buffer_.data() + i * entry_size_, entry_size_)) return false;
+  for (const Item& it : order_) {
+    if (!WriteOut(buffer_.data() + it.index * entry_size_, entry_size_)) {
+      return false;
+    }
   }
   if (!FlushOut()) return false;
   runs_.push_back(run);
@@ -148,7 +158,7 @@ bool KeySorter::Finish() {
   }
   if (buffered_ > 0 && !SpillBuffer()) return false;
   std::vector<char>().swap(buffer_);
-  std::vector<uint32_t>().swap(order_);
+  std::vector<Item>().swap(order_);
   // Each run gets a read buffer of at least kMinReadBuffer bytes within
   // half the limit; longer lists of runs are merged in groups first.
   const size_t fanin = std::max<size_t>(2, (limit_ / 2) / kMinReadBuffer);
@@ -271,7 +281,7 @@ bool KeySorter::Next(const char** key, uint32_t* recno) {
       if (!NextMerged(&e)) return false;
     } else {
       if (next_in_memory_ >= order_.size()) return false;
-      e = buffer_.data() + order_[next_in_memory_++] * entry_size_;
+      e = buffer_.data() + order_[next_in_memory_++].index * entry_size_;
     }
     if (unique_) {
       if (have_last_ &&

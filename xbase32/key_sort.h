@@ -86,8 +86,15 @@ class KeySorter {
   bool finished_ = false;
   uint64_t added_ = 0;
 
+  // The sort order of the buffered entries: the first 8 bytes of each entry
+  // (big-endian, so that integer order is byte order) and its index; ties
+  // compare the whole entries.
+  struct Item {
+    uint64_t prefix;
+    uint32_t index;
+  };
   std::vector<char> buffer_;
-  std::vector<uint32_t> order_;
+  std::vector<Item> order_;
   size_t buffered_ = 0;
   size_t next_in_memory_ = 0;
 

@@ -16,8 +16,9 @@ using namespace ntx;
 namespace {
 
 size_t g_cache_capacity = 2048;
-// Changed pages waiting for the unlock before they are written early.
-constexpr size_t kMaxDirty = 8192;
+// Changed pages waiting for the unlock are written early when they fill
+// half the cache.
+size_t MaxDirty() { return g_cache_capacity / 2; }
 // Unlocked attempts of a read before it runs under the lock.
 constexpr int kReadAttempts = 6;
 // Waits (1 ms each) for a writer to finish before a read takes the lock.
@@ -290,13 +291,17 @@ void NtxFile::DropCache() {
 }
 
 void NtxFile::TrimCache() {
-  while (pages_.size() > g_cache_capacity && !lru_.empty()) {
-    // Oldest clean pages go; changed pages wait for the flush.
+  // Oldest clean pages go; changed pages wait for the flush (they move to
+  // the front so that the next look finds clean pages at the back).
+  size_t skipped = 0;
+  while (pages_.size() > g_cache_capacity && !lru_.empty() &&
+         skipped < lru_.size()) {
     auto it = std::prev(lru_.end());
-    size_t looked = 0;
-    while (pages_.at(*it)->dirty) {
-      if (it == lru_.begin() || ++looked > pages_.size()) return;
-      --it;
+    Cached& c = *pages_.at(*it);
+    if (c.dirty) {
+      lru_.splice(lru_.begin(), lru_, it);
+      ++skipped;
+      continue;
     }
     const uint32_t off = *it;
     lru_.erase(it);
@@ -911,6 +916,7 @@ bool NtxFile::AddKey(const char* key, uint32_t recno, bool* added) {
   if (added) *added = false;
   fault_.clear();
   if (!StartChange()) return false;
+  TrimCache();  // (no page is held between two changes)
   const size_t L = static_cast<size_t>(info_.length);
   const Geometry& g = header_.geo;
   if (header_.unique) {
@@ -1006,7 +1012,7 @@ bool NtxFile::AddKey(const char* key, uint32_t recno, bool* added) {
       break;
     }
   }
-  if (dirty_ > kMaxDirty) return FlushPages();
+  if (dirty_ > MaxDirty()) return FlushPages();
   return true;
 }
 
@@ -1014,6 +1020,7 @@ bool NtxFile::RemoveKey(const char* key, uint32_t recno, bool* removed) {
   if (removed) *removed = false;
   fault_.clear();
   if (!StartChange()) return false;
+  TrimCache();
   const size_t L = static_cast<size_t>(info_.length);
   Path path;
   bool found = false;
@@ -1060,7 +1067,7 @@ bool NtxFile::RemoveKey(const char* key, uint32_t recno, bool* removed) {
     return false;
   }
   if (removed) *removed = true;
-  if (dirty_ > kMaxDirty) return FlushPages();
+  if (dirty_ > MaxDirty()) return FlushPages();
   return true;
 }
 
