@@ -17,6 +17,7 @@
 #include "dbf_format.h"
 #include "engine_error.h"
 #include "file_set.h"
+#include "platform/env.h"
 #include "table_copy.h"
 #include "table_files.h"
 #include "temp_name.h"
@@ -82,6 +83,13 @@ std::vector<FieldCopy> MatchByName(const DbfFile* s, const DbfFile* t) {
   return copies;
 }
 
+// Whether two file names reach the same file on the host.
+bool SameFile(const std::string& a, const std::string& b) {
+  platform::Env* env = platform::Env::Current();
+  std::string ha, hb;
+  return env->HostPath(a, &ha).ok() && env->HostPath(b, &hb).ok() && ha == hb;
+}
+
 }  // namespace
 
 int WdbaseCopyUpdateDb(Wdbase* src, Wdbase* dst, const WDBASE_FIELD* fields,
@@ -89,8 +97,21 @@ int WdbaseCopyUpdateDb(Wdbase* src, Wdbase* dst, const WDBASE_FIELD* fields,
   xbase32::ClearError();
   if (src == nullptr) return 0;
   if (dst == nullptr && fields == nullptr && name == nullptr) return 1;
-  if (dst == src) {
-    xbase32::ReportError(xbase32::kErrParameter, "Source is the target");
+  // Copying a table into itself would never end (or, for a new table of
+  // the same name, wipe it first).
+  const xbase32::FileSet* def = WdbaseAccess::Def(src);
+  const std::string src_path = def->Full(0);
+  const bool into_itself =
+      dst == src ||
+      (dst != nullptr && SameFile(WdbaseAccess::Def(dst)->Full(0), src_path)) ||
+      (dst == nullptr && name != nullptr &&
+       SameFile(def->path +
+                    std::string(name).substr(0, std::string(name).find('.')) +
+                    ".dbf",
+                src_path));
+  if (into_itself) {
+    xbase32::ReportError(xbase32::kErrParameter, "Source is the target",
+                         src_path.c_str());
     return 0;
   }
   const bool replace = dst == nullptr && name == nullptr;
@@ -110,7 +131,6 @@ int WdbaseCopyUpdateDb(Wdbase* src, Wdbase* dst, const WDBASE_FIELD* fields,
   }
 
   // The target.
-  const xbase32::FileSet* def = WdbaseAccess::Def(src);
   Wdbase made;
   Wdbase* target = dst;
   std::string made_path;
@@ -165,7 +185,6 @@ int WdbaseCopyUpdateDb(Wdbase* src, Wdbase* dst, const WDBASE_FIELD* fields,
     return 1;
   }
   // The converted table takes src's place; src ends closed.
-  const std::string src_path = def->Full(0);
   ok = xbase32::ReplaceTable(src_path, made_path);
   src->Close();
   if (!ok) {

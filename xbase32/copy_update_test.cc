@@ -247,6 +247,14 @@ TEST_F(CopyTest, ArgumentRules) {
   EXPECT_EQ(0, copy.RecCount());
   // A name that breaks the 8.3 rule.
   EXPECT_EQ(0, WdbaseCopyUpdateDb(&src, nullptr, nullptr, "muchtoolong"));
+  // Never into itself: by name, or through another handle on the file.
+  const std::string before = Bytes("stock.dbf");
+  EXPECT_EQ(0, WdbaseCopyUpdateDb(&src, nullptr, nullptr, "STOCK.new"));
+  Wdbase again;
+  ASSERT_TRUE(OpenTable(&again, "stock"));
+  EXPECT_EQ(0, WdbaseCopyUpdateDb(&src, &again, nullptr, nullptr));
+  EXPECT_EQ(-930, Wdbase::LastErrorCode());
+  EXPECT_EQ(before, Bytes("stock.dbf"));
 }
 
 TEST_F(CopyTest, FailuresLeaveTheSourceAlone) {

@@ -57,13 +57,47 @@ int Seek(const std::string& table, const std::string& index,
 // no page above its maximum, child offsets inside the file, no cycles, and
 // every record present exactly once with its current key. Reports the first
 // fault.
-int Check(const std::string& table, const std::string& index,
-          std::ostream& out, std::ostream& err);
+int Check(const std::string& table, const std::string& index, std::ostream& out,
+          std::ostream& err);
 
 // Opens table with the one index file index (its stored expression) and
 // selects it. 0, or the failure written to err.
 int OpenIndexed(::Wdbase* w, const std::string& table, const std::string& index,
                 std::ostream& err);
+
+// --- maintenance (maintenance_commands.cc) ----------------------------------
+// With index non-empty the table is opened with that index file, which is
+// then rebuilt along (other index files of the table go stale).
+
+// Removes the records marked deleted and compacts the memo file.
+int Pack(const std::string& table, const std::string& index, std::ostream& out,
+         std::ostream& err);
+
+// Removes records from..to (as the engine reads them), or every record
+// without a range.
+int Zap(const std::string& table, bool range, int32_t from, int32_t to,
+        const std::string& index, std::ostream& out, std::ostream& err);
+
+// Prints the memo text of field of record recno; with set non-null stores
+// *set (UTF-8, stored in the table's code page) as the new text first.
+int Memo(const std::string& table, int32_t recno, const std::string& field,
+         const std::string* set, std::ostream& out, std::ostream& err);
+
+// Inserts the field "NAME:TYPE:LEN[:DEC]" at position pos (0 or beyond the
+// last field: at the end).
+int AddField(const std::string& table, int pos, const std::string& spec,
+             std::ostream& out, std::ostream& err);
+
+// Removes field pos.
+int RemoveField(const std::string& table, int pos, std::ostream& out,
+                std::ostream& err);
+
+// Copies the records of src into dst, converting by field name. A missing
+// dst is created first with the given fields "NAME:TYPE[:LEN[:DEC]]", or
+// with src's fields when none are given.
+int Copy(const std::string& src, const std::string& dst,
+         const std::vector<std::string>& fields_text, std::ostream& out,
+         std::ostream& err);
 
 }  // namespace xbtool
 

@@ -53,6 +53,40 @@ int main(int argc, char** argv) {
   check->add_option("table", table, "the .dbf file")->required();
   check->add_option("index", index, "the .ntx file")->required();
 
+  // Maintenance.
+  int32_t from = 0, to = 0;
+  int pos = 0;
+  std::string field, text, spec, dst;
+  CLI::App* pack =
+      app.add_subcommand("pack", "remove the records marked deleted");
+  pack->add_option("table", table, "the .dbf file")->required();
+  pack->add_option("--index", index, "an index file of the table to rebuild");
+  CLI::App* zap =
+      app.add_subcommand("zap", "remove records FROM..TO (every one without)");
+  zap->add_option("table", table, "the .dbf file")->required();
+  CLI::Option* from_opt = zap->add_option("from", from, "first record");
+  CLI::Option* to_opt = zap->add_option("to", to, "last record");
+  zap->add_option("--index", index, "an index file of the table to rebuild");
+  CLI::App* memo =
+      app.add_subcommand("memo", "print (or set) the memo text of a record");
+  memo->add_option("table", table, "the .dbf file")->required();
+  memo->add_option("recno", recno, "the record number")->required();
+  memo->add_option("field", field, "the memo field")->required();
+  CLI::Option* set_opt = memo->add_option("--set", text, "store this text");
+  CLI::App* addfield = app.add_subcommand("addfield", "insert a field");
+  addfield->add_option("table", table, "the .dbf file")->required();
+  addfield->add_option("pos", pos, "position (0: at the end)")->required();
+  addfield->add_option("field", spec, "NAME:TYPE:LEN[:DEC]")->required();
+  CLI::App* rmfield = app.add_subcommand("rmfield", "remove a field");
+  rmfield->add_option("table", table, "the .dbf file")->required();
+  rmfield->add_option("pos", pos, "the field's position")->required();
+  CLI::App* copy =
+      app.add_subcommand("copy", "copy the records into another table");
+  copy->add_option("table", table, "the source .dbf file")->required();
+  copy->add_option("dst", dst, "the target .dbf file")->required();
+  copy->add_option("fields", args,
+                   "NAME:TYPE[:LEN[:DEC]] ... for a new target");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -67,6 +101,24 @@ int main(int argc, char** argv) {
   if (*check) return xbtool::Check(table, index, std::cout, std::cerr);
   if (*create) return xbtool::Create(table, args, std::cout, std::cerr);
   if (*append) return xbtool::Append(table, args, std::cout, std::cerr);
+  if (*pack) return xbtool::Pack(table, index, std::cout, std::cerr);
+  if (*zap) {
+    if (from_opt->count() != to_opt->count()) {
+      std::cerr << "xbtool: zap needs both FROM and TO, or neither\n";
+      return 1;
+    }
+    return xbtool::Zap(table, from_opt->count() > 0, from, to, index, std::cout,
+                       std::cerr);
+  }
+  if (*memo) {
+    return xbtool::Memo(table, recno, field, set_opt->count() ? &text : nullptr,
+                        std::cout, std::cerr);
+  }
+  if (*addfield) {
+    return xbtool::AddField(table, pos, spec, std::cout, std::cerr);
+  }
+  if (*rmfield) return xbtool::RemoveField(table, pos, std::cout, std::cerr);
+  if (*copy) return xbtool::Copy(table, dst, args, std::cout, std::cerr);
   if (*expr_cmd) {
     return xbtool::Expr(table, expr, recno, std::cout, std::cerr);
   }
