@@ -125,7 +125,8 @@ int WdbaseCopyUpdateDb(Wdbase* src, Wdbase* dst, const WDBASE_FIELD* fields,
     src_was.Restore(src);
     return 0;
   }
-  if (!src->Top() && src->RecCount() != 0) {
+  // (Replacing src copies every record, so its filter may hide them all.)
+  if (!replace && !src->Top() && src->RecCount() != 0) {
     src_was.Restore(src);
     return 0;
   }

@@ -206,10 +206,13 @@ TEST_F(CopyTest, IntoANewNamedTableWithFiltersApplied) {
   EXPECT_STREQ("  4", copy.Read("QTY"));
 }
 
+int NoRecord(const Wdbase*) { return 1; }
+
 TEST_F(CopyTest, ReplacingTheSourceCopiesEveryRecord) {
   Wdbase src;
   MakeStock(&src);
   ASSERT_EQ(1, src.SetFilter(OddRecordsOnly));
+  ASSERT_EQ(0, src.SetFilter(NoRecord));  // hides every record
   auto f = Fields(
       {Fld("NOTES", 'M', 10), Fld("NAME", 'C', 10), Fld("QTY", 'N', 8, 3)});
   ASSERT_EQ(1, WdbaseCopyUpdateDb(&src, nullptr, f.data(), nullptr));
