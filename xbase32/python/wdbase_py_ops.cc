@@ -50,6 +50,12 @@ int SetSort(Wdbase& w, const bp::object& expr) {
 
 int Zap(Wdbase& w) { return w.Zap(); }
 
+int FieldAdd(Wdbase& w, int pos, const bp::object& name, const bp::object& type,
+             int len, int dec) {
+  const TextArg n(name, "name");
+  return w.FieldAdd(pos, n.c_str(), CharArg(type, "type"), len, dec);
+}
+
 }  // namespace
 
 void BindOperations(WdbaseClass& c) {
@@ -71,7 +77,12 @@ void BindOperations(WdbaseClass& c) {
       .def("NextRelation", &Wdbase::NextRelation)
       .def("PreviousRelation", &Wdbase::PreviousRelation);
 
-  c.def("Pack", &Wdbase::Pack).def("Zap", &Zap);
+  c.def("Pack", &Wdbase::Pack)
+      .def("Zap", &Zap)
+      .def("FieldAdd", &FieldAdd,
+           (bp::arg("pos"), bp::arg("name"), bp::arg("type"), bp::arg("len"),
+            bp::arg("dec") = 0))
+      .def("FieldRemove", &Wdbase::FieldRemove, (bp::arg("pos")));
 }
 
 }  // namespace xbase32::python

@@ -266,6 +266,26 @@ class NavigationTest(TableCase):
         self.assertEqual(0, w.RecCount())
         self.assertTrue(w.IsEmpty())
 
+    def test_field_add_and_remove(self):
+        w = self.table()
+        self.append(w, NAME="keep", QTY=3)
+        self.assertEqual(1, w.FieldAdd(0, " price2 ", "n", 8, 9))
+        self.assertEqual(("N", 8, 7), w.FieldInfo("PRICE2"))
+        self.assertEqual(len(FIELDS) + 1, w.FieldCount())
+        self.assertEqual(1, w.FieldAdd(1, "FIRST", "C", 2))
+        self.assertEqual(1, w.FieldNo("FIRST"))
+        self.assertEqual(1, w.FieldRemove(w.FieldNo("QTY")))
+        self.assertEqual(0, w.FieldNo("QTY"))
+        w.Top()
+        self.assertEqual("keep", w.ReadString("NAME", 0, 1))
+        self.assertEqual(0, w.FieldAdd(0, "BAD", "X", 5))
+        self.assertEqual(0, w.FieldAdd(0, "", "C", 5))
+        self.assertEqual(0, w.FieldRemove(99))
+        with self.assertRaises(ValueError):
+            w.FieldAdd(0, "BAD", "CC", 5)
+        with self.assertRaises(TypeError):
+            w.FieldRemove("QTY")
+
     def test_settings(self):
         W = XBASE32.Wdbase
         self.assertEqual(0, W.SetDebugLevel(5))  # out of range: unchanged
