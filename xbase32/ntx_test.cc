@@ -17,6 +17,7 @@
 #include "ntx_file.h"
 #include "ntx_format.h"
 #include "ntx_key.h"
+#include "platform/testing/fault_env.h"
 #include "test_util.h"
 #include "wdbase_access.h"
 #include "wdbase_order.h"
@@ -993,6 +994,50 @@ TEST_F(NtxTest, WalksStayWholeWhileAnotherProcessWrites) {
     ASSERT_EQ(1, w.Goto(static_cast<int32_t>(r)));
     ASSERT_EQ(std::string(w.Read("NAME")), key);
   }
+}
+
+}  // namespace
+}  // namespace xbase32::testing
+
+namespace xbase32::testing {
+namespace {
+
+// Files without a shared change counter (network file systems; the fault
+// injection env's files have none): readers take the index lock and the
+// header's counter tells them about other writers.
+TEST_F(NtxTest, WithoutASharedCounterTheHeaderCounterTells) {
+  platform::FaultInjectionEnv env;
+  platform::ScopedEnv use(&env);
+  MakeTable();
+  Wdbase a, b;
+  ASSERT_TRUE(OpenWith(&a, {"ix"}, {"NAME"}));
+  for (int i = 0; i < 200; ++i) Add(&a, "k" + std::to_string(i));
+  ASSERT_TRUE(OpenWith(&b, {"ix"}, {"NAME"}));
+  ASSERT_EQ(1, b.SelectIdx(1));
+  ASSERT_EQ(1, b.Seek("k150"));
+  const std::string before = ReadAll(drives_.dir() + "/ix.ntx").substr(2, 2);
+  Add(&a, "j1");  // another handle changes the index
+  const std::string after = ReadAll(drives_.dir() + "/ix.ntx").substr(2, 2);
+  EXPECT_NE(before, after);  // the header counter moved
+  EXPECT_EQ(1, b.Seek("j1"));
+  EXPECT_EQ(201, b.RecNo());
+  ASSERT_EQ(1, b.Next());
+  EXPECT_STREQ("k0", b.Read("NAME", 0, 1));
+  ASSERT_EQ(1, b.Goto(3));
+  ASSERT_EQ(1, b.WriteString("NAME", "a"));
+  ASSERT_EQ(1, a.SelectIdx(1));
+  ASSERT_EQ(1, a.Top());
+  EXPECT_EQ(3, a.RecNo());
+  EXPECT_EQ("", IndexOf(&a, 1)->CheckTree(nullptr));
+  EXPECT_EQ("", IndexOf(&b, 1)->CheckTree(nullptr));
+  ASSERT_EQ(0, InChild([&] {
+    Wdbase c;
+    if (!OpenWith(&c, {"ix"}, {"NAME"})) return 1;
+    Add(&c, "b-from-child");
+    return c.Close() ? 0 : 2;
+  }));
+  EXPECT_EQ(1, a.Seek("b-from"));
+  EXPECT_EQ(202, a.RecNo());
 }
 
 }  // namespace
