@@ -4,12 +4,15 @@
 // positioned on the record belonging to its parent's record (depth first,
 // children in creation order): the slave's master expression is evaluated
 // on the parent's current record and its value sought in the slave's
-// relation order (an index), or taken as a record number when the slave has
-// no order. The tree can be walked as a whole (Top, Next, ...), restricted by
-// a query and ordered by a sort expression; both are applied from every Top
-// on. A walk steps through every composite record: with scan slaves through
-// each matching slave record, the last scan slave in depth-first order
-// varying fastest (nested loops).
+// relation order (an index, which positioning makes the slave's selected
+// order), or taken as a record number when the slave has no order. A parent
+// standing at end of file leaves its slaves there too.
+//
+// The tree can be walked as a whole (Top, Next, ...), restricted by a query
+// and ordered by a sort expression; both are applied from every Top on. A
+// walk steps through every composite record: with scan slaves through each
+// matching slave record, the last scan slave in depth-first order varying
+// fastest (nested loops).
 //
 // Ownership: a tree is owned by whoever created it (a Wdbase made master,
 // or a WdbaseRelation); its nodes refer to tables they do not own. Every

@@ -1,6 +1,10 @@
 // WdbaseRelation: a relation tree held by an object of its own rather than
 // by its master table (see the relation methods of Wdbase in wdbase.h).
 //
+// Positioning a slave that relates through an index selects that index as
+// the slave's order (SelectIdx), so that the slave's own navigation follows
+// the relation; a slave without an order is moved with Goto.
+//
 // The object owns its tree and frees it when destroyed or when a new master
 // is set; it refers to the tables without owning them. A table that closes
 // or is destroyed leaves the tree first (with the tables below it; the
