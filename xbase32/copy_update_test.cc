@@ -116,7 +116,7 @@ TEST_F(CopyTest, ConversionTableCellByCell) {
   EXPECT_EQ("memo text", Memo(&dst, "MM"));
 }
 
-TEST_F(CopyTest, NumbersAsThePartShowsAndNumbersThatDoNotFit) {
+TEST_F(CopyTest, NumbersPrintedAndNumbersThatDoNotFit) {
   struct Case {
     WDBASE_FIELD from;
     const char* value;  // written with WriteString (C, L) or as a number

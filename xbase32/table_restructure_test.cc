@@ -76,7 +76,7 @@ class RestructureTest : public TableTest {
   }
 };
 
-TEST_F(RestructureTest, FieldAddAppendsPriceAsGivenByThePart) {
+TEST_F(RestructureTest, FieldAddAppendsANumericFieldAtTheEnd) {
   Wdbase w;
   MakeStock(&w);
   ASSERT_EQ(1, w.FieldAdd(0, " price ", 'n', 8, 9));
