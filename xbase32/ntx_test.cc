@@ -1042,3 +1042,52 @@ TEST_F(NtxTest, WithoutASharedCounterTheHeaderCounterTells) {
 
 }  // namespace
 }  // namespace xbase32::testing
+
+namespace xbase32::testing {
+namespace {
+
+// A rebuild rewrites the file in place: a process that holds it open goes
+// on with the new tree (never with a dead copy), and the header counter
+// moves past its old value.
+TEST_F(NtxTest, AnotherProcessRebuildsInPlace) {
+  MakeTable();
+  Wdbase w;
+  ASSERT_TRUE(OpenWith(&w, {"ix"}, {"NAME"}));
+  for (int i = 0; i < 300; ++i) Add(&w, "k" + std::to_string(1000 + i));
+  ASSERT_EQ(1, w.SelectIdx(1));
+  ASSERT_EQ(1, w.Seek("k1100"));
+  const std::string path = drives_.dir() + "/ix.ntx";
+  platform::FileInfo before;
+  ASSERT_TRUE(platform::Env::Current()->GetFileInfo(path, &before).ok());
+  const uint16_t counter =
+      Get16(reinterpret_cast<const uint8_t*>(ReadAll(path).data()) + 2);
+  ASSERT_EQ(0, InChild([&] {
+    Wdbase o;
+    if (!OpenWith(&o, {"ix"}, {"NAME"})) return 1;
+    // Changed keys, then a rebuild of the whole file.
+    for (int r = 1; r <= 300; r += 3) {
+      if (!o.Goto(r)) return 2;
+      if (!o.WriteString("NAME", ("m" + std::to_string(r)).c_str())) return 3;
+    }
+    if (!o.RebuildIdx()) return 4;
+    return o.Close() ? 0 : 5;
+  }));
+  platform::FileInfo after;
+  ASSERT_TRUE(platform::Env::Current()->GetFileInfo(path, &after).ok());
+  EXPECT_EQ(before.inode, after.inode);
+  EXPECT_NE(counter,
+            Get16(reinterpret_cast<const uint8_t*>(ReadAll(path).data()) + 2));
+  ASSERT_EQ(1, w.Next());
+  EXPECT_STREQ("k1101", w.Read("NAME", 0, 1));
+  EXPECT_EQ(1, w.Seek("m1"));
+  EXPECT_EQ(1, w.RecNo());
+  EXPECT_EQ(2, w.Seek("k1000"));  // record 1 is "m1" now
+  EXPECT_EQ(2, w.RecNo());
+  int n = 0;
+  for (int ok = w.Top(); ok; ok = w.Next()) ++n;
+  EXPECT_EQ(300, n);
+  EXPECT_EQ("", IndexOf(&w, 1)->CheckTree(nullptr));
+}
+
+}  // namespace
+}  // namespace xbase32::testing
