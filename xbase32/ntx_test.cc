@@ -325,10 +325,23 @@ class NtxTreeTest : public NtxTest {
 // Builds of every size up to a few levels deep with two keys a page: every
 // tree is sound, holds every record once, and has no empty page.
 TEST_F(NtxTreeTest, BuildsOfEverySizeAreSound) {
+  struct Size {
+    int width, n;
+  };
+  std::vector<Size> sizes;
+  // Two keys a page: deep trees from few records.
   for (int n : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 14, 17, 26, 27, 28, 53,
                 80, 81, 82, 100, 161, 242, 243, 244, 300}) {
+    sizes.push_back({330, n});
+  }
+  // Fifty keys a page: the edges of full levels (50, 50 + 1 + 50, ...).
+  for (int n : {50, 51, 52, 101, 102, 2600, 2601, 2602, 2651, 2652}) {
+    sizes.push_back({10, n});
+  }
+  for (const Size& size : sizes) {
+    const int n = size.n;
     SCOPED_TRACE(n);
-    MakeWide(330, n, [](int i) {
+    MakeWide(size.width, n, [](int i) {
       char b[16];
       std::snprintf(b, sizeof b, "%06d", (i * 7919) % 1000003);
       return std::string(b);
@@ -337,7 +350,7 @@ TEST_F(NtxTreeTest, BuildsOfEverySizeAreSound) {
     ASSERT_TRUE(OpenWide(&w));
     NtxFile* ix = IndexOf(&w, 1);
     ASSERT_NE(nullptr, ix);
-    EXPECT_EQ(2, ix->geometry().max_keys);
+    EXPECT_EQ(size.width == 330 ? 2 : 50, ix->geometry().max_keys);
     std::string fault;
     auto e = Entries(ix, &fault);
     ASSERT_EQ("", fault);
