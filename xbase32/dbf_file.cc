@@ -365,6 +365,7 @@ bool DbfFile::WriteData(uint64_t offset, const void* p, size_t n) {
   if (counter_) {
     const uint64_t mid = counter_->Bump();
     if (mid == before + 1) {
+      own_moves_ += 2;
       // Nobody else wrote meanwhile: what this handle knew stays true.
       if (cache_stamp_ == before) cache_stamp_ = mid + 1;
       if (count_stamp_ == before) count_stamp_ = mid + 1;
@@ -812,6 +813,7 @@ bool DbfFile::ReadRecords(int32_t first, int32_t n, char* buf, int32_t* got) {
 bool DbfFile::RewriteRecords(int32_t first, const char* buf, int32_t n) {
   if (!FlushPending()) return false;
   if (first < 1 || n <= 0) return true;
+  ++rewrites_;
   const size_t per = record_length_;
   const bool ok =
       WriteData(header_length_ + static_cast<uint64_t>(first - 1) * per, buf,
@@ -822,6 +824,7 @@ bool DbfFile::RewriteRecords(int32_t first, const char* buf, int32_t n) {
 
 bool DbfFile::TruncateRecords(int32_t count) {
   if (!FlushPending()) return false;
+  ++rewrites_;
   const uint64_t end =
       header_length_ + static_cast<uint64_t>(count) * record_length_;
   const char mark = dbf::kFileEnd;

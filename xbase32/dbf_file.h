@@ -172,6 +172,21 @@ class DbfFile {
   bool LockIndexes();
   bool UnlockIndexes();
   bool indexes_locked() const { return indexes_locked_; }
+
+  // --- change tracking -------------------------------------------------------
+  // The file's shared change counter, and how far this handle's own writes
+  // moved it (counted only when no other writer came in between). When the
+  // counter moved further than the own moves since an earlier reading,
+  // someone else changed the file. False without a shared counter.
+  bool ChangeStamps(uint64_t* counter, uint64_t* own) const {
+    if (!counter_) return false;
+    *counter = counter_->Load();
+    *own = own_moves_;
+    return true;
+  }
+  // Moves whenever stored records are rewritten in place or the file is cut
+  // (pack, zap): changes that bypass the attached indexes.
+  uint64_t rewrites() const { return rewrites_; }
   // Marks the header for rewriting (count and date) on the next release of
   // locks, flush or close.
   void MarkHeaderDirty() { header_dirty_ = true; }
@@ -247,6 +262,8 @@ class DbfFile {
   std::vector<char> pending_;
   int32_t pending_first_ = 0;
   int32_t pending_count_ = 0;
+  uint64_t own_moves_ = 0;  // see ChangeStamps
+  uint64_t rewrites_ = 0;
 };
 
 }  // namespace xbase32

@@ -220,7 +220,7 @@ void Evaluator::Cx(const Instr& in, const char* a, const char* b, char* out) {
   std::vector<char>& s = frame_->scratch;
   s.assign(static_cast<size_t>(len) + 1, ' ');
   s[static_cast<size_t>(len)] = '\0';
-  CxBlock block{s.data(), value, context, len};
+  CxBlock block{s.data(), value, context, len, table_};
   routine(&block, len, value);
   // The routine may have replaced block.buffer; only the scratch buffer is
   // trusted.

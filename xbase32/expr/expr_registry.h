@@ -31,6 +31,8 @@
 
 namespace xbase32 {
 
+class ExprTable;
+
 using ExprHandle = int32_t;
 
 // Block handed to a CX routine. The first two members are fixed; the
@@ -40,6 +42,9 @@ struct CxBlock {
   uint32_t value;  // the call's value number, passed through unchanged
   void* context;   // the context given at registration
   int32_t length;  // the call's result length
+  // The table the calling expression is evaluated against (its record is
+  // the one being evaluated); used only during the call.
+  const ExprTable* table;
 };
 
 // A CX routine: block as above, len == block->length, value ==
