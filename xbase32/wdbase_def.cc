@@ -8,6 +8,7 @@
 #include "engine_error.h"
 #include "expr/expr_registry.h"
 #include "file_set.h"
+#include "filter_access.h"
 #include "memo_file.h"
 #include "wdbase_order.h"
 #include "platform/env.h"
@@ -68,7 +69,7 @@ Wdbase::Wdbase() {
 Wdbase::~Wdbase() {
   xbase32::ReleaseRelations(this);
   if (data_) Close();
-  filter_ = nullptr;
+  WdbaseFilterAccess::OnDestroy(this);
   delete def_;
   def_ = nullptr;
   xbase32::UnregisterOwner(this);  // the text tokens of this table end
@@ -78,6 +79,7 @@ Wdbase::~Wdbase() {
 int Wdbase::SetFiles(const char* path, const char* name, int count,
                      const char* const* names, const char* const* exprs) {
   if (data_) return 0;
+  WdbaseFilterAccess::QuitSpecial(this);
   *def_ = FileSet();
   if (name == nullptr || *name == '\0' || count < 0 ||
       count > xbase32::kMaxIndexes) {
@@ -243,6 +245,8 @@ int Wdbase::Close() {
   if (!data_) return 0;
   // Relations refer to the data file: this table leaves them first.
   xbase32::RelationTree::DetachEverywhere(this);
+  // Special index files never outlive an orderly close.
+  WdbaseFilterAccess::OnClose(this);
   bool ok = data_->Close();
   ok = xbase32::CloseIndexes(this) && ok;
   delete data_;

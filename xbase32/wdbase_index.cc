@@ -10,6 +10,7 @@
 #include "engine.h"
 #include "engine_error.h"
 #include "file_set.h"
+#include "filter_access.h"
 #include "ntx_build.h"
 #include "ntx_file.h"
 #include "ntx_key.h"
@@ -137,6 +138,9 @@ int Wdbase::SelectIdx(int k) {
   if (!Ready() || k < 0 || k > def_->count) return 0;
   if (k > 0 && def_->idx_handles[k - 1] == nullptr) return 0;
   def_->selected = k;
+  // The special filter follows the new order (its index is built when the
+  // order has none yet).
+  if (special_filter_ && !SpecialFilterReinit(true)) return 0;
   return 1;
 }
 
@@ -145,9 +149,13 @@ int Wdbase::SelectedIdx() const { return def_->selected; }
 namespace {
 
 // Positions w on key in its selected index: 1 found, 2 after, 3 end of
-// file, 0 failure. A record filter moves on to the next accepted record.
+// file, 0 failure. With a filter the filtered seek answers; sought_length
+// is the length of the caller's text (0 for a number).
 int SeekKey(Wdbase* w, NtxFile* ix, const std::string& key,
-            Wdbase::FilterFunc filter) {
+            size_t sought_length) {
+  if (xbase32::FiltersActive(w)) {
+    return xbase32::FilteredSeek(w, ix, key, sought_length);
+  }
   DbfFile* d = WdbaseAccess::Data(w);
   int32_t recno = 0;
   const NtxFile::SeekResult r = ix->Seek(key, &recno);
@@ -157,18 +165,7 @@ int SeekKey(Wdbase* w, NtxFile* ix, const std::string& key,
     return 3;
   }
   if (!d->Go(recno)) return 0;
-  int result = r == NtxFile::kFound ? 1 : 2;
-  if (filter != nullptr && filter(w) != 0) {
-    result = 2;
-    xbase32::Order o(w);
-    xbase32::Move m = o.Next();
-    while (m == xbase32::Move::kDone && filter(w) != 0) m = o.Next();
-    if (m != xbase32::Move::kDone) {
-      d->GoEof();
-      return 3;
-    }
-  }
-  return result;
+  return r == NtxFile::kFound ? 1 : 2;
 }
 
 }  // namespace
@@ -186,7 +183,7 @@ int Wdbase::Seek(const char* key) {
                                 &k)) {
     return 0;
   }
-  return SeekKey(this, ix, k, filter_);
+  return SeekKey(this, ix, k, text.size());
 }
 
 int Wdbase::Seek(double key) {
@@ -195,5 +192,5 @@ int Wdbase::Seek(double key) {
   if (ix == nullptr || !data_->WritePending()) return 0;
   std::string k;
   if (!xbase32::SeekKeyFromNumber(ix->key_info(), key, &k)) return 0;
-  return SeekKey(this, ix, k, filter_);
+  return SeekKey(this, ix, k, 0);
 }

@@ -1,10 +1,12 @@
-// Wdbase: navigation in the current order (natural or index order),
-// honouring a record filter. The order primitives (xbase32::Order) know
-// nothing of filters; the methods here skip what the filter rejects.
+// Wdbase: navigation in the current order (natural or index order). The
+// order primitives (xbase32::Order) know nothing of filters; while a record
+// filter or a special filter is active the moves hand over to the filtered
+// moves (wdbase_filter.cc, wdbase_special.cc).
 
 #include "dbf_file.h"
 #include "engine_error.h"
 #include "file_set.h"
+#include "filter_access.h"
 #include "ntx_file.h"
 #include "wdbase_access.h"
 #include "wdbase_order.h"
@@ -83,40 +85,20 @@ bool Wdbase::Ready() const {
   return data_ != nullptr;
 }
 
-namespace {
-
-bool Accepted(Wdbase* w, Wdbase::FilterFunc f) {
-  return f == nullptr || f(w) == 0;
-}
-
-// Makes the first move, then steps on while the filter rejects the record.
-template <typename Start, typename Step>
-Move Find(Wdbase* w, Wdbase::FilterFunc f, Start start, Step step) {
-  Move m = start();
-  while (m == Move::kDone && !Accepted(w, f)) m = step();
-  return m;
-}
-
-}  // namespace
-
 int Wdbase::Top() {
   if (!Ready()) return 0;
+  if (xbase32::FiltersActive(this)) return xbase32::FilteredTop(this);
   xbase32::Order o(this);
-  if (Find(this, filter_, [&] { return o.First(); },
-           [&] { return o.Next(); }) == Move::kDone) {
-    return 1;
-  }
+  if (o.First() == Move::kDone) return 1;
   data_->GoEof();
   return 0;
 }
 
 int Wdbase::Bottom() {
   if (!Ready()) return 0;
+  if (xbase32::FiltersActive(this)) return xbase32::FilteredBottom(this);
   xbase32::Order o(this);
-  if (Find(this, filter_, [&] { return o.Last(); },
-           [&] { return o.Prev(); }) == Move::kDone) {
-    return 1;
-  }
+  if (o.Last() == Move::kDone) return 1;
   data_->GoEof();
   return 0;
 }
@@ -134,13 +116,12 @@ int Wdbase::Skip(int32_t n) {
     if (data_->eof()) return 0;
     return data_->Go(data_->recno()) ? 1 : 0;
   }
+  if (xbase32::FiltersActive(this)) return xbase32::FilteredSkip(this, n);
   xbase32::Order o(this);
-  auto next = [&] { return o.Next(); };
-  auto prev = [&] { return o.Prev(); };
   if (n > 0) {
     if (data_->eof()) return 0;
     for (int32_t i = 0; i < n; ++i) {
-      if (Find(this, filter_, next, next) != Move::kDone) {
+      if (o.Next() != Move::kDone) {
         data_->GoEof();
         return 0;
       }
@@ -149,12 +130,9 @@ int Wdbase::Skip(int32_t n) {
   }
   // Backwards; from the end of file the count starts after the last record.
   for (int32_t i = 0; i > n; --i) {
-    if (Find(this, filter_, prev, prev) != Move::kDone) {
+    if (o.Prev() != Move::kDone) {
       // Stop on the first record with the beginning-of-file flag set.
-      if (Find(this, filter_, [&] { return o.First(); }, next) !=
-          Move::kDone) {
-        data_->GoEof();
-      }
+      if (o.First() != Move::kDone) data_->GoEof();
       data_->set_bof(true);
       return 0;
     }
@@ -164,6 +142,7 @@ int Wdbase::Skip(int32_t n) {
 
 int Wdbase::Goto(int32_t recno) {
   if (!Ready()) return 0;
+  if (special_filter_) return xbase32::SpecialGoto(this, recno);
   const int32_t count = data_->Count();
   if (count < 0) return 0;
   if (recno > count) {
@@ -190,6 +169,7 @@ int32_t Wdbase::RecCount() const {
 
 int32_t Wdbase::GetPosition() {
   if (!Ready()) return 0;
+  if (special_filter_) return xbase32::SpecialGetPosition(this);
   NtxFile* ix = xbase32::SelectedIndex(this);
   if (ix == nullptr) return RecNo();
   // The position in index order, walking from the first key.
@@ -204,6 +184,9 @@ int32_t Wdbase::GetPosition() {
 }
 
 int Wdbase::SetPosition(int32_t pos) {
+  if (special_filter_ && Ready()) {
+    return xbase32::SpecialSetPosition(this, pos);
+  }
   NtxFile* ix = data_ ? xbase32::SelectedIndex(this) : nullptr;
   if (ix == nullptr) return Goto(pos);
   if (!Ready() || pos <= 0 || !data_->WritePending()) return 0;
@@ -215,17 +198,11 @@ int Wdbase::SetPosition(int32_t pos) {
   return data_->Go(r) ? 1 : 0;
 }
 
-int32_t Wdbase::GetLastPosition() { return RecCount(); }
-
-bool Wdbase::IsEmpty() { return !data_ || GetLastPosition() == 0; }
-
-int Wdbase::SetFilter(FilterFunc f, int cache_size) {
-  (void)cache_size;
-  if (!Ready()) return 0;
-  filter_ = f;
-  if (f == nullptr) return 1;
-  if (!data_->eof() && data_->recno() > 0 && f(this) == 0) return 1;
-  return Top();
+int32_t Wdbase::GetLastPosition() {
+  if (special_filter_ && Ready()) {
+    return xbase32::SpecialGetLastPosition(this);
+  }
+  return RecCount();
 }
 
-Wdbase::FilterFunc Wdbase::GetFilter() const { return filter_; }
+bool Wdbase::IsEmpty() { return !data_ || GetLastPosition() == 0; }

@@ -7,6 +7,7 @@
 #include "dbf_format.h"
 #include "engine.h"
 #include "engine_error.h"
+#include "filter_access.h"
 #include "xbase32/wdbase.h"
 
 using xbase32::DbfFile;
@@ -91,24 +92,20 @@ int Wdbase::Selected() const {
 
 namespace {
 
-// Applies op to the first record (filter honoured) and every following one
-// in the current order (filter not applied), then returns to the record
+// Applies op to the first record (filters honoured) and every following one
+// in the current order (filters not applied), then returns to the record
 // that was current.
 template <typename Op>
-int ForAllFromTop(Wdbase* w, DbfFile*& data, Wdbase::FilterFunc filter, Op op) {
+int ForAllFromTop(Wdbase* w, DbfFile* data, Op op) {
   if (!OnRecord(data)) return 0;
   const int32_t back = data->recno();
   if (!w->Top()) return 0;
-  Wdbase::FilterFunc saved = filter;
-  w->SetFilter(nullptr);
   bool ok = true;
+  xbase32::FiltersSuspended plain(w);
   do {
     ok = op() && ok;
   } while (w->Next());
-  // Put the filter back without moving, then return to the old record.
-  w->SetFilter(nullptr);
   w->Goto(back);
-  if (saved) w->SetFilter(saved);
   return ok ? 1 : 0;
 }
 
@@ -116,12 +113,12 @@ int ForAllFromTop(Wdbase* w, DbfFile*& data, Wdbase::FilterFunc filter, Op op) {
 
 int Wdbase::RecallAll() {
   if (!Ready()) return 0;
-  return ForAllFromTop(this, data_, filter_, [this] { return Recall(); });
+  return ForAllFromTop(this, data_, [this] { return Recall(); });
 }
 
 int Wdbase::UnselectAll() {
   if (!Ready()) return 0;
-  return ForAllFromTop(this, data_, filter_, [this] { return Unselect(); });
+  return ForAllFromTop(this, data_, [this] { return Unselect(); });
 }
 
 int Wdbase::RecordBufferLen() const {
@@ -164,7 +161,12 @@ int Wdbase::FlushGet() { return xbase32::Config().auto_flush ? 1 : 0; }
 int Wdbase::Lock() {
   if (!Ready()) return 0;
   if (!data_->WritePending()) return 0;
-  if (!data_->LockFile(true)) return 0;
+  // The special indexes first, then the whole file with the indexes.
+  if (special_filter_ && !SpecialFilterLock()) return 0;
+  if (!data_->LockFile(true)) {
+    if (special_filter_) SpecialFilterUnlock();
+    return 0;
+  }
   user_lock_ = true;
   return 1;
 }
@@ -172,6 +174,7 @@ int Wdbase::Lock() {
 int Wdbase::Unlock() {
   if (!Ready()) return 0;
   bool ok = data_->WritePending();
+  if (special_filter_) ok = SpecialFilterUnlock() && ok;
   ok = data_->UnlockAll() && ok;
   user_lock_ = false;
   return ok ? 1 : 0;

@@ -58,12 +58,16 @@ class DbfFile;
 struct FileSet;
 struct RelationNode;
 class RelationTree;
+class FilterCache;
+class SpecialFilter;
 }  // namespace xbase32
 
 class Wdbase {
  public:
   // Record filter callback: answers non-zero to hide the current record.
   using FilterFunc = int (*)(const Wdbase*);
+  // The same with the caller's pointer given to SetFilter.
+  using FilterFuncWithData = int (*)(const Wdbase*, void* user);
 
   Wdbase();
   ~Wdbase();
@@ -217,8 +221,80 @@ class Wdbase {
   int FieldRemove(int pos);
 
   // --- record filter -------------------------------------------------------
+  // A record filter hides the records its callback rejects from Top,
+  // Bottom, Next, Previous, Skip and Seek (not while a special filter is
+  // active). Requires an open table. With a special filter active and f
+  // not null nothing changes (answer 1). The old cache is dropped; f null
+  // removes the filter (answer 1). Otherwise f is installed; when it hides
+  // the current record the table moves to the first accepted one, and the
+  // answer is 0 when there is none. cache_size > 0 (rounded up to even, at
+  // most 1 << 20; larger sizes are refused with -930 and change nothing)
+  // adds a window of accepted record numbers filled from the current
+  // position.
   int SetFilter(FilterFunc f, int cache_size = 0);
-  FilterFunc GetFilter() const;
+  // The same with a pointer handed to every call of f.
+  int SetFilter(FilterFuncWithData f, void* user, int cache_size = 0);
+  // The installed plain callback (null when none, or when the form with a
+  // pointer is installed); *cache_size receives the cache size (0 without).
+  FilterFunc GetFilter(int* cache_size = nullptr) const;
+  FilterFuncWithData GetFilterWithData(void** user, int* cache_size) const;
+  // Copies the cache's size, flags, current slot and a pointer to its
+  // slots (owned by the table, valid until the cache changes; -1 marks an
+  // empty slot) to the non-null outputs. 0 without a cache.
+  int GetFilterCacheInfo(int* size, int* at_start, int* at_end, int* current,
+                         const int32_t** slots) const;
+  // With a record filter and a cache (and no special filter): fills the
+  // cache again around the current record. 0 otherwise.
+  int FillFilterCacheFromCurrentPosition();
+  // 1 while a special filter is active. With a record filter and a cache:
+  // finds the current record in the cache and derives the flags again;
+  // 1 when the cache holds the record. Otherwise 0.
+  int AligneFilterCache();
+
+  // --- special filter ------------------------------------------------------
+  // A special filter keeps only the records satisfying a logical condition
+  // in the expression language, in the order of the selected index (or
+  // natural order), and answers positions ("record n of m") quickly. It is
+  // a temporary index "SPF?????.NTX" per order in the table's directory,
+  // kept current by this handle's writes and rebuilt when another handle
+  // changed the table; the files are deleted by SpecialFilterQuit, Close,
+  // the destructor and SetFiles. Tables of 100 000 records or more are
+  // refused (-930).
+  //
+  // Builds the special index of the selected order for cond (ANSI; in the
+  // OEM code page in mode 0). A different condition, or reset, quits the
+  // old filter first; the same condition keeps the other orders. inverted
+  // reverses the order. The table returns to its record when it matches,
+  // else goes to the first match. On failure (condition not logical or not
+  // parsed, file creation, a table too large) no special filter is left,
+  // the code is kept and the answer is false.
+  bool SpecialFilterInit(const char* cond, bool inverted, bool reset);
+  // Closes and deletes every special index; false when none was active.
+  bool SpecialFilterQuit();
+  // With keep_existing and a special index of the selected order: true at
+  // once. Otherwise builds it again with the kept condition and the
+  // order's inverted flag. False without an active filter.
+  bool SpecialFilterReinit(bool keep_existing);
+  // Reverses the selected order's direction and rebuilds its index.
+  bool SpecialFilterChangeOrder();
+  bool SpecialFilterIsEnabled() const;
+  bool SpecialFilterIsInverted() const;  // of the selected order
+  // Copies the kept condition (NUL-terminated) into cond and the selected
+  // order's inverted flag into *inverted. This form writes up to 256 bytes
+  // (a condition is always shorter, since the key expression holding it is
+  // at most 255 characters). False when an argument is null or no filter
+  // is active.
+  bool SpecialFilterGetExprData(char* cond, bool* inverted) const;
+  // The same into size bytes; false (cond empty) when the condition does
+  // not fit.
+  bool SpecialFilterGetExprData(char* cond, int size, bool* inverted) const;
+  // Builds every special index again from the data, then Unlock. True when
+  // all succeeded.
+  bool SpecialFilterRebuild();
+  // Lock / unlock every special index; false without special filter or
+  // when one fails. Lock and Unlock call them.
+  bool SpecialFilterLock();
+  bool SpecialFilterUnlock();
 
   // --- expressions -----------------------------------------------------------
   // Parses expr (ANSI; converted to OEM in mode 0) against this table,
@@ -288,6 +364,7 @@ class Wdbase {
  private:
   friend class xbase32::DbfFile;
   friend struct WdbaseAccess;  // the engine's internal door (wdbase_access.h)
+  friend struct WdbaseFilterAccess;  // the filters' door (filter_access.h)
 
   bool Ready() const;  // open; also clears the pending error
   int FieldByName(const char* field) const;
@@ -302,10 +379,12 @@ class Wdbase {
   Wdbase* next_ = nullptr;           // process-wide object list
   Wdbase* prev_ = nullptr;
   FilterFunc filter_ = nullptr;
-  void* filter_cache_ = nullptr;
+  FilterFuncWithData filter_with_data_ = nullptr;
+  void* filter_user_ = nullptr;
+  xbase32::FilterCache* filter_cache_ = nullptr;  // owned
   Wdbase_OEMtoChar mode_ = Wdbase_OEMtoChar_On;
-  void* special_filter_ = nullptr;
-  bool user_lock_ = false;  // Lock() in force
+  xbase32::SpecialFilter* special_filter_ = nullptr;  // owned
+  bool user_lock_ = false;                            // Lock() in force
 };
 
 // Copies the records of src into another table, converting by field name:
