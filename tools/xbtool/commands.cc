@@ -91,6 +91,14 @@ bool ParseInt(const std::string& s, int* v) {
   return true;
 }
 
+// "record n of m: ", n right-aligned to the width of m.
+std::string Position(int32_t n, int32_t m) {
+  const std::string total = std::to_string(m);
+  std::string pos = std::to_string(n);
+  if (pos.size() < total.size()) pos.insert(0, total.size() - pos.size(), ' ');
+  return "record " + pos + " of " + total + ": ";
+}
+
 }  // namespace
 
 int Info(const std::string& table, std::ostream& out, std::ostream& err) {
@@ -142,12 +150,25 @@ int Info(const std::string& table, std::ostream& out, std::ostream& err) {
 }
 
 int Dump(const std::string& table, bool csv, std::ostream& out,
-         std::ostream& err, const std::string& order) {
+         std::ostream& err, const std::string& order,
+         const std::string& where) {
   Wdbase w;
   if (order.empty()) {
     if (int rc = OpenTable(&w, table, err)) return rc;
   } else if (int rc = OpenIndexed(&w, table, order, err)) {
     return rc;
+  }
+  // With a condition: through a special filter, each record with its
+  // position "record n of m".
+  std::string pos_blank;
+  int32_t matches = 0;
+  if (!where.empty()) {
+    const std::string cond = platform::Utf8ToCodePage(where, 0);
+    if (!w.SpecialFilterInit(cond.c_str(), false, false)) {
+      return Fail(err, "bad condition '" + where + "': " + EngineError());
+    }
+    matches = w.GetLastPosition();
+    pos_blank.assign(Position(matches, matches).size(), ' ');
   }
   const int n = w.FieldCount();
   std::vector<std::string> names;
@@ -160,17 +181,24 @@ int Dump(const std::string& table, bool csv, std::ostream& out,
     widths.push_back(std::max<size_t>(std::strlen(name), len));
   }
   if (csv) {
+    if (!where.empty()) out << "_POS,";
     out << "_FLAG";
     for (const std::string& name : names) out << "," << name;
     out << "\n";
   } else {
-    out << "F";
+    out << pos_blank << "F";
     for (int k = 0; k < n; ++k)
       out << " " << std::left << std::setw(widths[k]) << names[k];
     out << "\n";
   }
   for (int ok = w.Top(); ok; ok = w.Next()) {
     const char flag = w.RecordBufferPtr()[-1];
+    if (!where.empty()) {
+      const int32_t n = w.GetPosition();
+      out << (csv ? "record " + std::to_string(n) + " of " +
+                        std::to_string(matches) + ","
+                  : Position(n, matches));
+    }
     if (csv) {
       out << CsvQuote(std::string(1, flag));
       for (int k = 1; k <= n; ++k)
@@ -187,6 +215,28 @@ int Dump(const std::string& table, bool csv, std::ostream& out,
     }
     out << "\n";
   }
+  return 0;
+}
+
+int Filter(const std::string& table, const std::string& cond,
+           const std::string& order, std::ostream& out, std::ostream& err) {
+  Wdbase w;
+  if (order.empty()) {
+    if (int rc = OpenTable(&w, table, err)) return rc;
+  } else if (int rc = OpenIndexed(&w, table, order, err)) {
+    return rc;
+  }
+  const std::string source = platform::Utf8ToCodePage(cond, 0);
+  if (!w.SpecialFilterInit(source.c_str(), false, false)) {
+    return Fail(err, "bad condition '" + cond + "': " + EngineError());
+  }
+  const int32_t matches = w.GetLastPosition();
+  for (int ok = w.Top(); ok; ok = w.Next()) {
+    out << Position(w.GetPosition(), matches) << "#" << w.RecNo() << "\n";
+  }
+  out << matches << " of " << w.RecCount() << " records match\n";
+  if (!w.Close())
+    return Fail(err, "cannot close " + table + ": " + EngineError());
   return 0;
 }
 

@@ -22,9 +22,19 @@ int Info(const std::string& table, std::ostream& out, std::ostream& err);
 
 // Every record with its flag byte: aligned columns, or CSV with a header
 // line (flag column named "_FLAG"). With order (an index file beside the
-// table) the records come in that index's order.
+// table) the records come in that index's order. With where (a condition
+// in the expression language, UTF-8) only the records satisfying it, each
+// preceded by its position "record n of m: " (CSV: a first column "_POS"
+// with "record n of m").
 int Dump(const std::string& table, bool csv, std::ostream& out,
-         std::ostream& err, const std::string& order = "");
+         std::ostream& err, const std::string& order = "",
+         const std::string& where = "");
+
+// The record numbers a special filter on cond keeps (in the order of the
+// index file order when given), one line "record n of m: #recno" each, and
+// a last line "m of N records match".
+int Filter(const std::string& table, const std::string& cond,
+           const std::string& order, std::ostream& out, std::ostream& err);
 
 // Creates a table from field descriptions "NAME:TYPE[:LEN[:DEC]]" (D, L and M
 // need no length).

@@ -173,3 +173,63 @@ TEST_F(XbtoolTest, IndexSeekDumpInOrderAndCheck) {
 
 }  // namespace
 }  // namespace xbtool
+
+namespace xbtool {
+namespace {
+
+TEST_F(XbtoolTest, FilterAndDumpWhere) {
+  const std::string t = Table("stock.dbf");
+  const std::string ix = Table("byqty.ntx");
+  ASSERT_EQ(0, Create(t, {"NAME:C:8", "QTY:N:4"}, out_, err_)) << err_.str();
+  const char* names[] = {"fig", "pear", "Äpfel", "kiwi", "plum"};
+  const int qty[] = {5, -2, 9, 0, 1};
+  for (int i = 0; i < 5; ++i) {
+    ASSERT_EQ(0, Append(t,
+                        {std::string("NAME=") + names[i],
+                         "QTY=" + std::to_string(qty[i])},
+                        out_, err_))
+        << err_.str();
+  }
+  ASSERT_EQ(0, Index(t, ix, "QTY", out_, err_)) << err_.str();
+  std::ostringstream out;
+  ASSERT_EQ(0, Filter(t, "QTY > 0", "", out, err_)) << err_.str();
+  EXPECT_EQ(
+      "record 1 of 3: #1\nrecord 2 of 3: #3\nrecord 3 of 3: #5\n"
+      "3 of 5 records match\n",
+      out.str());
+  out.str("");
+  ASSERT_EQ(0, Filter(t, "QTY > 0", ix, out, err_)) << err_.str();
+  EXPECT_EQ(
+      "record 1 of 3: #5\nrecord 2 of 3: #1\nrecord 3 of 3: #3\n"
+      "3 of 5 records match\n",
+      out.str());
+  out.str("");
+  // The condition in UTF-8 like the terminal.
+  ASSERT_EQ(0, Dump(t, false, out, err_, "", "NAME = 'Äp'")) << err_.str();
+  EXPECT_EQ(
+      "               F NAME     QTY \n"
+      "record 1 of 1:   Äpfel       9\n",
+      out.str());
+  out.str("");
+  ASSERT_EQ(0, Dump(t, true, out, err_, ix, "QTY < 9")) << err_.str();
+  EXPECT_EQ(
+      "_POS,_FLAG,NAME,QTY\n"
+      "record 1 of 4, ,pear,-2\n"
+      "record 2 of 4, ,kiwi,0\n"
+      "record 3 of 4, ,plum,1\n"
+      "record 4 of 4, ,fig,5\n",
+      out.str());
+  // Nothing matches; a bad condition; no special index left behind.
+  out.str("");
+  ASSERT_EQ(0, Filter(t, "QTY > 100", "", out, err_)) << err_.str();
+  EXPECT_EQ("0 of 5 records match\n", out.str());
+  std::ostringstream err;
+  EXPECT_EQ(1, Filter(t, "QTY", "", out, err));
+  EXPECT_EQ(0u, err.str().find("xbtool: bad condition 'QTY': -460"));
+  std::vector<platform::DirEntry> left;
+  platform::Env::Current()->ListDir(drives_.dir(), "SPF*", &left);
+  EXPECT_TRUE(left.empty());
+}
+
+}  // namespace
+}  // namespace xbtool

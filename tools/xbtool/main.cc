@@ -34,8 +34,17 @@ int main(int argc, char** argv) {
       ->required();
   expr_cmd->add_option("--record", recno, "only this record number");
 
-  std::string order, index, key;
+  std::string order, index, key, where;
   dump->add_option("--order", order, "an index file: dump in its order");
+  dump->add_option("--where", where,
+                   "only the records satisfying this condition, with their "
+                   "positions");
+  CLI::App* filter = app.add_subcommand(
+      "filter", "the records a condition keeps (through a special filter)");
+  filter->add_option("table", table, "the .dbf file")->required();
+  filter->add_option("condition", expr, "e.g. QTY > 0 .AND. NAME = 'A'")
+      ->required();
+  filter->add_option("--order", order, "an index file: in its order");
   CLI::App* index_cmd =
       app.add_subcommand("index", "create an NTX index of a table");
   index_cmd->add_option("table", table, "the .dbf file")->required();
@@ -93,7 +102,12 @@ int main(int argc, char** argv) {
     return app.exit(e);
   }
   if (*info) return xbtool::Info(table, std::cout, std::cerr);
-  if (*dump) return xbtool::Dump(table, csv, std::cout, std::cerr, order);
+  if (*dump) {
+    return xbtool::Dump(table, csv, std::cout, std::cerr, order, where);
+  }
+  if (*filter) {
+    return xbtool::Filter(table, expr, order, std::cout, std::cerr);
+  }
   if (*index_cmd) {
     return xbtool::Index(table, index, expr, std::cout, std::cerr);
   }
