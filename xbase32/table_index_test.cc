@@ -180,5 +180,26 @@ TEST_F(IndexMaintenanceTest, CopyIntoAnIndexedTableKeepsItsIndexCurrent) {
   EXPECT_STREQ(src.Read("NAME", 0, 1), dst.Read("NAME", 0, 1));
 }
 
+TEST_F(IndexMaintenanceTest, SpecialFiltersFollowPacksAndEndWithNewFields) {
+  Wdbase w;
+  MakeStock(&w, 60);
+  ASSERT_EQ(1, w.SelectIdx(1));
+  ASSERT_TRUE(w.SpecialFilterInit("QTY > 20", false, true));
+  ASSERT_EQ(1, w.Pack());
+  // Through the filter: exactly the records left with QTY > 20, in order.
+  std::vector<std::string> seen, want;
+  for (int ok = w.Top(); ok; ok = w.Next()) seen.push_back(w.Read("NAME"));
+  for (int i = 1; i <= 60; ++i) {
+    if (i % 3 != 0 && (i * 7) % 50 > 20) want.push_back(Name(i) + "    ");
+  }
+  EXPECT_EQ(want, seen);
+  ASSERT_EQ(1, w.FieldAdd(0, "X", 'C', 1, 0));
+  EXPECT_FALSE(w.SpecialFilterIsEnabled());
+  std::vector<platform::DirEntry> spf;
+  platform::Env::Current()->ListDir(dir_, "SPF*", &spf);
+  EXPECT_TRUE(spf.empty());
+  EXPECT_EQ(40, w.RecCount());
+}
+
 }  // namespace
 }  // namespace xbase32::testing

@@ -51,7 +51,12 @@ static int Restructure(Wdbase* w, DbfFile*& data, xbase32::FileSet* def,
   const int32_t recno = data->eof() ? w->RecCount() + 1 : data->recno();
   if (!w->Lock()) return 0;
   // Natural order, no filter: every record is copied.
-  if (!w->SetFilter(nullptr) || !w->SelectIdx(0)) {
+  if (!w->SetFilter(nullptr)) {
+    w->Unlock();
+    return 0;
+  }
+  w->SpecialFilterQuit();  // false when none was active
+  if (!w->SelectIdx(0)) {
     w->Unlock();
     return 0;
   }
