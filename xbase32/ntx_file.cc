@@ -225,12 +225,20 @@ void NtxFile::ReportFault() {
   }
 }
 
-bool NtxFile::GetPage(uint32_t offset, NtxPage** page) {
+NtxFile::Cached* NtxFile::Find(uint32_t offset) {
+  FrontSlot& slot = front_[(offset / kPageSize) % kFrontSlots];
+  if (slot.page != nullptr && slot.offset == offset) return slot.page;
   auto it = pages_.find(offset);
-  if (it != pages_.end()) {
-    Cached& c = *it->second;
-    lru_.splice(lru_.begin(), lru_, c.lru);
-    *page = &c.page;
+  if (it == pages_.end()) return nullptr;
+  slot.offset = offset;
+  slot.page = it->second.get();
+  return slot.page;
+}
+
+bool NtxFile::GetPage(uint32_t offset, NtxPage** page) {
+  if (Cached* c = Find(offset)) {
+    if (c->lru != lru_.begin()) lru_.splice(lru_.begin(), lru_, c->lru);
+    *page = &c->page;
     return true;
   }
   const uint64_t limit = std::max<uint64_t>(file_size_, next_page_);
@@ -269,12 +277,13 @@ NtxPage* NtxFile::NewPage() {
   lru_.push_front(offset);
   c->lru = lru_.begin();
   NtxPage* p = &c->page;
+  front_[(offset / kPageSize) % kFrontSlots] = FrontSlot();
   pages_[offset] = std::move(c);
   return p;
 }
 
 void NtxFile::MarkDirty(NtxPage* p) {
-  Cached& c = *pages_.at(p->offset);
+  Cached& c = *Find(p->offset);
   if (!c.dirty) {
     c.dirty = true;
     ++dirty_;
@@ -284,6 +293,7 @@ void NtxFile::MarkDirty(NtxPage* p) {
 
 void NtxFile::DropCache() {
   pages_.clear();
+  for (FrontSlot& f : front_) f = FrontSlot();
   lru_.clear();
   dirty_list_.clear();
   dirty_ = 0;
@@ -297,7 +307,7 @@ void NtxFile::TrimCache() {
   while (pages_.size() > g_cache_capacity && !lru_.empty() &&
          skipped < lru_.size()) {
     auto it = std::prev(lru_.end());
-    Cached& c = *pages_.at(*it);
+    Cached& c = *Find(*it);
     if (c.dirty) {
       lru_.splice(lru_.begin(), lru_, it);
       ++skipped;
@@ -305,6 +315,8 @@ void NtxFile::TrimCache() {
     }
     const uint32_t off = *it;
     lru_.erase(it);
+    FrontSlot& slot = front_[(off / kPageSize) % kFrontSlots];
+    if (slot.offset == off) slot = FrontSlot();
     pages_.erase(off);
   }
 }
@@ -330,14 +342,14 @@ bool NtxFile::FlushPages() {
     run.clear();
   };
   for (uint32_t off : offs) {
-    auto it = pages_.find(off);
-    if (it == pages_.end() || !it->second->dirty) continue;
+    Cached* cached = Find(off);
+    if (cached == nullptr || !cached->dirty) continue;
     if (!run.empty() && off != run_start + run.size()) flush_run();
     if (run.empty()) run_start = off;
     const size_t at = run.size();
     run.resize(at + kPageSize);
     file_size_ = std::max<uint64_t>(file_size_, off + kPageSize);
-    Cached& c = *it->second;
+    Cached& c = *cached;
     EncodePage(c.page, header_.geo, run.data() + at);
     c.dirty = false;
     if (run.size() >= 256 * kPageSize) flush_run();
@@ -937,7 +949,8 @@ bool NtxFile::AddKey(const char* key, uint32_t recno, bool* added) {
     }
   }
   // Down to the leaf, after all equal keys.
-  Path path;
+  Path& path = change_path_;
+  path.clear();
   uint32_t off = header_.root;
   for (;;) {
     if (path.size() >= static_cast<size_t>(kMaxDepth)) {
@@ -967,7 +980,8 @@ bool NtxFile::AddKey(const char* key, uint32_t recno, bool* added) {
   const char* up_key = key;
   uint32_t up_recno = recno;
   uint32_t right = 0;
-  std::vector<char> carry(L);
+  std::vector<char>& carry = carry_;
+  carry.resize(L);
   for (size_t level = path.size(); level-- > 0;) {
     NtxPage* p = nullptr;
     if (!GetPage(path[level].page, &p)) {
@@ -1022,7 +1036,7 @@ bool NtxFile::RemoveKey(const char* key, uint32_t recno, bool* removed) {
   if (!StartChange()) return false;
   TrimCache();
   const size_t L = static_cast<size_t>(info_.length);
-  Path path;
+  Path& path = change_path_;
   bool found = false;
   if (!FindEntry(key, recno, &path, &found)) {
     ReportFault();

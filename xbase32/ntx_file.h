@@ -202,7 +202,20 @@ class NtxFile : public IndexHook {
   uint32_t next_page_ = 0;   // where a new page goes
   uint16_t seen_counter_ = 0;  // header counter last seen
 
+  // The cached page at offset, or null (through the front table).
+  Cached* Find(uint32_t offset);
+
   std::unordered_map<uint32_t, std::unique_ptr<Cached>> pages_;
+  // A direct-mapped table in front of pages_ for the pages in use.
+  struct FrontSlot {
+    uint32_t offset = 0;
+    Cached* page = nullptr;
+  };
+  static constexpr size_t kFrontSlots = 256;
+  FrontSlot front_[kFrontSlots];
+  // Reused by AddKey and RemoveKey.
+  Path change_path_;
+  std::vector<char> carry_;
   std::list<uint32_t> lru_;  // most recently used first
   std::vector<uint32_t> dirty_list_;  // changed pages, not yet written
   size_t dirty_ = 0;
