@@ -28,7 +28,8 @@ void BindTable(WdbaseClass& c);
 // Field queries, reads, writes, CreateDb from a list of tuples and the memo
 // texts (wdbase_py_fields.cc).
 void BindFields(WdbaseClass& c);
-// Indexes, relations and table maintenance (wdbase_py_ops.cc).
+// Indexes, special filters, relations and table maintenance
+// (wdbase_py_ops.cc).
 void BindOperations(WdbaseClass& c);
 
 }  // namespace xbase32::python

@@ -1,5 +1,5 @@
-// The operation methods of the script class: indexes, relations and table
-// maintenance.
+// The operation methods of the script class: indexes, special filters,
+// relations and table maintenance.
 
 #include "py_text.h"
 #include "wdbase_py.h"
@@ -9,15 +9,20 @@ namespace bp = boost::python;
 namespace xbase32::python {
 namespace {
 
-// --- indexes
-// -------------------------------------------------------------------
+// --- indexes --------------------------------------------------------------
 
 int Seek(Wdbase& w, const bp::object& key) {
   return w.Seek(TextArg(key, "key").c_str());
 }
 
-// --- relations
-// -----------------------------------------------------------------
+// --- special filter -------------------------------------------------------
+
+bool SpecialFilterInit(Wdbase& w, const bp::object& cond, bool inverted,
+                       bool reset) {
+  return w.SpecialFilterInit(TextArg(cond, "cond").c_str(), inverted, reset);
+}
+
+// --- relations ------------------------------------------------------------
 
 // The master table of SetSlaveRelation: a Wdbase, or None (refused by the
 // engine with 0).
@@ -45,8 +50,7 @@ int SetSort(Wdbase& w, const bp::object& expr) {
   return w.SetSort(TextArg(expr, "expr").c_str());
 }
 
-// --- maintenance
-// ---------------------------------------------------------------
+// --- maintenance ----------------------------------------------------------
 
 int Zap(Wdbase& w) { return w.Zap(); }
 
@@ -64,6 +68,17 @@ void BindOperations(WdbaseClass& c) {
       .def("SelectIdx", &Wdbase::SelectIdx, (bp::arg("k") = 0))
       .def("SelectedIdx", &Wdbase::SelectedIdx)
       .def("Seek", &Seek, (bp::arg("key")));
+
+  c.def(
+       "SpecialFilterInit", &SpecialFilterInit,
+       (bp::arg("cond"), bp::arg("inverted") = false, bp::arg("reset") = false))
+      .def("SpecialFilterQuit", &Wdbase::SpecialFilterQuit)
+      .def("SpecialFilterRebuild", &Wdbase::SpecialFilterRebuild)
+      .def("SpecialFilterLock", &Wdbase::SpecialFilterLock)
+      .def("SpecialFilterUnlock", &Wdbase::SpecialFilterUnlock)
+      .def("SpecialFilterIsEnabled", &Wdbase::SpecialFilterIsEnabled)
+      .def("SpecialFilterIsInverted", &Wdbase::SpecialFilterIsInverted)
+      .def("SpecialFilterChangeOrder", &Wdbase::SpecialFilterChangeOrder);
 
   c.def("SetMasterRelation", &Wdbase::SetMasterRelation)
       .def("SetSlaveRelation", &SetSlaveRelation,

@@ -351,6 +351,63 @@ class IndexTest(TableCase):
             w.SelectIdx("1")
 
 
+class SpecialFilterTest(TableCase):
+    def names(self, w):
+        seen = []
+        w.Top()
+        while not w.Eof():
+            seen.append(w.ReadString("NAME", 0, 1))
+            w.Next()
+        return seen
+
+    def spf_files(self):
+        return sorted(f.lower() for f in os.listdir(
+            os.path.join(self.root, "c", "data")) if f.lower().startswith("spf"))
+
+    def test_filter_walk_positions_and_order(self):
+        w = self.table(names=["byname"], exprs=["NAME"])
+        for k, name in enumerate(("delta", "alpha", "echo", "bravo", "charlie")):
+            self.append(w, NAME=name, QTY=k)
+        self.assertFalse(w.SpecialFilterIsEnabled())
+        self.assertFalse(w.SpecialFilterQuit())
+        self.assertEqual(1, w.SelectIdx(1))
+        self.assertTrue(w.SpecialFilterInit("QTY >= 2"))
+        self.assertTrue(w.SpecialFilterIsEnabled())
+        self.assertFalse(w.SpecialFilterIsInverted())
+        self.assertEqual(1, len(self.spf_files()))
+        self.assertEqual(["bravo", "charlie", "echo"], self.names(w))
+        self.assertEqual(3, w.GetLastPosition())
+        w.Top()
+        w.Next()
+        self.assertEqual(2, w.GetPosition())
+        self.assertTrue(w.SpecialFilterChangeOrder())
+        self.assertTrue(w.SpecialFilterIsInverted())
+        self.assertEqual(["echo", "charlie", "bravo"], self.names(w))
+        self.assertTrue(w.SpecialFilterChangeOrder())
+        self.assertEqual(["bravo", "charlie", "echo"], self.names(w))
+        self.assertTrue(w.SpecialFilterLock())
+        self.assertTrue(w.SpecialFilterUnlock())
+        self.assertTrue(w.SpecialFilterRebuild())
+        self.assertEqual(["bravo", "charlie", "echo"], self.names(w))
+        self.assertTrue(w.SpecialFilterQuit())
+        self.assertFalse(w.SpecialFilterIsEnabled())
+        self.assertEqual([], self.spf_files())
+        self.assertEqual(5, len(self.names(w)))
+
+    def test_bad_conditions(self):
+        w = self.table()
+        self.append(w, NAME="x")
+        self.assertFalse(w.SpecialFilterInit("QTY +"))
+        self.assertFalse(w.SpecialFilterInit("NAME"))  # not logical
+        self.assertFalse(w.SpecialFilterInit(None))
+        self.assertFalse(w.SpecialFilterIsEnabled())
+        self.assertFalse(w.SpecialFilterLock())
+        with self.assertRaises(TypeError):
+            w.SpecialFilterInit(5)
+        with self.assertRaises(TypeError):
+            w.SpecialFilterInit("QTY > 1", "yes")
+
+
 class RelationTest(TableCase):
     def make(self):
         cust = self.table("cust", [("CODE", "C", 3, 0, 0),
