@@ -254,6 +254,37 @@ TEST_F(SpecialFilterTest, AnotherHandleWritesAndTheFilterIsBuiltAgain) {
   EXPECT_EQ(static_cast<int32_t>(m.vis.size()) - 1, w_.GetLastPosition());
 }
 
+TEST_F(SpecialFilterTest, PackAndZapOfThisHandle) {
+  Make(120);
+  ASSERT_EQ(1, w_.SelectIdx(2));
+  ASSERT_TRUE(w_.SpecialFilterInit("QTY > 0", false, false));
+  const int32_t count = w_.GetLastPosition();
+  ASSERT_GT(count, 10);
+  // Three visible records deleted, then packed away: the records after
+  // them get new numbers.
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(1, w_.SetPosition(2 + 3 * i));
+    ASSERT_EQ(1, w_.Delete());
+  }
+  ASSERT_EQ(1, w_.Flush());
+  ASSERT_EQ(1, w_.Pack());
+  ASSERT_EQ(117, w_.RecCount());
+  EXPECT_EQ(count - 3, w_.GetLastPosition());
+  std::vector<int32_t> seen = Forward(&w_);
+  ASSERT_EQ(static_cast<size_t>(count - 3), seen.size());
+  double last = -1000;
+  for (int32_t r : seen) {
+    ASSERT_EQ(1, w_.Goto(r));
+    EXPECT_GT(w_.ReadDouble(2), 0);
+    EXPECT_GE(w_.ReadDouble(2), last);
+    last = w_.ReadDouble(2);
+  }
+  ASSERT_EQ(1, w_.Zap());
+  EXPECT_EQ(0, w_.GetLastPosition());
+  EXPECT_EQ(0, w_.Top());
+  EXPECT_TRUE(w_.SpecialFilterIsEnabled());
+}
+
 TEST_F(SpecialFilterTest, SeekInTheSpecialOrder) {
   Make(300);
   ASSERT_EQ(1, w_.SelectIdx(1));
