@@ -397,9 +397,8 @@ bool DbfFile::ReadRecord(int32_t n) {
     const bool sequential =
         last_read_ == 0 || n == last_read_ + 1 || n == last_read_ - 1;
     last_read_ = n;
-    if (cached ||
-        ((file_locked_ || counter_) &&
-         FillCache(n, sequential ? kCacheBytes : kNearCacheBytes))) {
+    if (cached || ((file_locked_ || counter_) &&
+                   FillCache(n, sequential ? kCacheBytes : kNearCacheBytes))) {
       std::memcpy(rec_.data(),
                   cache_.data() + static_cast<size_t>(n - cache_first_) * per,
                   per);
@@ -638,10 +637,39 @@ bool DbfFile::UnlockIndexes() {
 
 bool DbfFile::WriteCurrent() {
   if (recno_ <= 0 || eof_) return false;
+  // A record write is a single operation: the record lock it takes ends with
+  // it, so that moving through a table never leaves locks behind that would
+  // keep other processes from packing or locking the table.
+  const int32_t n = recno_;
+  const bool held = file_locked_ || IsPending(n) ||
+                    std::find(record_locks_.begin(), record_locks_.end(), n) !=
+                        record_locks_.end();
+  const bool ok = WriteRecordNow();
+  if (!held) {
+    auto it = std::find(record_locks_.begin(), record_locks_.end(), n);
+    if (it != record_locks_.end()) {
+      record_locks_.erase(it);
+      Status s = file_->Unlock(dbf::RecordLockOffset(n), 1);
+      if (!s.ok()) {
+        ReportError(kErrUnlock, path_.c_str(), s.ToString().c_str());
+        return false;
+      }
+    }
+  }
+  return ok;
+}
+
+bool DbfFile::WriteRecordNow() {
   const int32_t n = recno_;
   const size_t per = record_length_;
   const bool pending = IsPending(n);
   if (!pending && !LockRecord(n)) return false;
+  // Another process may have packed or zapped the table since the record was
+  // read: a write past the end would leave a hole of zero bytes.
+  if (!pending && n > Count()) {
+    ReportError(kErrWrite, path_.c_str(), "Record No Longer Exists");
+    return false;
+  }
   const uint64_t offset = header_length_ + static_cast<uint64_t>(n - 1) * per;
   bool keys = false;
   std::vector<char> stored;

@@ -196,6 +196,8 @@ class DbfFile {
   DbfFile() = default;
   bool LockRange(uint64_t offset, uint64_t length);
   bool LockRecord(int32_t n);
+  // WriteCurrent's work, under the record lock it leaves to its caller.
+  bool WriteRecordNow();
   bool LockAppend();
   bool FillCache(int32_t n, size_t bytes);
   void InvalidateCache() { cache_count_ = 0; }

@@ -218,5 +218,28 @@ TEST_F(ShareTest, ScanUnderLockReadsEveryRecord) {
   EXPECT_EQ(3000, w.RecCount());
 }
 
+// A record held across another process's zap is not written past the new
+// end of the file (which would leave a hole of zero bytes).
+TEST_F(ShareTest, WriteAfterAnotherProcessZappedIsRefused) {
+  Wdbase w;
+  ASSERT_TRUE(OpenShared(&w));
+  Wdbase::FlushSet(0);
+  for (int i = 1; i <= 5; ++i) {
+    ASSERT_EQ(1, w.AppendBlank());
+    ASSERT_EQ(1, w.WriteInt("SEQ", i));
+  }
+  ASSERT_EQ(1, w.Goto(5));
+  ASSERT_EQ(0, InChild([&] {
+              Wdbase c;
+              return OpenShared(&c) && c.Zap(3, 5) ? 0 : 1;
+            }));
+  ASSERT_EQ(1, w.WriteInt("SEQ", 99));
+  EXPECT_EQ(0, w.Flush());
+  EXPECT_EQ(-120, Wdbase::LastErrorCode());
+  EXPECT_EQ(2, w.RecCount());
+  const std::string b = ReadAll(drives_.Host("shared.dbf"));
+  EXPECT_EQ(32 + 2 * 32 + 1 + 2 * 19 + 1, static_cast<int>(b.size()));
+}
+
 }  // namespace
 }  // namespace xbase32::testing
