@@ -1,4 +1,4 @@
-// Creating an NTX index (Part 1.4, CreateIdx): every record's key goes
+// Creating an NTX index (CreateIdx): every record's key goes
 // through an external sort (key_sort.h) and the sorted entries build the
 // tree bottom-up: leaves are filled left to right with the maximum number
 // of keys; the first key that does not fit a full page goes up into the

@@ -1,4 +1,4 @@
-// An open NTX index attached to its data file (Part 1.4): the header checks,
+// An open NTX index attached to its data file: the header checks,
 // a page cache, seek, traversal in both directions, insertion with page
 // splits, removal with rebalancing, the change counter and the index lock.
 //
@@ -172,8 +172,7 @@ class NtxFile : public IndexHook {
   void ReportFault();
 
   // Tree walking (ascending order).
-  bool Descend(const char* s, size_t n, bool strict, Path* path,
-               bool* at_end);
+  bool Descend(const char* s, size_t n, bool strict, Path* path, bool* at_end);
   bool ClimbForward(Path* path, bool* at_end);
   bool ClimbBack(Path* path, bool* at_begin);
   bool Advance(Path* path, bool* at_end);
@@ -198,8 +197,8 @@ class NtxFile : public IndexHook {
   std::unique_ptr<Expr> filter_expr_;
   KeyInfo info_;
   NtxHeader header_;
-  uint64_t file_size_ = 0;   // as last seen
-  uint32_t next_page_ = 0;   // where a new page goes
+  uint64_t file_size_ = 0;     // as last seen
+  uint32_t next_page_ = 0;     // where a new page goes
   uint16_t seen_counter_ = 0;  // header counter last seen
 
   // The cached page at offset, or null (through the front table).
@@ -216,7 +215,7 @@ class NtxFile : public IndexHook {
   // Reused by AddKey and RemoveKey.
   Path change_path_;
   std::vector<char> carry_;
-  std::list<uint32_t> lru_;  // most recently used first
+  std::list<uint32_t> lru_;           // most recently used first
   std::vector<uint32_t> dirty_list_;  // changed pages, not yet written
   size_t dirty_ = 0;
   uint8_t header_raw_[ntx::kPageSize] = {};  // the header page as read

@@ -1,4 +1,4 @@
-// Byte layout of a Clipper-style NTX index file (Part 1.4). Integers are
+// Byte layout of an NTX index file. Integers are
 // little-endian; the file is a sequence of 1024-byte pages, page references
 // are byte offsets from the start of the file (multiples of 1024).
 //
@@ -69,7 +69,7 @@ constexpr int kFilterSize = 256;
 constexpr int kHeaderProbe = 12;
 
 // Key lengths.
-constexpr int kMaxKeyLength = 338;     // longest key a header may declare
+constexpr int kMaxKeyLength = 338;        // longest key a header may declare
 constexpr int kMaxCreateKeyLength = 330;  // longest key giving 2 keys a page
 
 // Node page offsets.

@@ -1,5 +1,5 @@
 // Index keys: the bytes stored for one record, formed from the value of the
-// key expression (Part 1.4), and the keys a Seek looks for.
+// key expression, and the keys a Seek looks for.
 //
 // Numeric key form: the number as fixed-point text of the key length with
 // the key's decimals, right-aligned and padded on the left with "0"; the
@@ -20,9 +20,9 @@ class Expr;
 
 // What the keys of an index are.
 struct KeyInfo {
-  char type = 'C';   // 'C' text, 'N' numeric key form, 'D' "CCYYMMDD"
-  int length = 0;    // bytes of a key
-  int decimals = 0;  // numeric keys
+  char type = 'C';    // 'C' text, 'N' numeric key form, 'D' "CCYYMMDD"
+  int length = 0;     // bytes of a key
+  int decimals = 0;   // numeric keys
   bool trim = false;  // TRIM/LTRIM used: trailing NULs of a text become blanks
 };
 

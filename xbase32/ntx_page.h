@@ -29,8 +29,8 @@ struct NtxHeader {
   uint16_t descending_word = 0;
 };
 
-// Reads the header page (kPageSize bytes). False when the checks of
-// Part 1.4 fail: signature 6 or 262, 0 < key length <= 338, item size = key
+// Reads the header page (kPageSize bytes). False when the header checks
+// fail: signature 6 or 262, 0 < key length <= 338, item size = key
 // length + 8, half page > 0, maximum keys = 2 x half page, and (so that
 // pages can be read safely) the offset table and max + 1 slots fit a page.
 bool DecodeHeader(const uint8_t* page, NtxHeader* h);

@@ -1,4 +1,4 @@
-// Wdbase: the index operations (Part 1.2 with Part 1.4): opening the
+// Wdbase: the index operations: opening the
 // defined indexes with their repair, CreateIdx, RebuildIdx, SelectIdx and
 // Seek.
 
@@ -68,8 +68,8 @@ bool OpenIndexes(Wdbase* w) {
     const std::string stored = Comparable(ix->expression());
     const std::string defined = Comparable(def->idx_exprs[k - 1]);
     if (stored != defined) {
-      const std::string detail = "\"" + stored + "\" instead of \"" +
-                                 def->idx_exprs[k - 1] + "\"";
+      const std::string detail =
+          "\"" + stored + "\" instead of \"" + def->idx_exprs[k - 1] + "\"";
       ReportError(0, "Error : wrong expression encountered.", detail.c_str(),
                   "Try to recreate index.");
       ix.reset();
@@ -179,8 +179,7 @@ int Wdbase::Seek(const char* key) {
     platform::AnsiToOem(text.data(), text.size());
   }
   std::string k;
-  if (!xbase32::SeekKeyFromText(ix->key_info(), text.data(), text.size(),
-                                &k)) {
+  if (!xbase32::SeekKeyFromText(ix->key_info(), text.data(), text.size(), &k)) {
     return 0;
   }
   return SeekKey(this, ix, k, text.size());

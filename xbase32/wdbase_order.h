@@ -23,7 +23,7 @@ NtxFile* SelectedIndex(const Wdbase* w);
 
 // Opens every index of w's definition after its data file opened,
 // recreating a missing one or one built on another expression (with the
-// warnings of Part 1.2). False when an index could not be created; the
+// engine's warnings). False when an index could not be created; the
 // indexes opened so far stay open (the caller closes everything).
 bool OpenIndexes(Wdbase* w);
 // Closes every open index of w (after its data file closed). False when

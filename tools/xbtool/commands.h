@@ -95,7 +95,7 @@ int Memo(const std::string& table, int32_t recno, const std::string& field,
 
 // Inserts the field "NAME:TYPE:LEN[:DEC]" at position pos (0 or beyond the
 // last field: at the end).
-int AddField(const std::string& table, int pos, const std::string& spec,
+int AddField(const std::string& table, int pos, const std::string& field_text,
              std::ostream& out, std::ostream& err);
 
 // Removes field pos.

@@ -161,10 +161,10 @@ TEST_F(XbtoolTest, IndexSeekDumpInOrderAndCheck) {
   }
   std::ostringstream err;
   EXPECT_EQ(1, Check(t, ix, out, err));
-  EXPECT_EQ(
-      "xbtool: " + ix +
-          ": record 3 is filed under \"FIH       \" instead of \"FIG       \"\n",
-      err.str());
+  EXPECT_EQ("xbtool: " + ix +
+                ": record 3 is filed under \"FIH       \" instead of \"FIG     "
+                "  \"\n",
+            err.str());
   // Not an index at all.
   std::ostringstream err2;
   EXPECT_EQ(1, Seek(t, t, "x", out, err2));

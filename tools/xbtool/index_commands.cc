@@ -106,7 +106,8 @@ int OpenIndexed(Wdbase* w, const std::string& table, const std::string& index,
     return Fail(err, "not an index file (or unreadable): " + index);
   }
   if (int rc = Define(w, table, index, expr, err)) return rc;
-  if (!w->Open()) return Fail(err, "cannot open " + table + ": " + EngineError());
+  if (!w->Open())
+    return Fail(err, "cannot open " + table + ": " + EngineError());
   if (!w->SelectIdx(1)) {
     return Fail(err, "cannot use the index " + index + ": " + EngineError());
   }
@@ -131,7 +132,8 @@ int Index(const std::string& table, const std::string& index,
   }
   int32_t keys = 0;
   for (int ok = w.Top(); ok; ok = w.Next()) ++keys;
-  if (!w.Close()) return Fail(err, "cannot close " + table + ": " + EngineError());
+  if (!w.Close())
+    return Fail(err, "cannot close " + table + ": " + EngineError());
   out << "indexed " << keys << " records of " << table << " on " << expr
       << " into " << index << "\n";
   return 0;
@@ -164,14 +166,15 @@ int Seek(const std::string& table, const std::string& index,
   return 0;
 }
 
-int Check(const std::string& table, const std::string& index,
-          std::ostream& out, std::ostream& err) {
+int Check(const std::string& table, const std::string& index, std::ostream& out,
+          std::ostream& err) {
   // Read-only: no repair, no rebuild (Wdbase::Open would recreate a damaged
   // index), so the engine's files are used directly.
   std::string dbf_path = table;
   std::unique_ptr<xbase32::DbfFile> data = xbase32::DbfFile::Open(dbf_path);
   if (!data) return Fail(err, "cannot open " + table + ": " + EngineError());
-  std::unique_ptr<xbase32::NtxFile> ix = xbase32::NtxFile::Open(data.get(), index);
+  std::unique_ptr<xbase32::NtxFile> ix =
+      xbase32::NtxFile::Open(data.get(), index);
   if (!ix) {
     return Fail(err, index + ": header: " + EngineError());
   }

@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
   // Maintenance.
   int32_t from = 0, to = 0;
   int pos = 0;
-  std::string field, text, spec, dst;
+  std::string field, text, field_text, dst;
   CLI::App* pack =
       app.add_subcommand("pack", "remove the records marked deleted");
   pack->add_option("table", table, "the .dbf file")->required();
@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
   CLI::App* addfield = app.add_subcommand("addfield", "insert a field");
   addfield->add_option("table", table, "the .dbf file")->required();
   addfield->add_option("pos", pos, "position (0: at the end)")->required();
-  addfield->add_option("field", spec, "NAME:TYPE:LEN[:DEC]")->required();
+  addfield->add_option("field", field_text, "NAME:TYPE:LEN[:DEC]")->required();
   CLI::App* rmfield = app.add_subcommand("rmfield", "remove a field");
   rmfield->add_option("table", table, "the .dbf file")->required();
   rmfield->add_option("pos", pos, "the field's position")->required();
@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
                         std::cout, std::cerr);
   }
   if (*addfield) {
-    return xbtool::AddField(table, pos, spec, std::cout, std::cerr);
+    return xbtool::AddField(table, pos, field_text, std::cout, std::cerr);
   }
   if (*rmfield) return xbtool::RemoveField(table, pos, std::cout, std::cerr);
   if (*copy) return xbtool::Copy(table, dst, args, std::cout, std::cerr);

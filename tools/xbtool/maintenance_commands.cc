@@ -43,11 +43,12 @@ int Open(Wdbase* w, const std::string& table, const std::string& index,
 }
 
 // "NAME:TYPE[:LEN[:DEC]]" (C, N and F need a length).
-bool ParseSpec(const std::string& spec, WDBASE_FIELD* f, std::string* why) {
+bool ParseFieldText(const std::string& field_text, WDBASE_FIELD* f,
+                    std::string* why) {
   std::vector<std::string> p;
   for (size_t start = 0;;) {
-    const size_t colon = spec.find(':', start);
-    p.push_back(spec.substr(start, colon - start));
+    const size_t colon = field_text.find(':', start);
+    p.push_back(field_text.substr(start, colon - start));
     if (colon == std::string::npos) break;
     start = colon + 1;
   }
@@ -62,7 +63,7 @@ bool ParseSpec(const std::string& spec, WDBASE_FIELD* f, std::string* why) {
   if (p.size() < 2 || p.size() > 4 || p[0].empty() || p[0].size() > 10 ||
       p[1].size() != 1 || (p.size() > 2 && !number(p[2], &len)) ||
       (p.size() > 3 && !number(p[3], &dec))) {
-    *why = "bad field spec '" + spec + "' (NAME:TYPE[:LEN[:DEC]])";
+    *why = "bad field description '" + field_text + "' (NAME:TYPE[:LEN[:DEC]])";
     return false;
   }
   const char type =
@@ -134,11 +135,11 @@ int Memo(const std::string& table, int32_t recno, const std::string& field,
   return w.Close() ? 0 : Fail(err, "cannot close " + table);
 }
 
-int AddField(const std::string& table, int pos, const std::string& spec,
+int AddField(const std::string& table, int pos, const std::string& field_text,
              std::ostream& out, std::ostream& err) {
   WDBASE_FIELD f;
   std::string why;
-  if (!ParseSpec(spec, &f, &why)) return Fail(err, why);
+  if (!ParseFieldText(field_text, &f, &why)) return Fail(err, why);
   // Dates, logicals and memos have fixed widths.
   if (f.len == 0) f.len = f.type == 'D' ? 8 : f.type == 'M' ? 10 : 1;
   Wdbase w;
@@ -147,7 +148,7 @@ int AddField(const std::string& table, int pos, const std::string& spec,
     return Fail(err, std::string("field ") + f.name + " exists already");
   }
   if (!w.FieldAdd(pos, f.name, f.type, f.len, f.dec)) {
-    return Fail(err, "cannot add " + spec + ": " + EngineError());
+    return Fail(err, "cannot add " + field_text + ": " + EngineError());
   }
   out << "added " << f.name << " as field " << w.FieldNo(f.name) << " of "
       << w.FieldCount() << "\n";
@@ -183,9 +184,9 @@ int Copy(const std::string& src, const std::string& dst,
   if (!d.Access(0)) {
     std::vector<WDBASE_FIELD> fields;
     std::string why;
-    for (const std::string& spec : fields_text) {
+    for (const std::string& field_text : fields_text) {
       WDBASE_FIELD f;
-      if (!ParseSpec(spec, &f, &why)) return Fail(err, why);
+      if (!ParseFieldText(field_text, &f, &why)) return Fail(err, why);
       fields.push_back(f);
     }
     for (int k = 1; fields_text.empty() && k <= s.FieldCount(); ++k) {
