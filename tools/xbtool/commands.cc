@@ -8,28 +8,13 @@
 #include <iomanip>
 #include <memory>
 
+#include "command_util.h"
 #include "platform/codepage.h"
 #include "platform/env.h"
 #include "xbase32/wdbase.h"
 
 namespace xbtool {
 namespace {
-
-// The engine's last failure as one line.
-std::string EngineError() {
-  std::string s =
-      std::to_string(Wdbase::LastErrorCode()) + " " + Wdbase::LastErrorText();
-  for (int i = 0; i < 3; ++i) {
-    const char* d = Wdbase::LastErrorDetail(i);
-    if (*d) s += std::string(" ") + d;
-  }
-  return s;
-}
-
-int Fail(std::ostream& err, const std::string& what) {
-  err << "xbtool: " << what << "\n";
-  return 1;
-}
 
 // Splits "dir/NAME.DBF" into the engine's directory and file name.
 bool Define(Wdbase* w, const std::string& table) {
@@ -45,8 +30,6 @@ int OpenTable(Wdbase* w, const std::string& table, std::ostream& err) {
     return Fail(err, "cannot open " + table + ": " + EngineError());
   return 0;
 }
-
-std::string Utf8(const char* oem) { return platform::CodePageToUtf8(oem, 0); }
 
 size_t DisplayWidth(const std::string& utf8) {
   size_t n = 0;

@@ -7,6 +7,7 @@
 #include <set>
 #include <sstream>
 
+#include "command_util.h"
 #include "commands.h"
 #include "dbf_file.h"
 #include "engine_error.h"
@@ -18,25 +19,6 @@
 
 namespace xbtool {
 namespace {
-
-std::string EngineError() {
-  std::string s =
-      std::to_string(Wdbase::LastErrorCode()) + " " + Wdbase::LastErrorText();
-  for (int i = 0; i < 3; ++i) {
-    const char* d = Wdbase::LastErrorDetail(i);
-    if (*d) s += std::string(" ") + d;
-  }
-  return s;
-}
-
-int Fail(std::ostream& err, const std::string& what) {
-  err << "xbtool: " << what << "\n";
-  return 1;
-}
-
-std::string Utf8(const std::string& oem) {
-  return platform::CodePageToUtf8(oem, 0);
-}
 
 std::string Dir(const std::string& path) {
   const size_t slash = path.find_last_of("\\/");

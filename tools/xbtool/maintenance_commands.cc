@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "command_util.h"
 #include "commands.h"
 #include "platform/codepage.h"
 #include "platform/env.h"
@@ -12,21 +13,6 @@
 
 namespace xbtool {
 namespace {
-
-std::string EngineError() {
-  std::string s =
-      std::to_string(Wdbase::LastErrorCode()) + " " + Wdbase::LastErrorText();
-  for (int i = 0; i < 3; ++i) {
-    const char* d = Wdbase::LastErrorDetail(i);
-    if (*d) s += std::string(" ") + d;
-  }
-  return s;
-}
-
-int Fail(std::ostream& err, const std::string& what) {
-  err << "xbtool: " << what << "\n";
-  return 1;
-}
 
 // Opens table, with the one index file index when given.
 int Open(Wdbase* w, const std::string& table, const std::string& index,
