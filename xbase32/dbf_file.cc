@@ -311,6 +311,10 @@ int32_t DbfFile::Count() {
   // The counter is loaded before the length is taken, so that a change
   // after this point shows as a new counter value.
   const uint64_t stamp = counter_ ? counter_->Load() : 0;
+  // The record read that usually follows in the same move checks its block
+  // against this value instead of loading the counter again.
+  recent_stamp_ = stamp;
+  recent_stamp_valid_ = counter_ != nullptr;
   if (counter_ && counted_ >= 0 && stamp == count_stamp_) {
     if (append_locked_ || file_locked_) cached_count_ = counted_;
     return counted_;
@@ -360,6 +364,7 @@ void DbfFile::UpdateCache(int32_t n, const char* rec) {
 }
 
 bool DbfFile::WriteData(uint64_t offset, const void* p, size_t n) {
+  recent_stamp_valid_ = false;
   const uint64_t before = counter_ ? counter_->Bump() : 0;
   Status s = file_->WriteAt(offset, p, n);
   if (counter_) {
@@ -387,8 +392,13 @@ bool DbfFile::ReadRecord(int32_t n) {
     std::memcpy(rec_.data(), PendingRecord(n), per);
     done = true;
   } else {
-    const bool trusted =
-        file_locked_ || (counter_ && counter_->Load() == cache_stamp_);
+    bool trusted = file_locked_;
+    if (!trusted && counter_) {
+      const uint64_t now =
+          recent_stamp_valid_ ? recent_stamp_ : counter_->Load();
+      trusted = now == cache_stamp_;
+    }
+    recent_stamp_valid_ = false;
     if (!trusted) InvalidateCache();
     const bool cached = cache_count_ > 0 && n >= cache_first_ &&
                         n < cache_first_ + cache_count_;

@@ -254,6 +254,9 @@ class DbfFile {
   int32_t cache_count_ = 0;
   int32_t last_read_ = 0;  // the record read before (read-ahead size)
   uint64_t cache_stamp_ = 0;
+  // The counter value Count() loaded last, for the read right after it.
+  uint64_t recent_stamp_ = 0;
+  bool recent_stamp_valid_ = false;
   // The record count derived from the file length, valid while the counter
   // stands at count_stamp_.
   int32_t counted_ = -1;

@@ -45,6 +45,19 @@ void FieldText(const DbfFile* d, const FieldDesc& f, int ltrim, int rtrim,
   *end = e;
 }
 
+// Whether any byte needs a code-page conversion (bytes below 0x80 never do).
+bool HasHighBytes(const char* p, size_t n) {
+  uint64_t any = 0;
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, p + i, sizeof word);
+    any |= word;
+  }
+  for (; i < n; ++i) any |= static_cast<unsigned char>(p[i]);
+  return (any & 0x8080808080808080ULL) != 0;
+}
+
 bool AcceptsTrue(char c) {
   return c == 'y' || c == 'Y' || c == 't' || c == 'T' || c == '1';
 }
@@ -146,7 +159,9 @@ int Wdbase::ReadString(int k, char* buf, int size, int ltrim, int rtrim) const {
   size_t n = static_cast<size_t>(e - b);
   if (n > static_cast<size_t>(size - 1)) n = size - 1;
   std::memcpy(buf, b, n);
-  if (mode_ == Wdbase_OEMtoChar_On) platform::OemToAnsi(buf, n);
+  if (mode_ == Wdbase_OEMtoChar_On && HasHighBytes(buf, n)) {
+    platform::OemToAnsi(buf, n);
+  }
   return 1;
 }
 int Wdbase::ReadString(const char* field, char* buf, int size, int ltrim,
