@@ -16,7 +16,7 @@
 #include "filter_cache.h"
 #include "ntx_file.h"
 #include "platform/hooks.h"
-#include "special_filter.h"
+#include "spf_filter.h"
 #include "wdbase_access.h"
 #include "wdbase_order.h"
 

@@ -1,7 +1,7 @@
 // Wdbase: navigation in the current order (natural or index order). The
 // order primitives (xbase32::Order) know nothing of filters; while a record
 // filter or a special filter is active the moves hand over to the filtered
-// moves (wdbase_filter.cc, wdbase_special.cc).
+// moves (wdbase_filter.cc, wdbase_spf.cc).
 
 #include "dbf_file.h"
 #include "engine_error.h"

@@ -12,7 +12,7 @@
 #include <set>
 
 #include "ntx_format.h"
-#include "special_filter_fixture.h"
+#include "spf_filter_fixture.h"
 
 namespace xbase32::testing {
 namespace {

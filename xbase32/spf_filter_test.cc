@@ -8,7 +8,7 @@
 
 #include <random>
 
-#include "special_filter_fixture.h"
+#include "spf_filter_fixture.h"
 
 namespace xbase32::testing {
 namespace {

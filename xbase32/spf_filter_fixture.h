@@ -3,8 +3,8 @@
 // and bytwice (QTY*2, a computed number); the record values are kept in
 // memory for the brute-force model of the visible sequence.
 
-#ifndef XBASE32_SPECIAL_FILTER_FIXTURE_H_
-#define XBASE32_SPECIAL_FILTER_FIXTURE_H_
+#ifndef XBASE32_SPF_FILTER_FIXTURE_H_
+#define XBASE32_SPF_FILTER_FIXTURE_H_
 
 #include <gtest/gtest.h>
 
@@ -141,4 +141,4 @@ class SpecialFilterFixture : public ::testing::Test {
 
 }  // namespace xbase32::testing
 
-#endif  // XBASE32_SPECIAL_FILTER_FIXTURE_H_
+#endif  // XBASE32_SPF_FILTER_FIXTURE_H_

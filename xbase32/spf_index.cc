@@ -1,4 +1,4 @@
-#include "special_index.h"
+#include "spf_index.h"
 
 #include <algorithm>
 #include <cstring>

@@ -10,7 +10,7 @@
 #include "filter_access.h"
 #include "filter_cache.h"
 #include "platform/codepage.h"
-#include "special_filter.h"
+#include "spf_filter.h"
 #include "wdbase_access.h"
 #include "wdbase_order.h"
 

@@ -1,9 +1,9 @@
-// One special index of a special filter (special_filter.h): its file, key
+// One special index of a special filter (spf_filter.h): its file, key
 // expression, high-value key, limit and samples, the hook that attaches it
 // to the data file, and the CX routines its key expression calls.
 
-#ifndef XBASE32_SPECIAL_INDEX_H_
-#define XBASE32_SPECIAL_INDEX_H_
+#ifndef XBASE32_SPF_INDEX_H_
+#define XBASE32_SPF_INDEX_H_
 
 #include <cstdint>
 #include <memory>
@@ -13,7 +13,7 @@
 #include "dbf_file.h"
 #include "expr/expr_registry.h"
 #include "ntx_key.h"
-#include "special_filter.h"
+#include "spf_filter.h"
 
 namespace xbase32 {
 
@@ -98,4 +98,4 @@ struct SpecialFilter::Slot {
 
 }  // namespace xbase32
 
-#endif  // XBASE32_SPECIAL_INDEX_H_
+#endif  // XBASE32_SPF_INDEX_H_

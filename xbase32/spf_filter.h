@@ -29,8 +29,8 @@
 //
 // Not thread-safe; owned by one Wdbase.
 
-#ifndef XBASE32_SPECIAL_FILTER_H_
-#define XBASE32_SPECIAL_FILTER_H_
+#ifndef XBASE32_SPF_FILTER_H_
+#define XBASE32_SPF_FILTER_H_
 
 #include <array>
 #include <cstdint>
@@ -177,4 +177,4 @@ class SpecialFilter {
 
 }  // namespace xbase32
 
-#endif  // XBASE32_SPECIAL_FILTER_H_
+#endif  // XBASE32_SPF_FILTER_H_

@@ -1,7 +1,7 @@
 // The special filter: building, keeping current and removing the special
-// indexes (navigation and positions: special_filter_nav.cc).
+// indexes (navigation and positions: spf_filter_nav.cc).
 
-#include "special_filter.h"
+#include "spf_filter.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -14,7 +14,7 @@
 #include "ntx_file.h"
 #include "ntx_format.h"
 #include "platform/env.h"
-#include "special_index.h"
+#include "spf_index.h"
 
 namespace xbase32 {
 namespace {

@@ -7,8 +7,8 @@
 
 #include "dbf_file.h"
 #include "ntx_file.h"
-#include "special_filter.h"
-#include "special_index.h"
+#include "spf_filter.h"
+#include "spf_index.h"
 
 namespace xbase32 {
 
