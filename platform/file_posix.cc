@@ -131,21 +131,6 @@ class PosixFile final : public File {
     return LockResult::kLocked;
   }
 
-  Status Lock(uint64_t offset, uint64_t length) override {
-    for (;;) {
-      Status err;
-      switch (TryLock(offset, length, &err)) {
-        case LockResult::kLocked:
-          return Status::OK();
-        case LockResult::kError:
-          return err;
-        case LockResult::kBusy:
-          SleepBeforeLockRetry(Env::Current());
-          break;
-      }
-    }
-  }
-
   Status Unlock(uint64_t offset, uint64_t length) override {
     if (!locks_.Remove(offset, length)) {
       return Error(ENOLCK, "unlock (range not held)");
@@ -214,6 +199,21 @@ void SetLockRetryIntervalMs(int interval_ms) {
 }
 
 int LockRetryIntervalMs() { return g_lock_retry_interval_ms.load(); }
+
+Status File::Lock(uint64_t offset, uint64_t length) {
+  for (;;) {
+    Status err;
+    switch (TryLock(offset, length, &err)) {
+      case LockResult::kLocked:
+        return Status::OK();
+      case LockResult::kError:
+        return err;
+      case LockResult::kBusy:
+        SleepBeforeLockRetry(Env::Current());
+        break;
+    }
+  }
+}
 
 void SleepBeforeLockRetry(Env* env) {
   int interval = LockRetryIntervalMs();

@@ -27,6 +27,8 @@
 
 #include <cstdint>
 
+#include "little_endian.h"
+
 namespace xbase32::dbf {
 
 constexpr int kHeaderSize = 32;
@@ -95,21 +97,10 @@ inline int CreateWidth(char type, int len) {
 
 inline bool IsMemoType(char type) { return type == 'M' || type == 'G'; }
 
-inline uint16_t Get16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-inline uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-inline void Put16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline void Put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
+using xbase32::Get16;
+using xbase32::Get32;
+using xbase32::Put16;
+using xbase32::Put32;
 
 }  // namespace xbase32::dbf
 

@@ -143,21 +143,6 @@ class FaultInjectionFile final : public File {
     return target_->TryLock(offset, length, err);
   }
 
-  Status Lock(uint64_t offset, uint64_t length) override {
-    for (;;) {
-      Status err;
-      switch (TryLock(offset, length, &err)) {
-        case LockResult::kLocked:
-          return Status::OK();
-        case LockResult::kError:
-          return err;
-        case LockResult::kBusy:
-          SleepBeforeLockRetry(Env::Current());
-          break;
-      }
-    }
-  }
-
   Status Unlock(uint64_t offset, uint64_t length) override {
     Status s = state_->Check(FaultInjectionEnv::kUnlock, path());
     return s.ok() ? target_->Unlock(offset, length) : s;

@@ -132,8 +132,9 @@ class File {
   // *err (optional) receives the reason of kError.
   virtual LockResult TryLock(uint64_t offset, uint64_t length,
                              Status* err = nullptr) = 0;
-  // Waits while the range is busy, using the retry rule of SetLockRetry().
-  virtual Status Lock(uint64_t offset, uint64_t length) = 0;
+  // Waits while the range is busy, using the retry rule of SetLockRetry():
+  // TryLock until it answers locked or an error.
+  virtual Status Lock(uint64_t offset, uint64_t length);
   // Releases a range previously taken with exactly this offset and length.
   virtual Status Unlock(uint64_t offset, uint64_t length) = 0;
   virtual Status UnlockAll() = 0;
