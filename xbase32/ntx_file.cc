@@ -44,7 +44,8 @@ NtxFile::~NtxFile() {
 
 std::string NtxFile::name() const {
   const size_t slash = path_.find_last_of("\\/");
-  std::string base = slash == std::string::npos ? path_ : path_.substr(slash + 1);
+  std::string base =
+      slash == std::string::npos ? path_ : path_.substr(slash + 1);
   const size_t dot = base.rfind('.');
   if (dot != std::string::npos) base.resize(dot);
   return base;
@@ -52,8 +53,7 @@ std::string NtxFile::name() const {
 
 // --- opening ----------------------------------------------------------------
 
-std::unique_ptr<NtxFile> NtxFile::Open(DbfFile* data,
-                                       const std::string& path) {
+std::unique_ptr<NtxFile> NtxFile::Open(DbfFile* data, const std::string& path) {
   std::unique_ptr<NtxFile> ix(new NtxFile);
   ix->path_ = path;
   ix->data_ = data;
@@ -244,8 +244,7 @@ bool NtxFile::GetPage(uint32_t offset, NtxPage** page) {
   const uint64_t limit = std::max<uint64_t>(file_size_, next_page_);
   if (offset < kPageSize || offset % kPageSize != 0 || offset >= limit) {
     char text[80];
-    std::snprintf(text, sizeof text, "page offset %u outside the file",
-                  offset);
+    std::snprintf(text, sizeof text, "page offset %u outside the file", offset);
     return Fault(text);
   }
   uint8_t raw[kPageSize];
@@ -361,8 +360,7 @@ bool NtxFile::FlushPages() {
     // in one piece with the unchanged bytes between them.
     EncodeHeaderChange(header_, header_raw_, header_raw_ + kOffUniqueWord,
                        header_raw_ + kOffDescending);
-    platform::Status s =
-        file_->WriteAt(0, header_raw_, kOffDescending + 2);
+    platform::Status s = file_->WriteAt(0, header_raw_, kOffDescending + 2);
     if (!s.ok() && ok) {
       ok = false;
       why = s.ToString();
@@ -456,8 +454,7 @@ bool NtxFile::Refresh() {
 platform::LockResult NtxFile::TryLockIndex() {
   if (locked_) return platform::LockResult::kLocked;
   platform::Status err;
-  const platform::LockResult r =
-      file_->TryLock(kLockOffset, kLockLength, &err);
+  const platform::LockResult r = file_->TryLock(kLockOffset, kLockLength, &err);
   if (r == platform::LockResult::kError) {
     ReportError(kErrLock, path_.c_str(), err.ToString().c_str());
     return r;
@@ -679,6 +676,38 @@ bool NtxFile::Entry(const Path& path, const char** key, uint32_t* recno) {
   return true;
 }
 
+// Down to the first entry not below (key, recno) in the order of key, then
+// record number.
+bool NtxFile::DescendEntry(const char* key, uint32_t recno, Path* path,
+                           bool* at_end) {
+  path->clear();
+  *at_end = false;
+  const size_t L = static_cast<size_t>(info_.length);
+  uint32_t off = header_.root;
+  for (;;) {
+    if (path->size() >= static_cast<size_t>(kMaxDepth)) {
+      return Fault("tree deeper than any real index (a cycle?)");
+    }
+    NtxPage* p = nullptr;
+    if (!GetPage(off, &p)) return false;
+    int lo = 0;
+    int hi = p->count;
+    while (lo < hi) {
+      const int mid = (lo + hi) / 2;
+      const int c = KeyCmp(p->key(mid), key, L);
+      if (c > 0 || (c == 0 && p->recno[mid] >= recno)) {
+        hi = mid;
+      } else {
+        lo = mid + 1;
+      }
+    }
+    path->push_back({off, lo});
+    if (p->leaf()) break;
+    off = p->child[lo];
+  }
+  return ClimbForward(path, at_end);
+}
+
 // Finds the entry (key, recno): the first entry of the key, then along the
 // equal keys.
 bool NtxFile::FindEntry(const char* key, uint32_t recno, Path* path,
@@ -686,10 +715,24 @@ bool NtxFile::FindEntry(const char* key, uint32_t recno, Path* path,
   *found = false;
   const size_t L = static_cast<size_t>(info_.length);
   bool end = false;
+  // Equal keys usually stand in record order (appends): a descent by key
+  // and record number finds the entry at once; otherwise the walk along the
+  // equal keys below does.
+  if (!DescendEntry(key, recno, path, &end)) return false;
+  if (!end) {
+    const char* k = nullptr;
+    uint32_t r = 0;
+    if (!Entry(*path, &k, &r)) return false;
+    if (r == recno && KeyCmp(k, key, L) == 0) {
+      *found = true;
+      return true;
+    }
+  }
   if (!Descend(key, L, false, path, &end)) return false;
-  // The walk along equal keys is bounded by the entries the file can hold.
-  const uint64_t bound =
-      (file_size_ / kPageSize + 1) * (header_.geo.max_keys + 1) + 16;
+  // The walk along equal keys is bounded by the entries the index can hold:
+  // its pages on disk and those only in memory (new pages under the lock).
+  const uint64_t pages = std::max<uint64_t>(file_size_, next_page_) / kPageSize;
+  const uint64_t bound = (pages + 1) * (header_.geo.max_keys + 1) + 16;
   for (uint64_t steps = 0; !end; ++steps) {
     if (steps > bound) return Fault("walk longer than the file (a cycle?)");
     const char* k = nullptr;
@@ -918,8 +961,7 @@ const char* NtxFile::cursor_key() const {
 }
 
 int32_t NtxFile::cursor_recno() const {
-  return cursor_.state == Cursor::kOn ? static_cast<int32_t>(cursor_.recno)
-                                      : 0;
+  return cursor_.state == Cursor::kOn ? static_cast<int32_t>(cursor_.recno) : 0;
 }
 
 // --- changes ----------------------------------------------------------------
@@ -990,8 +1032,8 @@ bool NtxFile::AddKey(const char* key, uint32_t recno, bool* added) {
     }
     p->InsertAt(path[level].idx, up_key, up_recno, right);
     MarkDirty(p);
-    const bool fits = p->count <= g.max_keys &&
-                      1020 - g.item_size * (p->count - 1) > 3;
+    const bool fits =
+        p->count <= g.max_keys && 1020 - g.item_size * (p->count - 1) > 3;
     if (fits) {
       if (added) *added = true;
       return true;
@@ -1180,7 +1222,8 @@ bool NtxFile::Rebalance(Path* path) {
   return true;
 }
 
-// --- IndexHook ----------------------------------------------------------------
+// --- IndexHook
+// ----------------------------------------------------------------
 
 bool NtxFile::KeyChanges(int32_t recno, const char* old_rec,
                          const char* new_rec) {

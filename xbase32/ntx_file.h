@@ -180,6 +180,7 @@ class NtxFile : public IndexHook {
   bool Leftmost(uint32_t from, Path* path, bool* at_end);
   bool Rightmost(uint32_t from, Path* path, bool* at_begin);
   bool Entry(const Path& path, const char** key, uint32_t* recno);
+  bool DescendEntry(const char* key, uint32_t recno, Path* path, bool* at_end);
   bool FindEntry(const char* key, uint32_t recno, Path* path, bool* found);
   bool Relocate(Cursor* c);
   bool SetOn(Cursor* c);

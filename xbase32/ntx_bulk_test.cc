@@ -1,0 +1,223 @@
+// Bulk appends to indexed tables under Lock with auto-flush off: long runs
+// of equal keys (beyond what the index file held on disk when the lock was
+// taken), special filters (every non-matching record shares one key), key
+// changes and undos of records not yet merged into the tree, reads in the
+// middle of a batch, and a second process reading afterwards. Every tree is
+// checked after.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "ntx_file.h"
+#include "spf_filter_fixture.h"
+#include "test_util.h"
+#include "wdbase_order.h"
+#include "xbase32/wdbase.h"
+
+namespace xbase32 {
+namespace {
+
+using testing::Fields;
+using testing::Fld;
+
+class NtxBulkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = drives_.dir() + "/";
+    platform::SetLockRetryIntervalMs(5);
+    Wdbase::SetDebugLevel(0);
+    Wdbase::FlushSet(1);
+  }
+  void TearDown() override {
+    platform::SetLockRetryIntervalMs(0);
+    Wdbase::FlushSet(1);
+  }
+  // Table "b": NAME C(10), N N(8); indexes on NAME (few distinct values),
+  // on N (all distinct) and on a constant key (one run of equal keys).
+  bool Open(Wdbase* w, bool create) {
+    const char* names[] = {"bname", "bn", "bsame"};
+    const char* exprs[] = {"NAME", "N", "\"SAME\""};
+    if (w->SetFiles(dir_.c_str(), "b", 3, names, exprs) != 1) return false;
+    if (create) {
+      auto f = Fields({Fld("NAME", 'C', 10), Fld("N", 'N', 8)});
+      if (w->CreateDb(f.data()) != 1) return false;
+    }
+    return w->Open() == 1;
+  }
+  // Record numbers in order of index k, checking the tree on the way.
+  std::vector<int32_t> Order(Wdbase* w, int k) {
+    NtxFile* ix = IndexOf(w, k);
+    std::vector<int32_t> v;
+    if (!ix) return v;
+    EXPECT_EQ("", ix->CheckTree([&](const char*, uint32_t r) {
+      v.push_back(static_cast<int32_t>(r));
+    })) << "index "
+        << k;
+    return v;
+  }
+  // Most records keep a blank NAME: the run of blank keys grows, and each
+  // named record leaves it (its blank key is found and removed).
+  static std::string Name(int i) {
+    return i % 10 == 0 ? "K" + std::to_string(i % 7) : std::string();
+  }
+
+  platform::ScopedTempDrives drives_;
+  std::string dir_;
+};
+
+// 30 000 appends in one lock: the runs of equal keys grow far beyond the
+// pages the files had on disk; every walk along them stays within bounds.
+TEST_F(NtxBulkTest, LongRunsOfEqualKeysUnderLock) {
+  constexpr int kRecords = 30000;
+  Wdbase w;
+  ASSERT_TRUE(Open(&w, true));
+  Wdbase::FlushSet(0);
+  ASSERT_EQ(1, w.Lock());
+  ASSERT_EQ(1, w.SelectIdx(3));  // navigation relocates along the run
+  for (int i = 1; i <= kRecords; ++i) {
+    ASSERT_EQ(1, w.AppendBlank()) << "append " << i;
+    if (!Name(i).empty()) ASSERT_EQ(1, w.WriteString(1, Name(i).c_str())) << i;
+    ASSERT_EQ(1, w.WriteLong(2, kRecords - i)) << i;
+    if (i % 5000 == 0) {
+      // A read in the middle of the batch sees every record so far.
+      ASSERT_EQ(1, w.Bottom()) << i;
+      EXPECT_EQ(i, w.RecNo());
+    }
+  }
+  ASSERT_EQ(1, w.Unlock());
+  ASSERT_EQ(1, w.Flush());
+  Wdbase::FlushSet(1);
+  // Equal keys keep the order of insertion (record order here).
+  std::vector<int32_t> same = Order(&w, 3);
+  ASSERT_EQ(static_cast<size_t>(kRecords), same.size());
+  for (int i = 0; i < kRecords; ++i) ASSERT_EQ(i + 1, same[i]);
+  std::vector<int32_t> byname = Order(&w, 1);
+  ASSERT_EQ(static_cast<size_t>(kRecords), byname.size());
+  for (size_t i = 1; i < byname.size(); ++i) {
+    const std::string a = Name(byname[i - 1]);
+    const std::string b = Name(byname[i]);
+    ASSERT_TRUE(a < b || (a == b && byname[i - 1] < byname[i])) << i;
+  }
+  std::vector<int32_t> byn = Order(&w, 2);
+  ASSERT_EQ(static_cast<size_t>(kRecords), byn.size());
+  for (int i = 0; i < kRecords; ++i) ASSERT_EQ(kRecords - i, byn[i]);
+  // Another handle (another process's view) finds the same.
+  Wdbase other;
+  ASSERT_TRUE(Open(&other, false));
+  ASSERT_EQ(1, other.SelectIdx(1));
+  EXPECT_EQ(1, other.Seek("K3"));
+  EXPECT_EQ(10, other.RecNo());
+  ASSERT_EQ(1, other.SelectIdx(2));
+  EXPECT_EQ(1, other.Seek("       7"));
+  EXPECT_EQ(kRecords - 7, other.RecNo());
+}
+
+// Key changes, deletions of keys and appends interleaved under one lock,
+// with seeks between them: the result equals a model kept in memory.
+TEST_F(NtxBulkTest, ChangesOfRecordsNotYetInTheTree) {
+  Wdbase w;
+  ASSERT_TRUE(Open(&w, true));
+  Wdbase::FlushSet(0);
+  ASSERT_EQ(1, w.Lock());
+  std::vector<int> n(1, 0);  // model: the N of each record
+  for (int i = 1; i <= 6000; ++i) {
+    ASSERT_EQ(1, w.AppendBlank());
+    ASSERT_EQ(1, w.WriteLong(2, i * 3));
+    n.push_back(i * 3);
+    if (i % 3 == 0) {
+      // Rewrite an earlier record (sometimes one of this batch).
+      const int r = std::max(1, i - (i % 11));
+      ASSERT_EQ(1, w.Goto(r));
+      ASSERT_EQ(1, w.WriteLong(2, 100000 + r));
+      n[static_cast<size_t>(r)] = 100000 + r;
+      ASSERT_EQ(1, w.Goto(i));
+    }
+    if (i % 1000 == 0) {
+      ASSERT_EQ(1, w.SelectIdx(2));
+      char key[16];
+      std::snprintf(key, sizeof key, "%8d", n[static_cast<size_t>(i / 2)]);
+      ASSERT_EQ(1, w.Seek(key)) << i;
+      ASSERT_EQ(i / 2, w.RecNo());
+      ASSERT_EQ(1, w.SelectIdx(0));
+    }
+  }
+  ASSERT_EQ(1, w.Unlock());
+  std::vector<int32_t> model;
+  for (size_t r = 1; r < n.size(); ++r)
+    model.push_back(static_cast<int32_t>(r));
+  std::stable_sort(model.begin(), model.end(), [&](int32_t a, int32_t b) {
+    return n[static_cast<size_t>(a)] < n[static_cast<size_t>(b)];
+  });
+  EXPECT_EQ(model, Order(&w, 2));
+  EXPECT_EQ(6000u, Order(&w, 1).size());
+  Wdbase::FlushSet(1);
+}
+
+// A second process waits for the lock and then reads the whole batch.
+TEST_F(NtxBulkTest, AnotherProcessSeesTheBatchAfterUnlock) {
+  Wdbase w;
+  ASSERT_TRUE(Open(&w, true));
+  Wdbase::FlushSet(0);
+  ASSERT_EQ(1, w.Lock());
+  for (int i = 1; i <= 5000; ++i) {
+    ASSERT_EQ(1, w.AppendBlank());
+    ASSERT_EQ(1, w.WriteLong(2, i));
+  }
+  ASSERT_EQ(1, w.Unlock());
+  Wdbase::FlushSet(1);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    Wdbase r;
+    int code = Open(&r, false) && r.SelectIdx(2) == 1 &&
+                       r.Seek("    4321") == 1 && r.RecNo() == 4321 &&
+                       r.Bottom() == 1 && r.RecNo() == 5000
+                   ? 0
+                   : 1;
+    r.Close();
+    _exit(code);
+  }
+  int status = 0;
+  ASSERT_EQ(pid, waitpid(pid, &status, 0));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+// Appends under a special filter: every record that does not match shares
+// the filter's high key.
+class NtxBulkSpecialFilterTest : public testing::SpecialFilterFixture {};
+
+TEST_F(NtxBulkSpecialFilterTest, AppendsUnderAFilterKeepTheIndexSound) {
+  Make(50);
+  ASSERT_EQ(1, w_.SelectIdx(2));
+  ASSERT_TRUE(w_.SpecialFilterInit("QTY > 15", false, false));
+  Wdbase::FlushSet(0);
+  ASSERT_EQ(1, w_.Lock());
+  for (int i = 0; i < 20000; ++i) {
+    testing::SpfRow row;
+    row.name = "A" + std::to_string(i % 13);
+    row.qty = (i % 10 == 0) ? 16 + (i % 50) : (i % 30) - 15;
+    row.born = "20100101";
+    ASSERT_NO_FATAL_FAILURE(Append(row)) << "append " << i;
+  }
+  ASSERT_EQ(1, w_.Unlock());
+  ASSERT_EQ(1, w_.Flush());
+  Wdbase::FlushSet(1);
+  auto cond = [](const testing::SpfRow& r) { return r.qty > 15; };
+  const std::vector<int32_t> want = Visible(2, false, cond);
+  EXPECT_EQ(want, Forward(&w_));
+  EXPECT_EQ(static_cast<int32_t>(want.size()), w_.GetLastPosition());
+  for (int k = 1; k <= 4; ++k) {
+    NtxFile* ix = IndexOf(&w_, k);
+    ASSERT_NE(nullptr, ix);
+    int64_t n = 0;
+    EXPECT_EQ("", ix->CheckTree([&](const char*, uint32_t) { ++n; }));
+    EXPECT_EQ(20050, n);
+  }
+}
+
+}  // namespace
+}  // namespace xbase32
