@@ -8,6 +8,7 @@
 #include "dbf_expr_table.h"
 #include "engine_error.h"
 #include "expr/expr.h"
+#include "ntx_build.h"
 
 namespace xbase32 {
 
@@ -19,6 +20,12 @@ size_t g_cache_capacity = 2048;
 // Changed pages waiting for the unlock are written early when they fill
 // half the cache.
 size_t MaxDirty() { return g_cache_capacity / 2; }
+// Memory the entries staged under the lock may take before they are merged
+// into the tree.
+size_t g_staged_budget = 16u << 20;
+// Staged entries written bottom-up into an empty tree from this many on
+// (fewer go in one by one).
+constexpr size_t kBuildMinimum = 64;
 // Unlocked attempts of a read before it runs under the lock.
 constexpr int kReadAttempts = 6;
 // Waits (1 ms each) for a writer to finish before a read takes the lock.
@@ -35,6 +42,12 @@ int KeyCmp(const char* a, const char* b, size_t n) {
 size_t NtxFile::SetCacheCapacity(size_t pages) {
   const size_t old = g_cache_capacity;
   g_cache_capacity = std::max<size_t>(16, pages);
+  return old;
+}
+
+size_t NtxFile::SetStagedKeyBudget(size_t bytes) {
+  const size_t old = g_staged_budget;
+  g_staged_budget = bytes;
   return old;
 }
 
@@ -128,6 +141,7 @@ bool NtxFile::Init(const NtxHeader& h, std::string* why, int* code) {
   key_expr_ = std::move(e);
   filter_expr_ = std::move(f);
   info_ = info;
+  staged_.Reset(static_cast<size_t>(info.length));
   return true;
 }
 
@@ -321,11 +335,14 @@ void NtxFile::TrimCache() {
 }
 
 bool NtxFile::FlushPages() {
-  if (dirty_ == 0 && !header_dirty_) return true;
+  if (dirty_ == 0 && !header_dirty_) {
+    EndWrites();
+    return true;
+  }
   std::vector<uint32_t> offs;
   offs.swap(dirty_list_);
   std::sort(offs.begin(), offs.end());
-  const uint64_t before = counter_ ? counter_->Bump() : 0;
+  BeginWrites();
   bool ok = true;
   std::string why;
   // Consecutive pages go out in one write.
@@ -367,13 +384,27 @@ bool NtxFile::FlushPages() {
     }
     header_dirty_ = false;
   }
+  EndWrites();
+  if (!ok) ReportError(kErrWrite, path_.c_str(), why.c_str());
+  return ok;
+}
+
+// The shared counter is odd from the first page write to the moment the
+// file holds a whole tree again (the end of FlushPages).
+void NtxFile::BeginWrites() {
+  if (writing_) return;
+  writing_ = true;
+  write_start_ = counter_ ? counter_->Bump() : 0;
+}
+
+void NtxFile::EndWrites() {
+  if (!writing_) return;
+  writing_ = false;
   if (counter_) {
     const uint64_t after = counter_->Bump();
     // The lock keeps other writers out: the cache stays current.
-    if (after == before + 1) stamp_ = after + 1;
+    if (after == write_start_ + 1) stamp_ = after + 1;
   }
-  if (!ok) ReportError(kErrWrite, path_.c_str(), why.c_str());
-  return ok;
 }
 
 // --- sharing ----------------------------------------------------------------
@@ -474,7 +505,8 @@ platform::LockResult NtxFile::TryLockIndex() {
 
 bool NtxFile::UnlockIndex() {
   if (!locked_) return true;
-  bool ok = FlushPages();
+  bool ok = MergeStaged();
+  ok = FlushPages() && ok;
   platform::Status s = file_->Unlock(kLockOffset, kLockLength);
   if (!s.ok()) {
     ReportError(kErrUnlock, path_.c_str(), s.ToString().c_str());
@@ -504,7 +536,10 @@ bool NtxFile::StartChange() {
 
 bool NtxFile::Sync() {
   bool ok = true;
-  if (locked_) ok = FlushPages();
+  if (locked_) {
+    ok = MergeStaged();
+    ok = FlushPages() && ok;
+  }
   if (!file_->Sync().ok()) ok = false;
   return ok;
 }
@@ -512,6 +547,7 @@ bool NtxFile::Sync() {
 template <typename Op>
 bool NtxFile::RunRead(Op op) {
   if (!locked_) TrimCache();
+  if (!MergeStaged()) return false;
   for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
     fault_.clear();
     const int b = BeginRead();
@@ -970,6 +1006,72 @@ bool NtxFile::AddKey(const char* key, uint32_t recno, bool* added) {
   if (added) *added = false;
   fault_.clear();
   if (!StartChange()) return false;
+  // Under the lock nobody else reads the tree: the entry waits with others
+  // for one merge (a unique index needs the tree to tell whether the key
+  // is new).
+  if (!header_.unique && recno != 0) {
+    staged_.Add(key, recno);
+    if (added) *added = true;
+    return staged_.bytes() <= g_staged_budget || MergeStaged();
+  }
+  return MergeStaged() && InsertNow(key, recno, added);
+}
+
+bool NtxFile::MergeStaged() {
+  if (staged_.empty()) return true;
+  const std::vector<uint32_t> order = staged_.Sorted();
+  fault_.clear();
+  NtxPage* root = nullptr;
+  bool ok = GetPage(header_.root, &root);
+  if (!ok) {
+    ReportFault();
+  } else if (root->leaf() && root->count == 0 &&
+             order.size() >= kBuildMinimum) {
+    ok = BuildFromStaged(order);
+  } else {
+    for (uint32_t slot : order) {
+      if (!InsertNow(staged_.key(slot), staged_.recno(slot), nullptr)) {
+        ok = false;
+        break;
+      }
+    }
+  }
+  staged_.Clear();
+  return ok;
+}
+
+// The tree is empty: the staged entries (in order) are written bottom-up
+// with full pages after the header, and become the tree.
+bool NtxFile::BuildFromStaged(const std::vector<uint32_t>& order) {
+  // No page of the old tree stays reachable (the empty root included), so
+  // none of the pages in memory is written any more.
+  DropCache();
+  BeginWrites();
+  NtxTreeWriter writer(file_.get(), header_.geo);
+  bool ok = true;
+  for (uint32_t slot : order) {
+    if (!writer.Add(staged_.key(slot), staged_.recno(slot))) {
+      ok = false;
+      break;
+    }
+  }
+  uint32_t root = 0;
+  uint32_t end = 0;
+  if (ok) ok = writer.Finish(&root, &end);
+  if (!ok) {
+    ReportError(kErrWrite, path_.c_str(), writer.error().c_str());
+    return false;
+  }
+  header_.root = root;
+  header_dirty_ = true;
+  file_size_ = std::max<uint64_t>(file_size_, end);
+  next_page_ = std::max(next_page_, end);
+  return true;
+}
+
+// Adds the entry to the tree itself.
+bool NtxFile::InsertNow(const char* key, uint32_t recno, bool* added) {
+  if (added) *added = false;
   TrimCache();  // (no page is held between two changes)
   const size_t L = static_cast<size_t>(info_.length);
   const Geometry& g = header_.geo;
@@ -1076,6 +1178,11 @@ bool NtxFile::RemoveKey(const char* key, uint32_t recno, bool* removed) {
   if (removed) *removed = false;
   fault_.clear();
   if (!StartChange()) return false;
+  if (staged_.Remove(key, recno)) {
+    if (removed) *removed = true;
+    return true;
+  }
+  if (!MergeStaged()) return false;
   TrimCache();
   const size_t L = static_cast<size_t>(info_.length);
   Path& path = change_path_;
@@ -1380,6 +1487,7 @@ std::string NtxFile::CheckTree(
     return true;
   };
   fault_.clear();
+  if (!MergeStaged()) return "staged entries could not be merged";
   // The walk runs as one read (under the lock when the file keeps changing).
   bool ok = false;
   bool stable = false;

@@ -35,6 +35,7 @@
 #include "dbf_file.h"
 #include "ntx_key.h"
 #include "ntx_page.h"
+#include "ntx_staged_keys.h"
 #include "platform/env.h"
 
 namespace xbase32 {
@@ -127,6 +128,10 @@ class NtxFile : public IndexHook {
   size_t cached_pages() const { return pages_.size(); }
   // Process-wide page cache capacity per index (default 2048 pages).
   static size_t SetCacheCapacity(size_t pages);
+  // Process-wide memory (bytes) the entries added under the lock may take
+  // before they are merged into the tree (default 16 MiB); answers the old
+  // value.
+  static size_t SetStagedKeyBudget(size_t bytes);
 
  private:
   struct Level {
@@ -158,6 +163,14 @@ class NtxFile : public IndexHook {
   void DropCache();
   void TrimCache();
   bool FlushPages();  // under the lock
+  void BeginWrites();
+  void EndWrites();
+
+  // Entries added under the lock wait in staged_ until a read, a removal
+  // of another entry, the budget or the unlock merges them.
+  bool MergeStaged();
+  bool BuildFromStaged(const std::vector<uint32_t>& order);
+  bool InsertNow(const char* key, uint32_t recno, bool* added);
 
   // Sharing.
   int BeginRead();  // 1 go, 0 take the lock, -1 fault
@@ -221,6 +234,9 @@ class NtxFile : public IndexHook {
   size_t dirty_ = 0;
   uint8_t header_raw_[ntx::kPageSize] = {};  // the header page as read
   bool header_dirty_ = false;
+  bool writing_ = false;      // pages are being written (counter odd)
+  uint64_t write_start_ = 0;  // counter value before the writes began
+  NtxStagedKeys staged_;
   bool changed_ = false;  // this lock period changed the tree
 
   bool locked_ = false;

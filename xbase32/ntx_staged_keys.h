@@ -1,0 +1,62 @@
+// Entries added to an NTX index while its writer holds the index lock and
+// not yet merged into the tree. Appends under a lock add a blank record's
+// key and replace it a moment later; staged, the pair never reaches the
+// tree, and the entries that stay are merged in key order (few pages
+// touched, each once) or, into an empty tree, written bottom-up.
+//
+// The order of the merge is the order a sequence of single insertions
+// would give: by key, equal keys in the order they were added (a key that
+// is removed and added again counts as added last). One record has at most
+// one staged entry (an index holds one key per record).
+//
+// Memory: bytes() estimates what the entries hold; the owner merges when
+// it passes its budget. Not thread-safe; no failure modes (allocation
+// failures throw, as everywhere in the engine's containers).
+
+#ifndef XBASE32_NTX_STAGED_KEYS_H_
+#define XBASE32_NTX_STAGED_KEYS_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+namespace xbase32 {
+
+class NtxStagedKeys {
+ public:
+  // Forgets every entry; keys from now on are key_length bytes.
+  void Reset(size_t key_length);
+
+  // Stages (key, recno); recno > 0 and not staged already.
+  void Add(const char* key, uint32_t recno);
+  // Takes back the staged entry (key, recno); false when it is not staged
+  // (with that key).
+  bool Remove(const char* key, uint32_t recno);
+
+  bool empty() const { return live_ == 0; }
+  size_t size() const { return live_; }
+  // Memory the entries take (keys, record numbers, the lookup), estimated.
+  size_t bytes() const;
+
+  // Slots of the live entries in merge order (see above).
+  std::vector<uint32_t> Sorted() const;
+  const char* key(uint32_t slot) const {
+    return keys_.data() + static_cast<size_t>(slot) * key_length_;
+  }
+  uint32_t recno(uint32_t slot) const { return recnos_[slot]; }
+
+  // Forgets every entry (the key length stays).
+  void Clear();
+
+ private:
+  size_t key_length_ = 0;
+  std::vector<char> keys_;                          // slot i at i x key length
+  std::vector<uint32_t> recnos_;                    // 0: taken back
+  std::unordered_map<uint32_t, uint32_t> slot_of_;  // record -> its slot
+  size_t live_ = 0;
+};
+
+}  // namespace xbase32
+
+#endif  // XBASE32_NTX_STAGED_KEYS_H_
