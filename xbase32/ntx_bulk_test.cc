@@ -70,9 +70,82 @@ class NtxBulkTest : public ::testing::Test {
   std::string dir_;
 };
 
+// Key changes, deletions of keys and appends interleaved under one lock,
+// with seeks between them: the result equals a model kept in memory.
+TEST_F(NtxBulkTest, ChangesOfRecordsNotYetInTheTree) {
+  Wdbase w;
+  ASSERT_TRUE(Open(&w, true));
+  Wdbase::FlushSet(0);
+  ASSERT_EQ(1, w.Lock());
+  std::vector<int> n(1, 0);  // model: the N of each record
+  for (int i = 1; i <= 6000; ++i) {
+    ASSERT_EQ(1, w.AppendBlank());
+    ASSERT_EQ(1, w.WriteLong(2, i * 3));
+    n.push_back(i * 3);
+    if (i % 3 == 0) {
+      // Rewrite an earlier record (sometimes one of this batch).
+      const int r = std::max(1, i - (i % 11));
+      ASSERT_EQ(1, w.Goto(r));
+      ASSERT_EQ(1, w.WriteLong(2, 100000 + r));
+      n[static_cast<size_t>(r)] = 100000 + r;
+      ASSERT_EQ(1, w.Goto(i));
+    }
+    if (i % 1000 == 0) {
+      ASSERT_EQ(1, w.SelectIdx(2));
+      char key[16];
+      std::snprintf(key, sizeof key, "%8d", n[static_cast<size_t>(i / 2)]);
+      ASSERT_EQ(1, w.Seek(key)) << i;
+      ASSERT_EQ(i / 2, w.RecNo());
+      ASSERT_EQ(1, w.SelectIdx(0));
+    }
+  }
+  ASSERT_EQ(1, w.Unlock());
+  std::vector<int32_t> model;
+  for (size_t r = 1; r < n.size(); ++r)
+    model.push_back(static_cast<int32_t>(r));
+  std::stable_sort(model.begin(), model.end(), [&](int32_t a, int32_t b) {
+    return n[static_cast<size_t>(a)] < n[static_cast<size_t>(b)];
+  });
+  EXPECT_EQ(model, Order(&w, 2));
+  EXPECT_EQ(6000u, Order(&w, 1).size());
+  Wdbase::FlushSet(1);
+}
+
 // 30 000 appends in one lock: the runs of equal keys grow far beyond the
 // pages the files had on disk; every walk along them stays within bounds.
-TEST_F(NtxBulkTest, LongRunsOfEqualKeysUnderLock) {
+// With the default budgets the entries reach the trees in one merge; with
+// small ones in many merges into full trees, with changed pages spilled.
+struct Budgets {
+  size_t staged_bytes;
+  size_t cache_pages;
+};
+
+class NtxBulkBudgetTest : public NtxBulkTest,
+                          public ::testing::WithParamInterface<Budgets> {
+ protected:
+  void SetUp() override {
+    NtxBulkTest::SetUp();
+    if (GetParam().staged_bytes) {
+      old_budget_ = NtxFile::SetStagedKeyBudget(GetParam().staged_bytes);
+    }
+    if (GetParam().cache_pages) {
+      old_cache_ = NtxFile::SetCacheCapacity(GetParam().cache_pages);
+    }
+  }
+  void TearDown() override {
+    if (old_budget_) NtxFile::SetStagedKeyBudget(old_budget_);
+    if (old_cache_) NtxFile::SetCacheCapacity(old_cache_);
+    NtxBulkTest::TearDown();
+  }
+  size_t old_budget_ = 0;
+  size_t old_cache_ = 0;
+};
+
+INSTANTIATE_TEST_SUITE_P(Budgets, NtxBulkBudgetTest,
+                         ::testing::Values(Budgets{0, 0}, Budgets{4096, 16},
+                                           Budgets{64 << 10, 64}));
+
+TEST_P(NtxBulkBudgetTest, LongRunsOfEqualKeysUnderLock) {
   constexpr int kRecords = 30000;
   Wdbase w;
   ASSERT_TRUE(Open(&w, true));
@@ -117,48 +190,8 @@ TEST_F(NtxBulkTest, LongRunsOfEqualKeysUnderLock) {
   EXPECT_EQ(kRecords - 7, other.RecNo());
 }
 
-// Key changes, deletions of keys and appends interleaved under one lock,
-// with seeks between them: the result equals a model kept in memory.
-TEST_F(NtxBulkTest, ChangesOfRecordsNotYetInTheTree) {
-  Wdbase w;
-  ASSERT_TRUE(Open(&w, true));
-  Wdbase::FlushSet(0);
-  ASSERT_EQ(1, w.Lock());
-  std::vector<int> n(1, 0);  // model: the N of each record
-  for (int i = 1; i <= 6000; ++i) {
-    ASSERT_EQ(1, w.AppendBlank());
-    ASSERT_EQ(1, w.WriteLong(2, i * 3));
-    n.push_back(i * 3);
-    if (i % 3 == 0) {
-      // Rewrite an earlier record (sometimes one of this batch).
-      const int r = std::max(1, i - (i % 11));
-      ASSERT_EQ(1, w.Goto(r));
-      ASSERT_EQ(1, w.WriteLong(2, 100000 + r));
-      n[static_cast<size_t>(r)] = 100000 + r;
-      ASSERT_EQ(1, w.Goto(i));
-    }
-    if (i % 1000 == 0) {
-      ASSERT_EQ(1, w.SelectIdx(2));
-      char key[16];
-      std::snprintf(key, sizeof key, "%8d", n[static_cast<size_t>(i / 2)]);
-      ASSERT_EQ(1, w.Seek(key)) << i;
-      ASSERT_EQ(i / 2, w.RecNo());
-      ASSERT_EQ(1, w.SelectIdx(0));
-    }
-  }
-  ASSERT_EQ(1, w.Unlock());
-  std::vector<int32_t> model;
-  for (size_t r = 1; r < n.size(); ++r)
-    model.push_back(static_cast<int32_t>(r));
-  std::stable_sort(model.begin(), model.end(), [&](int32_t a, int32_t b) {
-    return n[static_cast<size_t>(a)] < n[static_cast<size_t>(b)];
-  });
-  EXPECT_EQ(model, Order(&w, 2));
-  EXPECT_EQ(6000u, Order(&w, 1).size());
-  Wdbase::FlushSet(1);
-}
-
-// A second process waits for the lock and then reads the whole batch.
+// A second process reads the tree of the last release while entries are
+// staged, and the whole batch after the release.
 TEST_F(NtxBulkTest, AnotherProcessSeesTheBatchAfterUnlock) {
   Wdbase w;
   ASSERT_TRUE(Open(&w, true));
@@ -167,7 +200,25 @@ TEST_F(NtxBulkTest, AnotherProcessSeesTheBatchAfterUnlock) {
   for (int i = 1; i <= 5000; ++i) {
     ASSERT_EQ(1, w.AppendBlank());
     ASSERT_EQ(1, w.WriteLong(2, i));
+    if (i == 1000) {
+      ASSERT_EQ(1, w.Unlock());
+      ASSERT_EQ(1, w.Lock());
+    }
   }
+  // While the lock is held the files keep the whole tree of the last
+  // release: a reader elsewhere finds it sound, without the staged entries.
+  const pid_t during = fork();
+  if (during == 0) {
+    Wdbase r;
+    int64_t n = -1;
+    const bool sound =
+        Open(&r, false) &&
+        IndexOf(&r, 2)->CheckTree([&](const char*, uint32_t) { ++n; }).empty();
+    _exit(sound && n + 1 == 1000 ? 0 : 1);
+  }
+  int during_status = 0;
+  ASSERT_EQ(during, waitpid(during, &during_status, 0));
+  EXPECT_TRUE(WIFEXITED(during_status) && WEXITSTATUS(during_status) == 0);
   ASSERT_EQ(1, w.Unlock());
   Wdbase::FlushSet(1);
   const pid_t pid = fork();

@@ -1059,6 +1059,7 @@ bool NtxFile::BuildFromStaged(const std::vector<uint32_t>& order) {
   uint32_t end = 0;
   if (ok) ok = writer.Finish(&root, &end);
   if (!ok) {
+    EndWrites();
     ReportError(kErrWrite, path_.c_str(), writer.error().c_str());
     return false;
   }
@@ -1066,7 +1067,9 @@ bool NtxFile::BuildFromStaged(const std::vector<uint32_t>& order) {
   header_dirty_ = true;
   file_size_ = std::max<uint64_t>(file_size_, end);
   next_page_ = std::max(next_page_, end);
-  return true;
+  // The header names the new root at once: the file holds a whole tree
+  // whenever the counter is even.
+  return FlushPages();
 }
 
 // Adds the entry to the tree itself.

@@ -4,8 +4,12 @@
 //
 // Sharing between processes. Writers change the tree only while they hold
 // the index lock (the byte range 1 000 000 000 + 1 000 000 000 of the file);
-// changed pages stay in memory and are written, with the header, when the
-// lock is released (or when too many are waiting). Around those writes the
+// entries added under the lock wait, staged (ntx_staged_keys.h), until a
+// read, the removal of another entry, their memory budget or the release
+// merges them into the tree in key order (into an empty tree bottom-up, the
+// way a build writes it); changed pages stay in memory and are written,
+// with the header, when the lock is released (or when too many are
+// waiting), so that each page goes out about once. Around those writes the
 // writer bumps the file's shared change counter (platform::ChangeCounter)
 // before and after, so the counter is odd exactly while pages are being
 // written. A reader that does not hold the lock notes the counter before an
