@@ -1,9 +1,10 @@
 // NTX indexes against SQLite on the same rows: building an index over a
 // C(10) key (CREATE INDEX), random seeks (a prepared indexed SELECT), and
 // appending to a table with two indexes, auto-flush off (inserts in one
-// transaction into a table with two indexes). The builds also report the
-// peak memory they added (VmHWM after resetting it), with the default sort
-// budget and with a small one that makes the sort spill runs to disk.
+// transaction into a table with two indexes). The builds and the appends
+// also report the peak memory they added (VmHWM after resetting it), the
+// builds with the default sort budget and with a small one that makes the
+// sort spill runs to disk.
 //
 //   build/bench/ntx_bench --benchmark_filter=Build
 
@@ -11,6 +12,7 @@
 #include <malloc.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -107,7 +109,8 @@ int64_t StatusKb(const char* field) {
   std::ifstream in("/proc/self/status");
   std::string line;
   while (std::getline(in, line)) {
-    if (line.rfind(field, 0) == 0) return std::atoll(line.c_str() + std::strlen(field));
+    if (line.rfind(field, 0) == 0)
+      return std::atoll(line.c_str() + std::strlen(field));
   }
   return 0;
 }
@@ -132,7 +135,8 @@ void BM_NtxBuild(benchmark::State& state) {
   MakeTable(rows);
   size_t old = 0;
   if (state.range(1) > 0) {
-    old = xbase32::SetSortMemoryLimit(static_cast<size_t>(state.range(1)) << 20);
+    old =
+        xbase32::SetSortMemoryLimit(static_cast<size_t>(state.range(1)) << 20);
   }
   Wdbase w;
   const char* names[] = {"bname"};
@@ -216,18 +220,21 @@ void BM_NtxSeek(benchmark::State& state) {
   w.Close();
   state.SetItemsProcessed(state.iterations() * kSeeks);
 }
-BENCHMARK(BM_NtxSeek)->ArgName("rows")->Arg(100000)->Arg(1000000)->Unit(
-    benchmark::kMillisecond);
+BENCHMARK(BM_NtxSeek)
+    ->ArgName("rows")
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_SqliteSeek(benchmark::State& state) {
   const int64_t rows = state.range(0);
   sqlite3* db = SqliteTable(rows);
-  sqlite3_exec(db, "CREATE INDEX IF NOT EXISTS sn ON t(name)", nullptr,
-               nullptr, nullptr);
+  sqlite3_exec(db, "CREATE INDEX IF NOT EXISTS sn ON t(name)", nullptr, nullptr,
+               nullptr);
   sqlite3_stmt* st = nullptr;
-  sqlite3_prepare_v2(
-      db, "SELECT qty FROM t WHERE name >= ? ORDER BY name LIMIT 1", -1, &st,
-      nullptr);
+  sqlite3_prepare_v2(db,
+                     "SELECT qty FROM t WHERE name >= ? ORDER BY name LIMIT 1",
+                     -1, &st, nullptr);
   const std::vector<std::string> keys = SeekKeys(rows);
   int64_t found = 0;
   for (auto _ : state) {
@@ -245,8 +252,11 @@ void BM_SqliteSeek(benchmark::State& state) {
   sqlite3_close(db);
   state.SetItemsProcessed(state.iterations() * kSeeks);
 }
-BENCHMARK(BM_SqliteSeek)->ArgName("rows")->Arg(100000)->Arg(1000000)->Unit(
-    benchmark::kMillisecond);
+BENCHMARK(BM_SqliteSeek)
+    ->ArgName("rows")
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond);
 
 constexpr int kAppends = 100000;
 
@@ -254,6 +264,7 @@ constexpr int kAppends = 100000;
 // range(0) = 1 brackets the appends with Lock/Unlock.
 void BM_NtxAppendTwoIndexes(benchmark::State& state) {
   const bool lock = state.range(0) != 0;
+  int64_t added_kb = 0;
   for (auto _ : state) {
     state.PauseTiming();
     Wdbase w;
@@ -272,6 +283,7 @@ void BM_NtxAppendTwoIndexes(benchmark::State& state) {
     platform::Env::Current()->DeleteFile(Dir() + "aqty.ntx");
     if (!w.Open()) state.SkipWithError("open failed");
     Wdbase::FlushSet(0);
+    const int64_t base = ResetPeakKb();
     state.ResumeTiming();
     if (lock) w.Lock();
     for (int i = 0; i < kAppends; ++i) {
@@ -283,9 +295,11 @@ void BM_NtxAppendTwoIndexes(benchmark::State& state) {
     w.Flush();
     w.Close();
     state.PauseTiming();
+    added_kb = std::max(added_kb, PeakKb() - base);
     Wdbase::FlushSet(1);
     state.ResumeTiming();
   }
+  state.counters["peak_added_MiB"] = static_cast<double>(added_kb) / 1024.0;
   state.SetItemsProcessed(state.iterations() * kAppends);
 }
 BENCHMARK(BM_NtxAppendTwoIndexes)
@@ -295,6 +309,7 @@ BENCHMARK(BM_NtxAppendTwoIndexes)
     ->Unit(benchmark::kMillisecond);
 
 void BM_SqliteInsertTwoIndexes(benchmark::State& state) {
+  int64_t added_kb = 0;
   for (auto _ : state) {
     state.PauseTiming();
     const std::string path = Dir() + "app.sqlite";
@@ -308,6 +323,7 @@ void BM_SqliteInsertTwoIndexes(benchmark::State& state) {
                  "CREATE TABLE t(name TEXT, qty INTEGER);"
                  "CREATE INDEX an ON t(name); CREATE INDEX aq ON t(qty);",
                  nullptr, nullptr, nullptr);
+    const int64_t base = ResetPeakKb();
     state.ResumeTiming();
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
     sqlite3_stmt* st = nullptr;
@@ -322,7 +338,11 @@ void BM_SqliteInsertTwoIndexes(benchmark::State& state) {
     sqlite3_finalize(st);
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close(db);
+    state.PauseTiming();
+    added_kb = std::max(added_kb, PeakKb() - base);
+    state.ResumeTiming();
   }
+  state.counters["peak_added_MiB"] = static_cast<double>(added_kb) / 1024.0;
   state.SetItemsProcessed(state.iterations() * kAppends);
 }
 BENCHMARK(BM_SqliteInsertTwoIndexes)->Unit(benchmark::kMillisecond);

@@ -22,7 +22,7 @@ size_t g_cache_capacity = 2048;
 size_t MaxDirty() { return g_cache_capacity / 2; }
 // Memory the entries staged under the lock may take before they are merged
 // into the tree.
-size_t g_staged_budget = 16u << 20;
+size_t g_staged_budget = 8u << 20;
 // Staged entries written bottom-up into an empty tree from this many on
 // (fewer go in one by one).
 constexpr size_t kBuildMinimum = 64;
@@ -1009,7 +1009,7 @@ bool NtxFile::AddKey(const char* key, uint32_t recno, bool* added) {
   // Under the lock nobody else reads the tree: the entry waits with others
   // for one merge (a unique index needs the tree to tell whether the key
   // is new).
-  if (!header_.unique && recno != 0) {
+  if (!header_.unique && recno != 0 && recno <= INT32_MAX) {
     staged_.Add(key, recno);
     if (added) *added = true;
     return staged_.bytes() <= g_staged_budget || MergeStaged();

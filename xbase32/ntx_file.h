@@ -133,7 +133,7 @@ class NtxFile : public IndexHook {
   // Process-wide page cache capacity per index (default 2048 pages).
   static size_t SetCacheCapacity(size_t pages);
   // Process-wide memory (bytes) the entries added under the lock may take
-  // before they are merged into the tree (default 16 MiB); answers the old
+  // before they are merged into the tree (default 8 MiB); answers the old
   // value.
   static size_t SetStagedKeyBudget(size_t bytes);
 

@@ -18,7 +18,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 namespace xbase32 {
@@ -50,10 +49,22 @@ class NtxStagedKeys {
   void Clear();
 
  private:
+  // The lookup from record number to slot: open addressing with linear
+  // probing; cells hold a record number (kEmpty, kGone) and its slot.
+  static constexpr uint32_t kEmpty = 0;
+  static constexpr uint32_t kGone = UINT32_MAX;
+  struct Cell {
+    uint32_t recno;
+    uint32_t slot;
+  };
+  size_t Probe(uint32_t recno) const;  // its cell, or the empty cell ending
+  void Grow();
+
   size_t key_length_ = 0;
-  std::vector<char> keys_;                          // slot i at i x key length
-  std::vector<uint32_t> recnos_;                    // 0: taken back
-  std::unordered_map<uint32_t, uint32_t> slot_of_;  // record -> its slot
+  std::vector<char> keys_;        // slot i at i x key length
+  std::vector<uint32_t> recnos_;  // 0: taken back
+  std::vector<Cell> cells_;       // a power of two, at most 3/4 used
+  size_t used_cells_ = 0;         // live and gone
   size_t live_ = 0;
 };
 
