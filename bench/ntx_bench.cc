@@ -114,15 +114,17 @@ int64_t StatusKb(const char* field) {
   }
   return 0;
 }
-int64_t ResetPeakKb() {
-  // Large blocks come from and go back to the system, so that the peak
-  // shows what one build needs (not what earlier runs left in the heap).
-  static const bool set = [] {
+// With large_blocks_to_system, large blocks come from and go back to the
+// system from then on, so that the peak shows what one build needs (not what
+// earlier runs left in the heap); the appends keep the allocator as it is
+// (their peak may then be a little low: heap memory freed before is reused).
+int64_t ResetPeakKb(bool large_blocks_to_system = true) {
+  static bool set = false;
+  if (large_blocks_to_system && !set) {
     mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     mallopt(M_TRIM_THRESHOLD, 128 * 1024);
-    return true;
-  }();
-  (void)set;
+    set = true;
+  }
   malloc_trim(0);
   std::ofstream("/proc/self/clear_refs") << "5";
   return StatusKb("VmRSS:");
@@ -283,7 +285,7 @@ void BM_NtxAppendTwoIndexes(benchmark::State& state) {
     platform::Env::Current()->DeleteFile(Dir() + "aqty.ntx");
     if (!w.Open()) state.SkipWithError("open failed");
     Wdbase::FlushSet(0);
-    const int64_t base = ResetPeakKb();
+    const int64_t base = ResetPeakKb(false);
     state.ResumeTiming();
     if (lock) w.Lock();
     for (int i = 0; i < kAppends; ++i) {
@@ -323,7 +325,7 @@ void BM_SqliteInsertTwoIndexes(benchmark::State& state) {
                  "CREATE TABLE t(name TEXT, qty INTEGER);"
                  "CREATE INDEX an ON t(name); CREATE INDEX aq ON t(qty);",
                  nullptr, nullptr, nullptr);
-    const int64_t base = ResetPeakKb();
+    const int64_t base = ResetPeakKb(false);
     state.ResumeTiming();
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
     sqlite3_stmt* st = nullptr;

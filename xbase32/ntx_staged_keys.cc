@@ -23,6 +23,8 @@ void NtxStagedKeys::Reset(size_t key_length) {
 void NtxStagedKeys::Clear() {
   keys_.clear();
   recnos_.clear();
+  gone_.clear();
+  ascending_ = true;
   cells_.clear();
   used_cells_ = 0;
   live_ = 0;
@@ -30,7 +32,7 @@ void NtxStagedKeys::Clear() {
 
 size_t NtxStagedKeys::bytes() const {
   return keys_.capacity() + recnos_.capacity() * sizeof(uint32_t) +
-         cells_.size() * sizeof(Cell);
+         gone_.capacity() / 8 + cells_.size() * sizeof(Cell);
 }
 
 size_t NtxStagedKeys::Probe(uint32_t recno) const {
@@ -54,10 +56,7 @@ void NtxStagedKeys::Grow() {
   }
 }
 
-void NtxStagedKeys::Add(const char* key, uint32_t recno) {
-  const uint32_t slot = static_cast<uint32_t>(recnos_.size());
-  keys_.insert(keys_.end(), key, key + key_length_);
-  recnos_.push_back(recno);
+void NtxStagedKeys::Insert(uint32_t recno, uint32_t slot) {
   // Linear probing over integers stays short up to three quarters full.
   if (4 * (used_cells_ + 1) > 3 * cells_.size()) Grow();
   // Into the record's cell, else the first cell a removal left on the way,
@@ -77,29 +76,54 @@ void NtxStagedKeys::Add(const char* key, uint32_t recno) {
     ++used_cells_;
   }
   cells_[at] = Cell{recno, slot};
+}
+
+void NtxStagedKeys::Add(const char* key, uint32_t recno) {
+  const uint32_t slot = static_cast<uint32_t>(recnos_.size());
+  if (ascending_ && slot > 0 && recno < recnos_.back()) {
+    // From now on through the cells (later slots replace earlier ones).
+    ascending_ = false;
+    for (uint32_t i = 0; i < slot; ++i) {
+      if (!gone_[i]) Insert(recnos_[i], i);
+    }
+  }
+  keys_.insert(keys_.end(), key, key + key_length_);
+  recnos_.push_back(recno);
+  gone_.push_back(false);
+  if (!ascending_) Insert(recno, slot);
   ++live_;
 }
 
 bool NtxStagedKeys::Remove(const char* key, uint32_t recno) {
   if (live_ == 0 || recno == kEmpty || recno == kGone) return false;
-  Cell& c = cells_[Probe(recno)];
-  if (c.recno != recno) return false;
-  const uint32_t slot = c.slot;
-  if (recnos_[slot] != recno ||
-      std::memcmp(this->key(slot), key, key_length_) != 0) {
+  uint32_t slot = 0;
+  Cell* cell = nullptr;
+  if (ascending_) {
+    // The latest slot of the record.
+    auto it = std::upper_bound(recnos_.begin(), recnos_.end(), recno);
+    if (it == recnos_.begin()) return false;
+    slot = static_cast<uint32_t>(it - recnos_.begin() - 1);
+    if (recnos_[slot] != recno) return false;
+  } else {
+    cell = &cells_[Probe(recno)];
+    if (cell->recno != recno) return false;
+    slot = cell->slot;
+  }
+  if (gone_[slot] || std::memcmp(this->key(slot), key, key_length_) != 0) {
     return false;
   }
-  recnos_[slot] = 0;
-  // A cell before an empty one ends no probe: it becomes empty itself.
-  const size_t at = static_cast<size_t>(&c - cells_.data());
-  if (cells_[(at + 1) & (cells_.size() - 1)].recno == kEmpty) {
-    c.recno = kEmpty;
-    --used_cells_;
-  } else {
-    c.recno = kGone;
+  gone_[slot] = true;
+  if (cell != nullptr) {
+    // A cell before an empty one ends no probe: it becomes empty itself.
+    const size_t at = static_cast<size_t>(cell - cells_.data());
+    if (cells_[(at + 1) & (cells_.size() - 1)].recno == kEmpty) {
+      cell->recno = kEmpty;
+      --used_cells_;
+    } else {
+      cell->recno = kGone;
+    }
   }
-  --live_;
-  if (live_ == 0) Clear();
+  if (--live_ == 0) Clear();
   return true;
 }
 
@@ -107,7 +131,7 @@ std::vector<uint32_t> NtxStagedKeys::Sorted() const {
   std::vector<uint32_t> order;
   order.reserve(live_);
   for (uint32_t i = 0; i < recnos_.size(); ++i) {
-    if (recnos_[i] != 0) order.push_back(i);
+    if (!gone_[i]) order.push_back(i);
   }
   const size_t n = key_length_;
   // Stable: equal keys keep the order they were added in.

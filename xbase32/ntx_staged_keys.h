@@ -49,8 +49,10 @@ class NtxStagedKeys {
   void Clear();
 
  private:
-  // The lookup from record number to slot: open addressing with linear
-  // probing; cells hold a record number (kEmpty, kGone) and its slot.
+  // The lookup from record number to slot. While record numbers come in
+  // ascending order (appends) a binary search over them; afterwards open
+  // addressing with linear probing, whose cells hold a record number
+  // (kEmpty, kGone) and its latest slot.
   static constexpr uint32_t kEmpty = 0;
   static constexpr uint32_t kGone = UINT32_MAX;
   struct Cell {
@@ -59,12 +61,15 @@ class NtxStagedKeys {
   };
   size_t Probe(uint32_t recno) const;  // its cell, or the empty cell ending
   void Grow();
+  void Insert(uint32_t recno, uint32_t slot);  // into the cells
 
   size_t key_length_ = 0;
-  std::vector<char> keys_;        // slot i at i x key length
-  std::vector<uint32_t> recnos_;  // 0: taken back
-  std::vector<Cell> cells_;       // a power of two, at most 3/4 used
-  size_t used_cells_ = 0;         // live and gone
+  std::vector<char> keys_;  // slot i at i x key length
+  std::vector<uint32_t> recnos_;
+  std::vector<bool> gone_;   // taken back
+  bool ascending_ = true;    // recnos_ never went down: no cells
+  std::vector<Cell> cells_;  // a power of two, at most 3/4 used
+  size_t used_cells_ = 0;    // live and gone
   size_t live_ = 0;
 };
 
