@@ -128,6 +128,8 @@ class CMixtableEx {
   int RebuildIdx(CMixtable::RebuildFunc func, void* ctx) {
     return m_table.RebuildIdx(func, ctx);
   }
+  bool Frieze() { return m_table.Frieze(); }
+  bool Defrieze() { return m_table.Defrieze(); }
 
  private:
   // The directory Create and Delete work in; false when it cannot be found.
