@@ -34,6 +34,9 @@ kalvo_install_package(xbase32 TARGETS kalvo_platform xbase32
 if(TARGET mixtable)
   kalvo_install_package(mixtable TARGETS mixtable
     HEADERS ${PROJECT_SOURCE_DIR}/mixtable/include/mixtable)
+  # The table dictionary lies beside the library, where it looks for it.
+  install(FILES ${PROJECT_SOURCE_DIR}/data/DataBase.DCT
+    DESTINATION ${CMAKE_INSTALL_LIBDIR})
 endif()
 
 foreach(pc xbase32 mixtable)
