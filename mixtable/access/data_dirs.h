@@ -17,8 +17,9 @@ std::string DefaultDataDir();
 // directory is created when missing (failures are ignored).
 std::string LocalDir();
 
-// The data directory of a data set: its catalogued directory; the default
-// data directory for id 0 and for ids the catalogue does not list.
+// The data directory of a data set (Wy_DataPath): its catalogued directory;
+// the default data directory for id 0 or without a catalogue; empty for an
+// id the catalogue does not list.
 std::string DataDirForId(uint32_t id);
 
 }  // namespace mixtable

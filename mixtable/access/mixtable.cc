@@ -129,6 +129,7 @@ bool CMixtable::LevelToPath(uint8_t level, std::string& path) const {
     return true;
   }
   std::string dir = m_dataDir;
+  if (dir.empty()) return false;  // no data set: nothing to open
   if (level == Y_LEVEL_BASE) {
     path = dir;
     return true;

@@ -45,7 +45,7 @@ class ScanTest : public SampleDataSetTest {
 
 TEST_F(ScanTest, VisitsEveryTableAtTheLevelItLivesAt) {
   ASSERT_TRUE(ts_.Create(Y_ARCHIVE));  // the local directory
-  Walk w{&ts_.Mixtable()};
+  Walk w{&ts_.Mixtable(), {}, 0};
   ASSERT_EQ(ts_.Scan(Record, &w, 0), 1);
 
   std::set<int> root;
@@ -72,7 +72,7 @@ TEST_F(ScanTest, VisitsEveryTableAtTheLevelItLivesAt) {
 }
 
 TEST_F(ScanTest, AllVisitsProductsSharingADirectory) {
-  Walk w{&ts_.Mixtable()};
+  Walk w{&ts_.Mixtable(), {}, 0};
   ASSERT_EQ(ts_.Scan(Record, &w, 1), 1);
   int product3 = 0;
   for (const Visit& v : w.visits) product3 += std::get<2>(v) == 3;
@@ -88,7 +88,7 @@ TEST_F(ScanTest, ACallbackAnsweringZeroEndsTheScan) {
 
 TEST_F(ScanTest, WithoutProductsOnlyTheRootIsScanned) {
   ASSERT_TRUE(ts_.Delete(Y_PRODUCTS));
-  Walk w{&ts_.Mixtable()};
+  Walk w{&ts_.Mixtable(), {}, 0};
   EXPECT_EQ(ts_.Scan(Record, &w, 0), 1);
   for (const Visit& v : w.visits) EXPECT_EQ(std::get<0>(v), 1);
   EXPECT_FALSE(w.visits.empty());
@@ -142,7 +142,7 @@ TEST_F(ScanTest, RebuildIdxRebuildsEveryTableAndRefusesNesting) {
   }
   ASSERT_TRUE(env->CreateDir("c:\\gdata\\SPF00002.NTX").ok());  // a directory
   ASSERT_TRUE(env->DeleteFile("c:\\gdata\\cnts.ntx").ok());
-  Rebuild r{&ts_.Mixtable()};
+  Rebuild r{&ts_.Mixtable(), 0, 0, -1};
   EXPECT_EQ(ts_.RebuildIdx(CountRebuild, &r), 1);
   EXPECT_EQ(r.nested, 0);
   EXPECT_EQ(r.failed, 0);

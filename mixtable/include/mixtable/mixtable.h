@@ -71,9 +71,10 @@ class CMixtable {
   virtual ~CMixtable();
 
   // --- identity ------------------------------------------------------------
-  // Stores id and sets the data directory of the data set: a catalogued id
-  // gives its directory; 0 or an uncatalogued id the default "c:\gdata\".
-  // Does not close tables.
+  // Stores id and sets the data directory from the catalogue (Wy_DataPath):
+  // a catalogued id gives its directory; 0, or any id while there is no
+  // catalogue, the default "c:\gdata\"; an id the catalogue does not list
+  // an empty directory, in which no table opens. Does not close tables.
   void SetDataId(uint32_t id);
   uint32_t GetDataId() const { return m_dataId; }
   std::string GetDataDir() const { return m_dataDir; }
