@@ -113,4 +113,54 @@ uint32_t Wy_DataIdFromSlaveId(uint32_t slave_id);
 int Wy_IsAnHiddenGdata(uint32_t id);
 int Wy_IsThereAnHiddenGdata();
 
+// ---- served data sets -------------------------------------------------------
+
+// The cache directory ($CACHEDIR trimmed, trailing "\", else
+// "c:\wuser\DBFCache\"), created. With a server name and a data-set path
+// ("C:\GDATA001\"), the data set's cache directory below it
+// (cache + "SRV\C\GDATA001\"), created too. A server name holding a
+// separator, ":" or "..", or a data-set path that is not a drive path or
+// holds "..", is refused: empty path, result 0. Otherwise 1.
+int Wy_CachePath(std::string& path, const char* server, const char* datapath);
+
+// The cache information file of a served data set: the cache directory +
+// the data set's cache directory relative to it, "\" and "." turned into
+// "_", + ".INF" (SRV and C:\GDATA001\ give SRV_C_GDATA001.INF). Both fail
+// for an empty path, a missing or empty server name or this machine's name.
+// Reading empties lines and fills one element per line (LF or CRLF ends,
+// at most 1023 characters each); writing writes each element and a line
+// feed. True when the file could be opened.
+bool Wy_ReadCacheInfo(std::vector<std::string>& lines, const std::string& path,
+                      const char* server);
+bool Wy_WriteCacheInfo(const std::vector<std::string>& lines,
+                       const std::string& path, const char* server);
+
+// ---- dispenser-slave messages
+// --------------------------------------------------
+
+// Prepares (does not open) db for the dispenser-slave message table:
+// "MSGSLAVE\" beside the running program, else
+// "c:\wuser\kalvodspserver17\MSGSLAVE\"; the table named after language
+// (default "ENGLISH", at most 15 characters) when that file exists there,
+// else ENGLISH; one index of the same name on "ID+PROG". own_module is
+// accepted for callers (program and module are the same here). The SetFiles
+// result; 0 for null.
+int Wy_SetSlaveMsgDbHandle(Wdbase* db, const std::string* language,
+                           bool own_module);
+
+// The text of a dispenser error code from an open message table (STRING of
+// the record found with "%5ld"), as "%04X%s%s" (code, prefix, text) with a
+// prefix, else "%04X\t (%d) %s". An empty text becomes fallback when given.
+// With number > 0 the text is trimmed and " N. %3d" (number) appended. The
+// result lives in a static buffer (one per form) until the next call.
+const char* Wy_GetHwErrorString(int32_t code, int32_t number, Wdbase* table,
+                                const char* prefix, const char* fallback);
+// With split, the code's high part (code AND 0xFF00 while below 0x8000, else
+// -1) and low byte (0 when the high part is -1) are stored (pointers may be
+// null); a positive high part gives the text of the high part followed by
+// " N. %3d" with the low byte. Otherwise the text of the code itself.
+const char* Wy_GetHwErrorString(bool split, int32_t code, Wdbase* table,
+                                const char* prefix, const char* fallback,
+                                int32_t* high, int32_t* low);
+
 #endif  // MIXTABLE_WY_CATALOG_H_
