@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <set>
+#include <vector>
 
 #include "dbf_format.h"
 #include "maintenance_test_util.h"
@@ -55,6 +56,28 @@ TEST_F(MemoTest, BlockArithmeticFollowsTheLayout) {
   // The record holds the number on disk.
   const std::string d = Bytes("notes.dbf");
   EXPECT_EQ("         3", d.substr(32 + 2 * 32 + 1 + 1 + 8, 10));
+}
+
+// A record filter gets a const table: the memo texts and the positions are
+// readable through it.
+int HideShortNotes(const Wdbase* w) {
+  char buf[8];
+  const uint32_t len = w->MemoLen("NOTES");
+  const char* p = w->MemoPtr("NOTES");
+  if (p == nullptr || w->MemoRead("NOTES", buf, sizeof buf) != len) return 1;
+  if (w->IsEmpty() || w->GetPosition() < 1 || w->GetLastPosition() < 1) {
+    return 1;
+  }
+  return len < 30 ? 1 : 0;
+}
+
+TEST_F(MemoTest, RecordFilterReadsMemoTextsThroughAConstTable) {
+  Wdbase w;
+  MakeNotes(&w, "notes", 4);  // texts of 17, 34, 51 and 68 characters
+  ASSERT_EQ(1, w.SetFilter(HideShortNotes));
+  std::vector<int32_t> seen;
+  for (int ok = w.Top(); ok; ok = w.Next()) seen.push_back(w.RecNo());
+  EXPECT_EQ((std::vector<int32_t>{2, 3, 4}), seen);
 }
 
 TEST_F(MemoTest, SecondEndMarkOnlyInsideTheTextsBlocks) {

@@ -127,10 +127,10 @@ class Wdbase {
   int Bof() const;
   int32_t RecNo() const;
   int32_t RecCount() const;
-  int32_t GetPosition();
+  int32_t GetPosition() const;
   int SetPosition(int32_t pos);
-  int32_t GetLastPosition();
-  bool IsEmpty();
+  int32_t GetLastPosition() const;
+  bool IsEmpty() const;
 
   // --- fields --------------------------------------------------------------
   int FieldCount() const;
@@ -200,16 +200,16 @@ class Wdbase {
   int Unlock();
 
   // --- memo texts ------------------------------------------------------------
-  uint32_t MemoLen(int k);
-  uint32_t MemoLen(const char* field);
+  uint32_t MemoLen(int k) const;
+  uint32_t MemoLen(const char* field) const;
   // The text, NUL-terminated, in a buffer owned by the engine (valid until
   // the record changes); null at end of file or for an invalid field.
-  const char* MemoPtr(int k);
-  const char* MemoPtr(const char* field);
+  const char* MemoPtr(int k) const;
+  const char* MemoPtr(const char* field) const;
   // Copies min(length, size) bytes (and a NUL when there is room); answers
   // the full length.
-  uint32_t MemoRead(int k, char* buf, unsigned size);
-  uint32_t MemoRead(const char* field, char* buf, unsigned size);
+  uint32_t MemoRead(int k, char* buf, unsigned size) const;
+  uint32_t MemoRead(const char* field, char* buf, unsigned size) const;
   int MemoWrite(int k, const char* text, unsigned len);
   int MemoWrite(const char* field, const char* text, unsigned len);
 
