@@ -259,7 +259,10 @@ class Wdbase {
   // kept current by this handle's writes and rebuilt when another handle
   // changed the table; the files are deleted by SpecialFilterQuit, Close,
   // the destructor and SetFiles. Tables of 100 000 records or more are
-  // refused (-930).
+  // refused (-930). When a move cannot refresh the special index (another
+  // process grew the table to the limit, a file failed) the filter stays in
+  // force: the table stands at end of file with the failure pending, and
+  // every move answers 0 until the caller ends the filter.
   //
   // Builds the special index of the selected order for cond (ANSI; in the
   // OEM code page in mode 0). A different condition, or reset, quits the
