@@ -67,6 +67,9 @@ class RecordMoves final : public FilteredMoves {
   void SetBof() override { d_->set_bof(true); }
   bool Eof() const override { return d_->eof(); }
   int32_t RecNo() const override { return d_->recno(); }
+  bool Accepted() const override {
+    return !d_->eof() && d_->recno() > 0 && !WdbaseFilterAccess::Hides(w_);
+  }
 
  private:
   // Steps on (backward when back) while the filter hides the record; end
