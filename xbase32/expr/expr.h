@@ -37,6 +37,11 @@ struct EvalFrame;
 // evaluation ("!@...@!" tokens, CX routines that evaluate). Deeper
 // evaluations yield the absent value (blanks, 0, false) of their type.
 constexpr int kMaxEvalDepth = 8;
+// Most nested evaluations one top-level evaluation may run: a registered
+// text naming its own token k times would otherwise run k^kMaxEvalDepth
+// evaluations. Beyond the cap nested evaluations yield the absent value,
+// as beyond the depth cap.
+constexpr int kMaxNestedEvaluations = 4096;
 
 class Expr {
  public:
