@@ -24,9 +24,14 @@ int32_t PathDepth(std::string path) {
   return Wy_StringParse_GetNum(path, '\\');
 }
 
+// A directory, or a symbolic link whose target is one (a data directory
+// put on another disk, /var/run): listing it works only then.
 bool IsDirectory(platform::Env* env, const std::string& path) {
   platform::FileInfo info;
-  return env->GetFileInfo(path, &info).ok() && info.is_dir && !info.is_link;
+  if (!env->GetFileInfo(path, &info).ok()) return false;
+  if (!info.is_link) return info.is_dir;
+  std::vector<platform::DirEntry> none;
+  return env->ListDir(path, "\x01", &none).ok();
 }
 
 // Anchor whose address names this library's file.

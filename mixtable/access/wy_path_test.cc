@@ -90,6 +90,19 @@ TEST(WyMkDirTest, FailsWhenALevelIsAFile) {
   EXPECT_FALSE(Wy_MkDir("c:\\d\\" + std::string(300, 'n')));  // name too long
 }
 
+TEST(WyMkDirTest, GoesThroughLinksToDirectories) {
+  ScopedTempDrives drives;
+  ASSERT_TRUE(Wy_MkDir("d:\\disk\\data"));
+  MakeSymlink("d:\\disk\\data", "c:\\gdata");  // put on another disk
+  EXPECT_TRUE(Wy_MkDir("c:\\gdata\\sub\\deeper"));
+  EXPECT_TRUE(IsDir("d:\\disk\\data\\sub\\deeper"));
+  EXPECT_TRUE(Wy_MkDir("c:\\gdata"));
+  // A link to a file is no directory.
+  MakeFile("d:\\file");
+  MakeSymlink("d:\\file", "c:\\flink");
+  EXPECT_FALSE(Wy_MkDir("c:\\flink\\x"));
+}
+
 // ---- Wy_ScanDir
 // --------------------------------------------------------------
 
