@@ -310,6 +310,27 @@ TEST_F(MemoTest, LostMemoFileIsReportedAndNeverHandsOutNamedBlocks) {
   EXPECT_EQ("fresh", Memo(&w, "NOTES"));
 }
 
+TEST_F(MemoTest, RecreatedMemoFileIgnoresCorruptBlockNumbers) {
+  {
+    Wdbase w;
+    MakeNotes(&w, "notes", 2);  // blocks 1 and 2
+    ASSERT_EQ(1, w.Goto(2));
+    std::memcpy(w.RecordBufferPtr() + 8, "4294967295", 10);  // NOTES
+    ASSERT_EQ(1, w.RecordBufferWrite());
+  }
+  ASSERT_TRUE(platform::Env::Current()->DeleteFile(Host("notes.dbt")).ok());
+  Wdbase w;
+  ASSERT_TRUE(OpenTable(&w, "notes"));
+  std::string m = Bytes("notes.dbt");
+  EXPECT_EQ(2u, Get32(m, 0));  // past block 1 only
+  EXPECT_LT(m.size(), 4096u);
+  ASSERT_EQ(1, w.Goto(2));
+  EXPECT_EQ(0u, w.MemoLen("NOTES"));
+  ASSERT_EQ(1, w.MemoWrite("NOTES", "fresh", 5));
+  EXPECT_EQ("fresh", Memo(&w, "NOTES"));
+  EXPECT_EQ(2, w.ReadLong("NOTES"));
+}
+
 TEST_F(MemoTest, LostMemoFileWithoutTextsIsMadeQuietly) {
   {
     Wdbase w;
