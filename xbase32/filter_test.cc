@@ -296,6 +296,14 @@ TEST_F(FilterTest, SetFilterAnswersAndQueries) {
   EXPECT_EQ(1, w_.Next());
   EXPECT_EQ(9, w_.RecNo());
   EXPECT_EQ(0, w_.Next());
+  // At end of file no record is hidden: the table stays there.
+  ASSERT_EQ(1, w_.Eof());
+  EXPECT_EQ(1, w_.SetFilter(HideOdd, 4));
+  EXPECT_EQ(1, w_.Eof());
+  EXPECT_EQ(1, w_.SetFilter(HideUnlisted, &acc));
+  EXPECT_EQ(1, w_.Eof());
+  EXPECT_EQ(1, w_.Previous());
+  EXPECT_EQ(9, w_.RecNo());
 
   // Too large a cache is refused and changes nothing.
   EXPECT_EQ(0, w_.SetFilter(HideOdd, (1 << 20) + 1));
@@ -335,7 +343,7 @@ TEST_F(FilterTest, SeekMovesOnToTheFirstAcceptedRecord) {
   EXPECT_EQ(3, w_.Seek("ZZ"));
   EXPECT_EQ(1, w_.Eof());
   std::vector<bool> none(kRecords + 1, false);
-  ASSERT_EQ(0, w_.SetFilter(HideUnlisted, &none));
+  ASSERT_EQ(1, w_.SetFilter(HideUnlisted, &none));  // at end of file
   EXPECT_EQ(3, w_.Seek(first.c_str()));
   EXPECT_EQ(1, w_.Eof());
   // A numeric index sought by number.

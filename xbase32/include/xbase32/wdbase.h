@@ -227,7 +227,8 @@ class Wdbase {
   // not null nothing changes (answer 1). The old cache is dropped; f null
   // removes the filter (answer 1). Otherwise f is installed; when it hides
   // the current record the table moves to the first accepted one, and the
-  // answer is 0 when there is none. cache_size > 0 (rounded up to even, at
+  // answer is 0 when there is none (at end of file the table stays there,
+  // answer 1). cache_size > 0 (rounded up to even, at
   // most 1 << 20; larger sizes are refused with -930 and change nothing)
   // adds a window of accepted record numbers filled from the current
   // position.
