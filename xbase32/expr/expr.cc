@@ -92,6 +92,19 @@ const char* Expr::Evaluate() {
   }
 }
 
+bool Expr::AliasesAvailable(std::string* missing) const {
+  for (const AliasField& a : prog_.aliases) {
+    const ExprTable* t = table_->FindAlias(a.alias.c_str());
+    ExprField f;
+    if (t == nullptr || !t->Field(a.field, &f) || f.type != a.type ||
+        f.width != a.width || f.offset != a.offset) {
+      *missing = a.alias;
+      return false;
+    }
+  }
+  return true;
+}
+
 bool Expr::EvaluateLogical() {
   if (prog_.type != 'L') return false;
   const char* p = Evaluate();

@@ -85,6 +85,10 @@ class Expr {
   // gives 0, unknown registry handles give absent values.
   const char* Evaluate();
 
+  // Whether every data file named by alias is open with the fields parsed;
+  // false with *missing set to the first alias that is not.
+  bool AliasesAvailable(std::string* missing) const;
+
   // Evaluate() read as a logical (false unless type() is 'L') or a number
   // ('n' and 'd' as they are, 'N' and 'D' converted; 0 for other types).
   bool EvaluateLogical();

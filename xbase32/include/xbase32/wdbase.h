@@ -344,7 +344,8 @@ class Wdbase {
   int SetSort(const char* expr);
   // Walk the whole tree (query and sort applied): 1 on a composite record,
   // 2 at end of file (every table blank), 3 at beginning of file, 0 on
-  // error or without a current relation.
+  // error or without a current relation (-720 when the query or sort names
+  // a table that has left the tree: closed or destroyed).
   int TopRelation();
   int BottomRelation();
   int NextRelation();
