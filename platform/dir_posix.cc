@@ -224,6 +224,22 @@ Status DeleteContents(int dirfd, const std::string& what) {
   return first;
 }
 
+// Entries of the directory open as dirfd, sorted as ListHostDir sorts.
+Status ReadEntries(int dirfd, const std::string& what,
+                   std::vector<DirEntry>* entries);
+
+void WalkDir(int dirfd, const std::string& what, int depth,
+             const Env::TreeVisitor& visit) {
+  std::vector<DirEntry> entries;
+  ReadEntries(dirfd, what, &entries);
+  for (const DirEntry& e : entries) {
+    if (!visit(depth, e) || !e.info.is_dir || e.info.is_link) continue;
+    Fd child(OpenDirNoFollow(dirfd, e.name));
+    if (child.valid())
+      WalkDir(child.get(), what + "/" + e.name, depth + 1, visit);
+  }
+}
+
 }  // namespace
 
 void FillFileInfo(const struct stat& st, FileInfo* info) {
@@ -236,18 +252,18 @@ void FillFileInfo(const struct stat& st, FileInfo* info) {
   info->inode = st.st_ino;
 }
 
-Status ListHostDir(const std::string& dir, const std::string& mask,
+namespace {
+
+Status ReadEntries(int dirfd, const std::string& what, const std::string& mask,
                    std::vector<DirEntry>* entries) {
   entries->clear();
-  Fd fd(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!fd.valid()) return Status::Error(errno, "list " + dir);
   std::vector<std::string> names;
-  Status s = ReadNames(fd.get(), dir, &names);
+  Status s = ReadNames(dirfd, what, &names);
   if (!s.ok()) return s;
   for (const std::string& name : names) {
-    if (!MatchMask(name, mask)) continue;
+    if (!mask.empty() && !MatchMask(name, mask)) continue;
     struct stat st;
-    if (fstatat(fd.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (fstatat(dirfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
       continue;  // removed since it was read
     }
     DirEntry e;
@@ -260,6 +276,28 @@ Status ListHostDir(const std::string& dir, const std::string& mask,
               int c = CompareIgnoreCase(a.name, b.name);
               return c != 0 ? c < 0 : a.name < b.name;
             });
+  return Status::OK();
+}
+
+Status ReadEntries(int dirfd, const std::string& what,
+                   std::vector<DirEntry>* entries) {
+  return ReadEntries(dirfd, what, "", entries);
+}
+
+}  // namespace
+
+Status ListHostDir(const std::string& dir, const std::string& mask,
+                   std::vector<DirEntry>* entries) {
+  entries->clear();
+  Fd fd(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd.valid()) return Status::Error(errno, "list " + dir);
+  return ReadEntries(fd.get(), dir, mask.empty() ? "*" : mask, entries);
+}
+
+Status WalkHostTree(const std::string& dir, const Env::TreeVisitor& visit) {
+  Fd fd(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd.valid()) return Status::Error(errno, "walk " + dir);
+  WalkDir(fd.get(), dir, 1, visit);
   return Status::OK();
 }
 

@@ -42,6 +42,10 @@ Status CopyHostTree(const std::string& from, const std::string& to);
 // the first. The host root "/" is refused (EPERM).
 Status DeleteHostTree(const std::string& path);
 
+// Walks the tree below the host directory dir by directory descriptors
+// (see Env::WalkTree).
+Status WalkHostTree(const std::string& dir, const Env::TreeVisitor& visit);
+
 }  // namespace platform::internal
 
 #endif  // PLATFORM_DIR_POSIX_H_

@@ -167,6 +167,41 @@ TEST_F(DirTest, Attributes) {
   EXPECT_EQ(env_->SetAttributes("c:\\none", 0).code(), ENOENT);
 }
 
+// A data set put on another disk through a link a person made: opens,
+// creates and deletes of its files go through the link. Links inside a data
+// set that lead outside the drives root are removed, never followed, by
+// deletes and skipped by copies.
+TEST_F(DirTest, LinksOutsideTheDrivesRoot) {
+  const std::string disk = tmp_.dir() + "/disk2";
+  ASSERT_EQ(mkdir(disk.c_str(), 0777), 0);
+  ASSERT_EQ(mkdir((disk + "/gdata").c_str(), 0777), 0);
+  ASSERT_TRUE(env_->CreateDir("c:\\x").ok());  // makes drive c
+  ASSERT_EQ(symlink((disk + "/gdata").c_str(), C("gdata").c_str()), 0);
+  Put("c:\\GDATA\\products.dbf", "data");
+  EXPECT_EQ(Slurp(disk + "/gdata/products.dbf"), "data");
+  std::unique_ptr<File> f;
+  ASSERT_TRUE(
+      env_->OpenFile("c:\\gdata\\PRODUCTS.DBF", OpenMode::kReadWrite, &f).ok());
+  f.reset();
+  ASSERT_TRUE(env_->DeleteFile("c:\\gdata\\products.dbf").ok());
+  EXPECT_EQ(Slurp(disk + "/gdata/products.dbf"), "<missing>");
+
+  // Inside a data set: links to a directory and a file on the other disk.
+  Put(disk + "/keep.txt", "keep");
+  ASSERT_TRUE(env_->CreateDir("c:\\set").ok());
+  ASSERT_EQ(symlink(disk.c_str(), C("set/dirlink").c_str()), 0);
+  ASSERT_EQ(symlink((disk + "/keep.txt").c_str(), C("set/filelink").c_str()),
+            0);
+  ASSERT_TRUE(env_->CopyTree("c:\\set", "c:\\copy").ok());
+  EXPECT_EQ(List("c:\\copy", "*"), Names({}));
+  EXPECT_EQ(env_->CopyFile("c:\\set\\filelink", "c:\\copy\\f", false).code(),
+            ELOOP);
+  ASSERT_TRUE(env_->DeleteFile("c:\\set\\filelink").ok());
+  ASSERT_TRUE(env_->DeleteTree("c:\\set").ok());
+  EXPECT_EQ(Slurp(disk + "/keep.txt"), "keep");
+  EXPECT_TRUE(env_->FileExists("c:\\gdata"));
+}
+
 // A tree with links pointing outside it, which copy and delete must leave
 // alone.
 class TreeTest : public DirTest {

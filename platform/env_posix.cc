@@ -35,6 +35,17 @@ std::string HostParent(const std::string& host) {
   return i == 0 ? "/" : host.substr(0, i);
 }
 
+}  // namespace
+
+Status Env::WalkTree(const std::string& dir, const TreeVisitor& visit) {
+  std::string host;
+  Status s = HostPath(dir, &host);
+  if (!s.ok()) return s;
+  return internal::WalkHostTree(host, visit);
+}
+
+namespace {
+
 class PosixEnv final : public Env {
  public:
   std::string DrivesRoot() override {

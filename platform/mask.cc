@@ -1,5 +1,7 @@
 #include "platform/mask.h"
 
+#include "platform/env.h"
+
 namespace platform::internal {
 
 namespace {
@@ -51,3 +53,11 @@ bool MatchMask(const std::string& name, const std::string& mask) {
 }
 
 }  // namespace platform::internal
+
+namespace platform {
+
+bool MatchFileMask(const std::string& name, const std::string& mask) {
+  return internal::MatchMask(name, mask);
+}
+
+}  // namespace platform

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/hooks.h"
+
 namespace platform::internal {
 
 namespace {
@@ -128,18 +130,26 @@ bool FindEntryIgnoreCase(const std::string& dir, const std::string& name,
   }
   DIR* d = opendir(dir.empty() ? "/" : dir.c_str());
   if (d == nullptr) return false;
-  bool ok = false;
+  // Several names may differ only in case (DATA.DBF, data.dbf): the choice
+  // must not depend on the directory's order, so the smallest name in byte
+  // order wins, and the ambiguity is traced.
+  int matches = 0;
   while (struct dirent* e = readdir(d)) {
     std::string n = e->d_name;
     if (n == "." || n == "..") continue;
     if (EqualsIgnoreCase(n, name)) {
-      *found = n;
-      ok = true;
-      break;
+      if (matches == 0 || n < *found) *found = n;
+      ++matches;
     }
   }
   closedir(d);
-  return ok;
+  if (matches > 1) {
+    const std::string text = "path: " + std::to_string(matches) + " names in " +
+                             dir + " match \"" + name +
+                             "\" ignoring case; using \"" + *found + "\"";
+    Trace(kPathTraceCategory, text.c_str());
+  }
+  return matches > 0;
 }
 
 Status MapPath(const std::string& path, const std::string& drives_root,

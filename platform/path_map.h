@@ -21,12 +21,16 @@ std::string DrivesRootFromEnvironment();
 // created (with its parents) when missing, as a drive always exists on the
 // original system. Fails with ENOENT for an empty path and EACCES when ".."
 // climbs above a drive root (or above "/").
+// Trace category of the path mapping's notes.
+constexpr int kPathTraceCategory = 1000;
+
 Status MapPath(const std::string& path, const std::string& drives_root,
                std::string* host);
 
 // Looks for name in the host directory dir: an exact match first, then a
-// case-insensitive one (ASCII letters). Answers true and sets *found to the
-// name as stored.
+// case-insensitive one (ASCII letters); of several such names the smallest
+// in byte order is taken and the ambiguity traced (kPathTraceCategory).
+// Answers true and sets *found to the name as stored.
 bool FindEntryIgnoreCase(const std::string& dir, const std::string& name,
                          std::string* found);
 

@@ -6,8 +6,11 @@
 
 #include <cerrno>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/env.h"
+#include "platform/hooks.h"
 #include "platform/testing/temp_drives.h"
 
 namespace platform {
@@ -141,6 +144,39 @@ TEST_F(PathMapTest, ExistingComponentsAreFoundIgnoringCase) {
   // Host paths are looked up the same way.
   EXPECT_EQ(Map(tmp_.dir() + "/DRIVES/C/gdata/products.dbf"),
             dir + "/PRODUCTS.DBF");
+}
+
+std::vector<std::string> g_traces;
+void KeepTrace(int category, const char* text) {
+  if (category == internal::kPathTraceCategory) g_traces.push_back(text);
+}
+
+TEST_F(PathMapTest, NamesDifferingOnlyInCaseResolveInByteOrder) {
+  ASSERT_TRUE(env()->CreateDir("c:\\d").ok());
+  const std::string dir = tmp_.drives() + "/c/d";
+  // Every spelling of "abcd" but "abcD", made in an order unlike the
+  // sorted one: the directory's own order must not decide.
+  std::vector<std::string> names;
+  for (int bits = 15; bits >= 0; --bits) {
+    std::string n = "abcd";
+    for (int i = 0; i < 4; ++i) {
+      if (bits & (1 << i)) n[static_cast<size_t>(i)] -= 'a' - 'A';
+    }
+    if (n != "abcD") names.push_back(n);
+  }
+  for (size_t i = 0; i < names.size(); ++i) {
+    const std::string& n = names[(i * 7) % names.size()];
+    ASSERT_EQ(mkdir((dir + "/" + n).c_str(), 0777), 0) << n;
+  }
+  g_traces.clear();
+  TraceHook old = SetTraceHook(KeepTrace);
+  EXPECT_EQ(Map("c:\\d\\abcD"), dir + "/ABCD");
+  EXPECT_EQ(g_traces.size(), 1u);
+  // The exact name wins without a note.
+  g_traces.clear();
+  EXPECT_EQ(Map("c:\\d\\aBcd"), dir + "/aBcd");
+  EXPECT_TRUE(g_traces.empty());
+  SetTraceHook(old);
 }
 
 TEST(IgnoreCaseTest, ComparesAsciiLettersOnly) {

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -41,12 +42,42 @@ int64_t MonotonicMs() {
   return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
+// Children whose handles were released while they ran: reaped by the next
+// start or release, so that none stays a zombie until this process ends.
+std::mutex g_released_mu;
+std::vector<pid_t> g_released;
+
+void Release(pid_t pid) {
+  std::lock_guard<std::mutex> lock(g_released_mu);
+  g_released.push_back(pid);
+}
+
+void ReapReleased() {
+  std::lock_guard<std::mutex> lock(g_released_mu);
+  for (size_t i = 0; i < g_released.size();) {
+    int status = 0;
+    pid_t r;
+    do {
+      r = waitpid(g_released[i], &status, WNOHANG);
+    } while (r < 0 && errno == EINTR);
+    if (r == 0) {
+      ++i;  // still running
+    } else {
+      g_released[i] = g_released.back();  // ended (or reaped elsewhere)
+      g_released.pop_back();
+    }
+  }
+}
+
 class PosixProcess : public Process {
  public:
   explicit PosixProcess(pid_t pid) : pid_(pid) {}
-  // The child keeps running; if it has already ended it is reaped now so
-  // that no zombie is left behind.
-  ~PosixProcess() override { Reap(WNOHANG); }
+  // The child keeps running; if it has already ended it is reaped now,
+  // else it is reaped by a later start or release.
+  ~PosixProcess() override {
+    if (!Reap(WNOHANG)) Release(pid_);
+    ReapReleased();
+  }
 
   int pid() const override { return static_cast<int>(pid_); }
 
@@ -222,6 +253,7 @@ constexpr int32_t kStageExec = 2;
 Status StartProcessImpl(const ProcessSpec& launch,
                         std::unique_ptr<Process>* process) {
   process->reset();
+  ReapReleased();
   if (launch.program.empty()) return Status::Error(ENOENT, "start: no program");
 
   std::string program = launch.program;

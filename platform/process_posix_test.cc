@@ -56,6 +56,20 @@ TEST(ProcessPosixTest, ExitCodesAndSignals) {
   EXPECT_EQ(RunShell("kill -TERM $$"), 128 + SIGTERM);
 }
 
+TEST(ProcessPosixTest, ReleasedRunningChildrenAreReapedLater) {
+  ProcessSpec launch;
+  launch.program = "/bin/sleep";
+  launch.args = {"0.1"};
+  std::unique_ptr<Process> p;
+  ASSERT_TRUE(StartProcessImpl(launch, &p).ok());
+  const pid_t pid = p->pid();
+  p.reset();  // released while it runs
+  usleep(400 * 1000);
+  ASSERT_EQ(RunShell("exit 0"), 0);  // a later start reaps it
+  EXPECT_EQ(-1, kill(pid, 0));       // no zombie left
+  EXPECT_EQ(ESRCH, errno);
+}
+
 TEST(ProcessPosixTest, StatusIsKeptAfterReaping) {
   ProcessSpec launch;
   launch.program = "/bin/sh";

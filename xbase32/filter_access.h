@@ -39,6 +39,10 @@ struct WdbaseFilterAccess {
   static int Install(Wdbase* w, Wdbase::FilterFunc plain,
                      Wdbase::FilterFuncWithData with_data, void* user,
                      int cache_size);
+  // Builds the special index of the selected order for the kept (or
+  // given) condition; a failure leaves the rest of the filter in force.
+  static bool BuildSelectedOrder(Wdbase* w, const std::string& cond,
+                                 bool inverted);
   // Ends the special filter without touching the pending error; false when
   // none was active or a file could not be deleted.
   static bool QuitSpecial(Wdbase* w);

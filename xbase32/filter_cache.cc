@@ -66,6 +66,9 @@ int FilterCache::FillBackward(FilteredMoves* m, int from) {
 void FilterCache::FillAround(FilteredMoves* m, int at) {
   const int32_t r = m->RecNo();
   Clear();
+  // The window holds accepted records only: around a hidden record (a
+  // backward move from it that found nothing) it stays empty.
+  if (!m->Accepted()) return;
   at_start_ = FillBackward(m, at) >= 0;
   m->Go(r);
   at_end_ = FillForward(m, at) < size();
@@ -81,6 +84,7 @@ void FilterCache::Fill(FilteredMoves* m) {
     m->GoEof();
     return;
   }
+  if (!m->Accepted()) return;  // on a hidden record: filled by later moves
   const int32_t r = m->RecNo();
   const int end = FillForward(m, 0);
   if (end < size()) {

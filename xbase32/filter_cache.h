@@ -46,6 +46,9 @@ class FilteredMoves {
   virtual void SetBof() = 0;
   virtual bool Eof() const = 0;
   virtual int32_t RecNo() const = 0;
+  // Whether the table stands on a record the filter accepts (a Goto may
+  // have put it on a hidden one).
+  virtual bool Accepted() const = 0;
 };
 
 class FilterCache {

@@ -40,6 +40,9 @@ class FakeTable final : public FilteredMoves {
   void SetBof() override { bof_ = true; }
   bool Eof() const override { return eof_; }
   int32_t RecNo() const override { return cur_; }
+  bool Accepted() const override {
+    return !eof_ && cur_ >= 1 && cur_ <= n_ && Accepted(cur_);
+  }
 
   bool bof() const { return bof_; }
   int asked() const { return asked_; }

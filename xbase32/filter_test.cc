@@ -163,6 +163,76 @@ TEST_F(FilterTest, MovesFollowTheModelInEveryOrderWithAndWithoutCache) {
   ASSERT_EQ(1, w_.SetFilter(nullptr));
 }
 
+// Random walks that start with a Goto to any record (hidden ones too): a
+// cached handle answers exactly as an uncached one on the same table.
+TEST_F(FilterTest, CachedHandleAgreesWithUncachedAfterGotoToHiddenRecords) {
+  Wdbase u;
+  const char* names[] = {"byname", "byqty", "byborn"};
+  const char* exprs[] = {"NAME", "QTY", "BORN"};
+  ASSERT_EQ(1, u.SetFiles(dir_.c_str(), "t", 3, names, exprs));
+  ASSERT_EQ(1, u.Open());
+  std::mt19937 rng(13);
+  std::vector<bool> acc(kRecords + 1, false);
+  for (int run = 0; run < 2000; ++run) {
+    if (run % 50 == 0) {
+      const int order = (run / 50) % 4;
+      ASSERT_EQ(1, w_.SelectIdx(order));
+      ASSERT_EQ(1, u.SelectIdx(order));
+      const unsigned every = 2 + rng() % 6;
+      for (int r = 1; r <= kRecords; ++r) {
+        acc[static_cast<size_t>(r)] = rng() % every == 0;
+      }
+      ASSERT_EQ(1, w_.SetFilter(nullptr));
+      ASSERT_EQ(1, u.SetFilter(nullptr));
+      w_.SetFilter(HideUnlisted, &acc, 2 << (run / 50 % 3));
+      u.SetFilter(HideUnlisted, &acc, 0);
+    }
+    const int32_t start = 1 + static_cast<int32_t>(rng() % kRecords);
+    ASSERT_EQ(1, w_.Goto(start));
+    ASSERT_EQ(1, u.Goto(start));
+    for (int step = 0; step < 12; ++step) {
+      const int op = static_cast<int>(rng() % 6);
+      int got = 0, want = 0;
+      switch (op) {
+        case 0:
+          got = w_.Top();
+          want = u.Top();
+          break;
+        case 1:
+          got = w_.Bottom();
+          want = u.Bottom();
+          break;
+        case 2:
+          got = w_.Next();
+          want = u.Next();
+          break;
+        case 3:
+          got = w_.Previous();
+          want = u.Previous();
+          break;
+        case 4: {
+          const int32_t k = static_cast<int32_t>(rng() % 21) - 10;
+          got = w_.Skip(k);
+          want = u.Skip(k);
+          break;
+        }
+        default: {
+          const int32_t r = 1 + static_cast<int32_t>(rng() % kRecords);
+          got = w_.Goto(r);
+          want = u.Goto(r);
+          break;
+        }
+      }
+      SCOPED_TRACE(::testing::Message() << "run " << run << " step " << step
+                                        << " op " << op << " start " << start);
+      ASSERT_EQ(want, got);
+      ASSERT_EQ(u.Eof(), w_.Eof());
+      if (!u.Eof()) ASSERT_EQ(u.RecNo(), w_.RecNo());
+    }
+  }
+  ASSERT_EQ(1, w_.SetFilter(nullptr));
+}
+
 TEST_F(FilterTest, SetFilterAnswersAndQueries) {
   int size = -1;
   EXPECT_EQ(nullptr, w_.GetFilter(&size));
@@ -226,6 +296,14 @@ TEST_F(FilterTest, SetFilterAnswersAndQueries) {
   EXPECT_EQ(1, w_.Next());
   EXPECT_EQ(9, w_.RecNo());
   EXPECT_EQ(0, w_.Next());
+  // At end of file no record is hidden: the table stays there.
+  ASSERT_EQ(1, w_.Eof());
+  EXPECT_EQ(1, w_.SetFilter(HideOdd, 4));
+  EXPECT_EQ(1, w_.Eof());
+  EXPECT_EQ(1, w_.SetFilter(HideUnlisted, &acc));
+  EXPECT_EQ(1, w_.Eof());
+  EXPECT_EQ(1, w_.Previous());
+  EXPECT_EQ(9, w_.RecNo());
 
   // Too large a cache is refused and changes nothing.
   EXPECT_EQ(0, w_.SetFilter(HideOdd, (1 << 20) + 1));
@@ -265,7 +343,7 @@ TEST_F(FilterTest, SeekMovesOnToTheFirstAcceptedRecord) {
   EXPECT_EQ(3, w_.Seek("ZZ"));
   EXPECT_EQ(1, w_.Eof());
   std::vector<bool> none(kRecords + 1, false);
-  ASSERT_EQ(0, w_.SetFilter(HideUnlisted, &none));
+  ASSERT_EQ(1, w_.SetFilter(HideUnlisted, &none));  // at end of file
   EXPECT_EQ(3, w_.Seek(first.c_str()));
   EXPECT_EQ(1, w_.Eof());
   // A numeric index sought by number.

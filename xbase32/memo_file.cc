@@ -244,6 +244,14 @@ bool RecreateLocked(const std::string& memo_path, platform::File* data,
       offset += got;
     }
   }
+  // A record names one text per memo field, and no text is longer than
+  // kMaxRecreatedTextBlocks blocks: blocks beyond what all of them together
+  // can reach are corrupt numbers (4294967295 would make a 2 TB sparse file
+  // with no block left for new texts). They are left out; beyond the end
+  // of the file they read as empty texts.
+  const uint64_t limit = kMemoFirstBlock + static_cast<uint64_t>(named.size()) *
+                                               kMaxRecreatedTextBlocks;
+  std::erase_if(named, [limit](uint32_t b) { return b >= limit; });
   std::sort(named.begin(), named.end());
   named.erase(std::unique(named.begin(), named.end()), named.end());
 

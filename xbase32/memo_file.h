@@ -102,11 +102,16 @@ struct MemoFieldSpot {
   int width;
 };
 
+// Longest text a recreated memo file allows for each named block (16 MB).
+constexpr uint64_t kMaxRecreatedTextBlocks = 32768;
+
 // Creates the memo file of a table whose memo file is missing, while the
 // data file's records may still name blocks in it: the texts are lost, so
 // the loss is reported (-60 with the path), every block that a record names
 // gets a lone 0x1A (those records read as empty instead of reading a later
 // text), and the next free block starts past the largest named block.
+// Block numbers beyond what the records' texts can reach (see
+// kMaxRecreatedTextBlocks) are corrupt and left out.
 // data is the open data file; spots lists its memo fields. Callers hold the
 // data file's append lock.
 bool RecreateMemoFile(const std::string& memo_path, platform::File* data,

@@ -154,6 +154,9 @@ class RelationTree {
   Step RawPrevious();
   Step Forward(Step s);
   Step Backward(Step s);
+  // A master exists and every table the query and sort name is open;
+  // otherwise reports -720 and answers false.
+  bool Ready();
   bool Accepted();
   void AllEof();
   int Answer(Step s);

@@ -217,6 +217,30 @@ TEST_F(RelationTest, QueryLeavesOutCompositeRecords) {
   EXPECT_EQ(6u, Forward(cust_).size());
 }
 
+TEST_F(RelationTest, QueryNamingATableThatLeftTheTreeFails) {
+  MakeShop();
+  ASSERT_EQ(1, cust_.SetMasterRelation());
+  ASSERT_EQ(1, orders_.SetSlaveRelation(&cust_, "CODE", "bycust"));
+  ASSERT_EQ(1, orders_.SetSlaveRelationType(2));
+  ASSERT_EQ(1, cust_.SetQuery("ORDERS->QTY > 2"));
+  ASSERT_EQ(1, cust_.TopRelation());
+  ASSERT_EQ(1, orders_.Close());  // leaves the tree
+  EXPECT_EQ(0, cust_.TopRelation());
+  EXPECT_EQ(kErrRelation, Wdbase::LastErrorCode());
+  EXPECT_EQ(0, cust_.NextRelation());
+  EXPECT_EQ(0, cust_.BottomRelation());
+  EXPECT_EQ(0, cust_.PreviousRelation());
+  EXPECT_EQ(kErrRelation, Wdbase::LastErrorCode());
+  // The same for a sort.
+  ASSERT_EQ(1, cust_.SetQuery(nullptr));
+  EXPECT_EQ(1, cust_.TopRelation());
+  ASSERT_EQ(1, orders_.Open());
+  ASSERT_EQ(1, cust_.SetSort("ORDERS->ITEM"));
+  ASSERT_EQ(1, orders_.Close());
+  EXPECT_EQ(0, cust_.TopRelation());
+  EXPECT_EQ(kErrRelation, Wdbase::LastErrorCode());
+}
+
 TEST_F(RelationTest, SortOrdersTheSetAndKeepsTies) {
   MakeShop();
   ASSERT_EQ(1, cust_.SetMasterRelation());

@@ -105,8 +105,10 @@ TEST_F(RelationTest, ClosedOrDestroyedTablesLeaveTheTree) {
   ASSERT_EQ(1, orders_.Close());
   EXPECT_EQ(nullptr, orders_.GetRelation());
   EXPECT_TRUE(cust_.GetRelation()->children.empty());
-  // The query names a closed table: its fields are blank, nothing matches.
-  EXPECT_EQ(2, cust_.TopRelation());
+  // The query names a closed table: the walk fails instead of reading its
+  // fields as blanks.
+  EXPECT_EQ(0, cust_.TopRelation());
+  EXPECT_EQ(kErrRelation, Wdbase::LastErrorCode());
   ASSERT_EQ(1, cust_.SetQuery(""));
   EXPECT_EQ(4u, Forward(cust_).size());
   ASSERT_EQ(1, orders_.Open());
@@ -174,7 +176,9 @@ TEST_F(RelationTest, RelationObjectOwnsItsTree) {
     EXPECT_EQ(nullptr, orders_.GetRelation());
     // A table closing under the object leaves its tree.
     ASSERT_EQ(1, parts.Close());
-    ASSERT_EQ(1, rel.SetQuery(""));
+    // The sort still names the closed table: the move to the top fails.
+    EXPECT_EQ(0, rel.SetQuery(""));
+    EXPECT_EQ(kErrRelation, Wdbase::LastErrorCode());
     ASSERT_EQ(1, rel.SetSort(""));
     EXPECT_EQ(6u, Walk(
                       rel.TopRelation(), [&] { return rel.NextRelation(); },

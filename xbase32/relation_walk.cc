@@ -218,6 +218,24 @@ RelationTree::Step RelationTree::RawPrevious() {
   return PositionFrom(1, true);
 }
 
+bool RelationTree::Ready() {
+  if (!master_) {
+    ReportError(kErrRelation, "Relation: no master table");
+    return false;
+  }
+  // A table the query or sort names may have left the tree since (closed
+  // or destroyed): its fields would read as blanks and the walk would
+  // answer a wrong set.
+  for (const Expr* e : {query_.get(), sort_.get()}) {
+    std::string missing;
+    if (e != nullptr && !e->AliasesAvailable(&missing)) {
+      ReportError(kErrRelation, "Relation: table not open", missing.c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
 bool RelationTree::Accepted() { return !query_ || query_->EvaluateLogical(); }
 
 RelationTree::Step RelationTree::Forward(Step s) {
@@ -257,10 +275,7 @@ int RelationTree::Answer(Step s) {
 }
 
 int RelationTree::Top() {
-  if (!master_) {
-    ReportError(kErrRelation, "Relation: no master table");
-    return 0;
-  }
+  if (!Ready()) return 0;
   changed_ = false;
   if (sort_) {
     if (!BuildList()) return 0;
@@ -270,10 +285,7 @@ int RelationTree::Top() {
 }
 
 int RelationTree::Bottom() {
-  if (!master_) {
-    ReportError(kErrRelation, "Relation: no master table");
-    return 0;
-  }
+  if (!Ready()) return 0;
   if (sort_) {
     if ((changed_ || !list_) && !BuildList()) return 0;
     changed_ = false;
@@ -285,20 +297,14 @@ int RelationTree::Bottom() {
 }
 
 int RelationTree::Next() {
-  if (!master_) {
-    ReportError(kErrRelation, "Relation: no master table");
-    return 0;
-  }
+  if (!Ready()) return 0;
   if (changed_ || (sort_ && !list_)) return Top();
   if (sort_) return ShowEntry(pos_ >= list_->count() ? pos_ : pos_ + 1);
   return Answer(Forward(RawNext()));
 }
 
 int RelationTree::Previous() {
-  if (!master_) {
-    ReportError(kErrRelation, "Relation: no master table");
-    return 0;
-  }
+  if (!Ready()) return 0;
   if (changed_ || (sort_ && !list_)) {
     const int r = Top();
     return r == 1 ? 3 : r;

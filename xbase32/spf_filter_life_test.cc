@@ -168,6 +168,51 @@ TEST_F(SpecialFilterLifeTest, TablesOf100000RecordsAreRefused) {
   EXPECT_TRUE(SpfFiles().empty());
 }
 
+TEST_F(SpecialFilterLifeTest, AFailedRefreshKeepsTheFilterAndShowsNothing) {
+  Wdbase big;
+  ASSERT_EQ(1, big.SetFiles(dir_.c_str(), "big", 0, nullptr, nullptr));
+  auto f = Fields({Fld("C", 'C', 1)});
+  ASSERT_EQ(1, big.CreateDb(f.data()));
+  std::string bytes = ReadAll(dir_ + "big.dbf");
+  const size_t header =
+      static_cast<uint8_t>(bytes[8]) |
+      (static_cast<size_t>(static_cast<uint8_t>(bytes[9])) << 8);
+  bytes.resize(header);
+  for (int i = 0; i < 99999; ++i) bytes += i % 2 ? " B" : " A";
+  ASSERT_TRUE(WriteAll(dir_ + "big.dbf", bytes + "\x1a"));
+  ASSERT_EQ(1, big.Open());
+  ASSERT_TRUE(big.SpecialFilterInit("C = 'A'", false, false));
+  ASSERT_EQ(1, big.Top());
+  ASSERT_EQ(1, big.Next());
+  EXPECT_EQ(3, big.RecNo());
+
+  // Another handle grows the table to the limit.
+  Wdbase other;
+  ASSERT_EQ(1, other.SetFiles(dir_.c_str(), "big", 0, nullptr, nullptr));
+  ASSERT_EQ(1, other.Open());
+  ASSERT_EQ(1, other.AppendBlank());
+  ASSERT_EQ(1, other.WriteString("C", "B"));
+  ASSERT_EQ(1, other.Close());
+
+  EXPECT_EQ(0, big.Next());
+  EXPECT_EQ(-930, Wdbase::LastErrorCode());
+  EXPECT_EQ(1, big.Eof());
+  // Still in force: no record, not every record, until the caller ends it.
+  EXPECT_TRUE(big.SpecialFilterIsEnabled());
+  EXPECT_EQ(0, big.Top());
+  EXPECT_EQ(1, big.Eof());
+  EXPECT_EQ(0, big.Next());
+  EXPECT_EQ(0, big.Bottom());
+  EXPECT_EQ(0, big.Goto(2));
+  EXPECT_EQ(0, big.GetLastPosition());
+  EXPECT_EQ(-930, Wdbase::LastErrorCode());
+  ASSERT_TRUE(big.SpecialFilterQuit());
+  ASSERT_EQ(1, big.Goto(2));
+  EXPECT_EQ(100000, big.GetLastPosition());
+  ASSERT_EQ(1, big.Close());
+  EXPECT_TRUE(SpfFiles().empty());
+}
+
 TEST_F(SpecialFilterLifeTest, LongConditionsGoThroughAnExpressionToken) {
   Make(80);
   std::string text = "QTY > 0";

@@ -181,10 +181,16 @@ int Wdbase::ReadBool(const char* field) const {
   return ReadBool(FieldByName(field));
 }
 
+// The first byte of the field; a text character comes back in the ANSI
+// code page (mode 0), as WriteChar took it and ReadString gives it.
 char Wdbase::ReadChar(int k) const {
   const FieldDesc* f = Field(data_, k);
   if (!f || f->width < 1) return ' ';
-  return data_->record()[f->offset];
+  char c = data_->record()[f->offset];
+  if (f->type == 'C' && mode_ == Wdbase_OEMtoChar_On) {
+    platform::OemToAnsi(&c, 1);
+  }
+  return c;
 }
 char Wdbase::ReadChar(const char* field) const {
   return ReadChar(FieldByName(field));

@@ -67,6 +67,9 @@ class RecordMoves final : public FilteredMoves {
   void SetBof() override { d_->set_bof(true); }
   bool Eof() const override { return d_->eof(); }
   int32_t RecNo() const override { return d_->recno(); }
+  bool Accepted() const override {
+    return !d_->eof() && d_->recno() > 0 && !WdbaseFilterAccess::Hides(w_);
+  }
 
  private:
   // Steps on (backward when back) while the filter hides the record; end
@@ -193,7 +196,10 @@ int WdbaseFilterAccess::Install(Wdbase* w, Wdbase::FilterFunc plain,
   int result = 1;
   DbfFile* d = w->data_;
   xbase32::RecordMoves m(w);
-  if ((d->eof() || d->recno() <= 0 || Hides(w)) && !m.Top()) result = 0;
+  // Only a hidden current record moves the table; at end of file there is
+  // none, and the table stays there.
+  const bool at_eof = d->eof() || d->recno() <= 0;
+  if (!at_eof && Hides(w) && !m.Top()) result = 0;
   if (cache) {
     w->filter_cache_ = cache;
     cache->Fill(&m);

@@ -41,27 +41,27 @@ std::string* LoadText(DbfFile* d, int k, const FieldDesc& f) {
 
 }  // namespace
 
-uint32_t Wdbase::MemoLen(int k) {
+uint32_t Wdbase::MemoLen(int k) const {
   if (!Ready()) return 0;
   const FieldDesc* f = MemoField(data_, k);
   if (!f) return 0;
   return static_cast<uint32_t>(LoadText(data_, k, *f)->size());
 }
-uint32_t Wdbase::MemoLen(const char* field) {
+uint32_t Wdbase::MemoLen(const char* field) const {
   return MemoLen(FieldByName(field));
 }
 
-const char* Wdbase::MemoPtr(int k) {
+const char* Wdbase::MemoPtr(int k) const {
   if (!Ready()) return nullptr;
   const FieldDesc* f = MemoField(data_, k);
   if (!f) return nullptr;
   return LoadText(data_, k, *f)->c_str();
 }
-const char* Wdbase::MemoPtr(const char* field) {
+const char* Wdbase::MemoPtr(const char* field) const {
   return MemoPtr(FieldByName(field));
 }
 
-uint32_t Wdbase::MemoRead(int k, char* buf, unsigned size) {
+uint32_t Wdbase::MemoRead(int k, char* buf, unsigned size) const {
   if (buf != nullptr && size > 0) buf[0] = '\0';
   if (!Ready()) return 0;
   const FieldDesc* f = MemoField(data_, k);
@@ -74,7 +74,7 @@ uint32_t Wdbase::MemoRead(int k, char* buf, unsigned size) {
   }
   return static_cast<uint32_t>(text->size());
 }
-uint32_t Wdbase::MemoRead(const char* field, char* buf, unsigned size) {
+uint32_t Wdbase::MemoRead(const char* field, char* buf, unsigned size) const {
   if (buf != nullptr && size > 0) buf[0] = '\0';
   return MemoRead(FieldByName(field), buf, size);
 }

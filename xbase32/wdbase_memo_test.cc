@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <set>
+#include <vector>
 
 #include "dbf_format.h"
 #include "maintenance_test_util.h"
@@ -55,6 +56,28 @@ TEST_F(MemoTest, BlockArithmeticFollowsTheLayout) {
   // The record holds the number on disk.
   const std::string d = Bytes("notes.dbf");
   EXPECT_EQ("         3", d.substr(32 + 2 * 32 + 1 + 1 + 8, 10));
+}
+
+// A record filter gets a const table: the memo texts and the positions are
+// readable through it.
+int HideShortNotes(const Wdbase* w) {
+  char buf[8];
+  const uint32_t len = w->MemoLen("NOTES");
+  const char* p = w->MemoPtr("NOTES");
+  if (p == nullptr || w->MemoRead("NOTES", buf, sizeof buf) != len) return 1;
+  if (w->IsEmpty() || w->GetPosition() < 1 || w->GetLastPosition() < 1) {
+    return 1;
+  }
+  return len < 30 ? 1 : 0;
+}
+
+TEST_F(MemoTest, RecordFilterReadsMemoTextsThroughAConstTable) {
+  Wdbase w;
+  MakeNotes(&w, "notes", 4);  // texts of 17, 34, 51 and 68 characters
+  ASSERT_EQ(1, w.SetFilter(HideShortNotes));
+  std::vector<int32_t> seen;
+  for (int ok = w.Top(); ok; ok = w.Next()) seen.push_back(w.RecNo());
+  EXPECT_EQ((std::vector<int32_t>{2, 3, 4}), seen);
 }
 
 TEST_F(MemoTest, SecondEndMarkOnlyInsideTheTextsBlocks) {
@@ -285,6 +308,27 @@ TEST_F(MemoTest, LostMemoFileIsReportedAndNeverHandsOutNamedBlocks) {
   EXPECT_EQ(0u, w.MemoLen("NOTES"));
   ASSERT_EQ(1, w.Goto(3));
   EXPECT_EQ("fresh", Memo(&w, "NOTES"));
+}
+
+TEST_F(MemoTest, RecreatedMemoFileIgnoresCorruptBlockNumbers) {
+  {
+    Wdbase w;
+    MakeNotes(&w, "notes", 2);  // blocks 1 and 2
+    ASSERT_EQ(1, w.Goto(2));
+    std::memcpy(w.RecordBufferPtr() + 8, "4294967295", 10);  // NOTES
+    ASSERT_EQ(1, w.RecordBufferWrite());
+  }
+  ASSERT_TRUE(platform::Env::Current()->DeleteFile(Host("notes.dbt")).ok());
+  Wdbase w;
+  ASSERT_TRUE(OpenTable(&w, "notes"));
+  std::string m = Bytes("notes.dbt");
+  EXPECT_EQ(2u, Get32(m, 0));  // past block 1 only
+  EXPECT_LT(m.size(), 4096u);
+  ASSERT_EQ(1, w.Goto(2));
+  EXPECT_EQ(0u, w.MemoLen("NOTES"));
+  ASSERT_EQ(1, w.MemoWrite("NOTES", "fresh", 5));
+  EXPECT_EQ("fresh", Memo(&w, "NOTES"));
+  EXPECT_EQ(2, w.ReadLong("NOTES"));
 }
 
 TEST_F(MemoTest, LostMemoFileWithoutTextsIsMadeQuietly) {

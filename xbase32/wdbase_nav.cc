@@ -167,9 +167,13 @@ int32_t Wdbase::RecCount() const {
   return data_->Count();
 }
 
-int32_t Wdbase::GetPosition() {
+int32_t Wdbase::GetPosition() const {
   if (!Ready()) return 0;
-  if (special_filter_) return xbase32::SpecialGetPosition(this);
+  // The special filter may rebuild its index (a cache of the condition's
+  // answers) to answer; the table itself does not change.
+  if (special_filter_) {
+    return xbase32::SpecialGetPosition(const_cast<Wdbase*>(this));
+  }
   NtxFile* ix = xbase32::SelectedIndex(this);
   if (ix == nullptr) return RecNo();
   // The position in index order, walking from the first key.
@@ -198,11 +202,11 @@ int Wdbase::SetPosition(int32_t pos) {
   return data_->Go(r) ? 1 : 0;
 }
 
-int32_t Wdbase::GetLastPosition() {
+int32_t Wdbase::GetLastPosition() const {
   if (special_filter_ && Ready()) {
-    return xbase32::SpecialGetLastPosition(this);
+    return xbase32::SpecialGetLastPosition(const_cast<Wdbase*>(this));
   }
   return RecCount();
 }
 
-bool Wdbase::IsEmpty() { return !data_ || GetLastPosition() == 0; }
+bool Wdbase::IsEmpty() const { return !data_ || GetLastPosition() == 0; }

@@ -22,18 +22,21 @@ namespace xbase32 {
 namespace {
 
 // The special filter of w made current for the selected order *s; null
-// when it cannot be (the filter then ends, the table stands at end of file
-// and the failure is kept).
+// when it cannot be. A failed build or refresh (say, another process grew
+// the table past the limit) keeps the filter in force: the table stands at
+// end of file with the failure pending, and every later move fails the
+// same way until the caller ends the filter. Ending it silently would show
+// every record to a caller that acts on the matching ones.
 SpecialFilter* Use(Wdbase* w, int* s, bool positions) {
   *s = w->SelectedIdx();
   SpecialFilter* sf = WdbaseFilterAccess::Special(w);
-  if (sf != nullptr && !sf->Has(*s)) {
-    if (!w->SpecialFilterReinit(true)) return nullptr;
-    sf = WdbaseFilterAccess::Special(w);
-  }
   if (sf == nullptr) return nullptr;
+  if (!sf->Has(*s) &&
+      !WdbaseFilterAccess::BuildSelectedOrder(w, sf->condition(), false)) {
+    WdbaseAccess::Data(w)->GoEof();
+    return nullptr;
+  }
   if (!sf->Refresh(*s, positions)) {
-    WdbaseFilterAccess::QuitSpecial(w);
     WdbaseAccess::Data(w)->GoEof();
     return nullptr;
   }
@@ -178,6 +181,22 @@ void WdbaseFilterAccess::Resume(Wdbase* w, const Saved& s) {
   w->special_filter_ = s.special;
 }
 
+bool WdbaseFilterAccess::BuildSelectedOrder(Wdbase* w, const std::string& cond,
+                                            bool inverted) {
+  SpecialFilter::OrderKey order;
+  order.number = w->def_->selected;
+  if (order.number > 0) {
+    order.expr = w->def_->idx_exprs[order.number - 1];
+    order.index = xbase32::IndexOf(w, order.number);
+  }
+  // The condition is compared with the tables' texts.
+  std::string oem = cond;
+  if (w->mode_ == Wdbase_OEMtoChar_On) {
+    platform::AnsiToOem(oem.data(), oem.size());
+  }
+  return w->special_filter_->Build(order, oem, inverted);
+}
+
 bool Wdbase::SpecialFilterInit(const char* cond, bool inverted, bool reset) {
   if (!Ready() || cond == nullptr || *cond == '\0') return false;
   const std::string given = cond;
@@ -191,26 +210,15 @@ bool Wdbase::SpecialFilterInit(const char* cond, bool inverted, bool reset) {
   }
   const int32_t back = data_->recno();
   const bool at_eof = data_->eof();
-  SpecialFilter::OrderKey order;
-  order.number = def_->selected;
-  if (order.number > 0) {
-    order.expr = def_->idx_exprs[order.number - 1];
-    order.index = xbase32::IndexOf(this, order.number);
-  }
-  // The condition is compared with the tables' texts.
-  std::string oem = given;
-  if (mode_ == Wdbase_OEMtoChar_On) {
-    platform::AnsiToOem(oem.data(), oem.size());
-  }
-  if (!special_filter_->Build(order, oem, inverted)) {
-    // Any failure ends the whole special filter.
+  if (!WdbaseFilterAccess::BuildSelectedOrder(this, given, inverted)) {
+    // Any failure of an explicit build ends the whole special filter.
     WdbaseFilterAccess::QuitSpecial(this);
     return false;
   }
   // Back to the record that was current when it matches, else the first
   // match.
   if (!at_eof && back > 0 && back <= data_->Count() && data_->Go(back) &&
-      special_filter_->Matches(order.number)) {
+      special_filter_->Matches(def_->selected)) {
     return true;
   }
   xbase32::SpecialTop(this);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/codepage.h"
 #include "test_util.h"
 
 namespace xbase32::testing {
@@ -290,6 +291,29 @@ TEST_F(WdbaseTest, DatesAndLogicals) {
   EXPECT_STREQ("Q         ", w.Read("NAME"));
   EXPECT_EQ('Q', w.ReadChar("NAME"));
   EXPECT_EQ(0, w.WriteChar("QTY", '1'));
+}
+
+TEST_F(WdbaseTest, WriteCharAndReadCharAreSymmetricForEveryAnsiByte) {
+  Wdbase w;
+  MakeTable(&w, "chars", 1);
+  for (int b = 1; b < 256; ++b) {
+    SCOPED_TRACE(b);
+    const char c = static_cast<char>(b);
+    ASSERT_EQ(1, w.WriteChar("NAME", c));
+    char text[16];
+    ASSERT_EQ(1, w.ReadString("NAME", text, sizeof text));
+    EXPECT_EQ(text[0], w.ReadChar("NAME"));
+    // Whatever the OEM page can hold comes back as it went in.
+    std::string once(1, c);
+    platform::AnsiToOem(once.data(), 1);
+    platform::OemToAnsi(once.data(), 1);
+    if (once[0] == c) EXPECT_EQ(c, w.ReadChar("NAME"));
+  }
+  // 0xE9 (e acute) is in both pages.
+  ASSERT_EQ(1, w.WriteChar("NAME", '\xE9'));
+  EXPECT_EQ('\xE9', w.ReadChar("NAME"));
+  w.SetOEMConversionMode(Wdbase_OEMtoChar_Off);
+  EXPECT_EQ('\x82', w.ReadChar("NAME"));  // the byte in the file
 }
 
 TEST_F(WdbaseTest, TextWritesAndTrimming) {

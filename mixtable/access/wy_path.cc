@@ -24,9 +24,14 @@ int32_t PathDepth(std::string path) {
   return Wy_StringParse_GetNum(path, '\\');
 }
 
+// A directory, or a symbolic link whose target is one (a data directory
+// put on another disk, /var/run): listing it works only then.
 bool IsDirectory(platform::Env* env, const std::string& path) {
   platform::FileInfo info;
-  return env->GetFileInfo(path, &info).ok() && info.is_dir && !info.is_link;
+  if (!env->GetFileInfo(path, &info).ok()) return false;
+  if (!info.is_link) return info.is_dir;
+  std::vector<platform::DirEntry> none;
+  return env->ListDir(path, "\x01", &none).ok();
 }
 
 // Anchor whose address names this library's file.
@@ -108,32 +113,51 @@ void Wy_ScanDir(int32_t& dir_count, int32_t& file_count, const std::string& dir,
   if (dir.empty()) return;
   std::string base = dir;
   Wy_AddTrailingBackslash(base);
-  platform::Env* env = platform::Env::Current();
-
-  std::vector<platform::DirEntry> entries;
-  if (env->ListDir(base, mask.empty() ? "*.*" : mask, &entries).ok()) {
-    for (const platform::DirEntry& e : entries) {
-      if (!e.info.is_dir || e.info.is_link) ++file_count;
+  const int32_t base_depth = PathDepth(base);
+  const std::string& m = mask.empty() ? std::string("*.*") : mask;
+  // The walk goes by directory descriptors: a name holding "\" or ".." is
+  // counted like any other and never mapped into another path.
+  platform::Env::Current()->WalkTree(base, [&](int depth,
+                                               const platform::DirEntry& e) {
+    if (!e.info.is_dir || e.info.is_link) {
+      if (platform::MatchFileMask(e.name, m)) ++file_count;
+      return false;
     }
-  }
-
-  entries.clear();
-  if (!env->ListDir(base, "*", &entries).ok()) return;
-  for (const platform::DirEntry& e : entries) {
-    if (!e.info.is_dir || e.info.is_link) continue;
     ++dir_count;
-    std::string sub = base + e.name + '\\';
-    if (recurse && !(depth_limit > 0 && depth_limit < PathDepth(sub))) {
-      Wy_ScanDir(dir_count, file_count, sub, mask, recurse, depth_limit);
-    }
-  }
+    return recurse && !(depth_limit > 0 && depth_limit < base_depth + depth);
+  });
 }
+
+namespace {
+
+// Whether the host path is "/", the drives root, a drive's directory or a
+// directory holding the drives root: trees no prune may delete.
+bool IsProtectedRoot(platform::Env* env, const std::string& host) {
+  if (host.empty() || host == "/") return true;
+  const std::string root = env->DrivesRoot();
+  if (root.compare(0, host.size(), host) == 0 &&
+      (root.size() == host.size() || root[host.size()] == '/')) {
+    return true;  // the drives root or above it
+  }
+  const size_t slash = host.rfind('/');
+  return slash != std::string::npos && host.compare(0, slash, root) == 0 &&
+         slash == root.size();  // a drive: the root's direct child
+}
+
+}  // namespace
 
 void Wy_PruneDir(const std::string& dir) {
   if (dir.empty()) return;
   std::string self = dir;
   while (self.size() > 1 && IsSep(self.back())) self.pop_back();
   platform::Env* env = platform::Env::Current();
+  std::string host;
+  if (!env->HostPath(self, &host).ok()) return;
+  while (host.size() > 1 && host.back() == '/') host.pop_back();
+  if (IsProtectedRoot(env, host)) {
+    Wy_Trace("Wy_PruneDir: %s is a root, not deleted", self.c_str());
+    return;
+  }
   platform::FileInfo info;
   if (!env->GetFileInfo(self, &info).ok()) return;
   if (info.is_link) {
@@ -143,21 +167,7 @@ void Wy_PruneDir(const std::string& dir) {
   if (!info.is_dir) return;
   // A directory without write permission would keep its entries.
   if (info.read_only) env->SetAttributes(self, platform::kAttrDirectory);
-
-  std::string base = self;
-  Wy_AddTrailingBackslash(base);
-  std::vector<platform::DirEntry> entries;
-  env->ListDir(base, "*", &entries);
-  for (const platform::DirEntry& e : entries) {
-    std::string path = base + e.name;
-    if (e.info.is_dir && !e.info.is_link) {
-      Wy_PruneDir(path);
-      continue;
-    }
-    if (e.info.read_only && !e.info.is_link) {
-      env->SetAttributes(path, platform::kAttrNormal);
-    }
-    env->DeleteFile(path);  // a link itself, never its target
-  }
-  env->RemoveDir(self);
+  // The platform's tree delete walks by directory descriptors: names inside
+  // the tree are never mapped again, links are removed and never followed.
+  env->DeleteTree(self);
 }

@@ -1,3 +1,7 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -84,6 +88,19 @@ TEST(WyMkDirTest, FailsWhenALevelIsAFile) {
   EXPECT_FALSE(Wy_MkDir("c:\\d\\f"));
   EXPECT_FALSE(Wy_MkDir("c:\\d\\f\\sub"));
   EXPECT_FALSE(Wy_MkDir("c:\\d\\" + std::string(300, 'n')));  // name too long
+}
+
+TEST(WyMkDirTest, GoesThroughLinksToDirectories) {
+  ScopedTempDrives drives;
+  ASSERT_TRUE(Wy_MkDir("d:\\disk\\data"));
+  MakeSymlink("d:\\disk\\data", "c:\\gdata");  // put on another disk
+  EXPECT_TRUE(Wy_MkDir("c:\\gdata\\sub\\deeper"));
+  EXPECT_TRUE(IsDir("d:\\disk\\data\\sub\\deeper"));
+  EXPECT_TRUE(Wy_MkDir("c:\\gdata"));
+  // A link to a file is no directory.
+  MakeFile("d:\\file");
+  MakeSymlink("d:\\file", "c:\\flink");
+  EXPECT_FALSE(Wy_MkDir("c:\\flink\\x"));
 }
 
 // ---- Wy_ScanDir
@@ -193,6 +210,77 @@ TEST(WyPruneDirTest, NeutralInputs) {
   Wy_PruneDir("c:\\missing");
   Wy_PruneDir("c:\\d\\f");  // a plain file is not a directory to prune
   EXPECT_TRUE(env()->FileExists("c:\\d\\f"));
+}
+
+// Names legal on the host that hold "\" (archives made on Windows leave
+// them): the walks never map them into other paths. Made with host calls,
+// since the layer maps "\" as a separator.
+void HostMkdir(const std::string& host) {
+  ASSERT_EQ(0, mkdir(host.c_str(), 0777)) << host;
+}
+void HostFile(const std::string& host) {
+  int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  ASSERT_GE(fd, 0) << host;
+  close(fd);
+}
+bool HostExists(const std::string& host) {
+  struct stat st;
+  return lstat(host.c_str(), &st) == 0;
+}
+
+TEST(WyPruneDirTest, NamesHoldingBackslashesStayInsideTheTree) {
+  ScopedTempDrives drives;
+  const std::string c = drives.drives() + "/c";
+  ASSERT_TRUE(Wy_MkDir("c:\\gdata"));
+  MakeFile("c:\\gdata\\products.dbf");
+  ASSERT_TRUE(Wy_MkDir("c:\\gdatatmp"));
+  HostFile(c + "/gdatatmp/..\\gdata\\products.dbf");
+  HostMkdir(c + "/gdatatmp/\\");  // once recursed without end
+  HostFile(c + "/gdatatmp/\\/x");
+  // A sibling tree of a host directory, named through "..".
+  HostMkdir(drives.Host("victim"));
+  HostFile(drives.Host("victim/keep"));
+  HostMkdir(drives.Host("h"));
+  HostMkdir(drives.Host("h/t"));
+  HostMkdir(drives.Host("h/t/..\\..\\victim"));
+  HostFile(drives.Host("h/t/..\\..\\victim/f"));
+
+  Wy_PruneDir("c:\\gdatatmp");
+  EXPECT_FALSE(HostExists(c + "/gdatatmp"));
+  EXPECT_TRUE(env()->FileExists("c:\\gdata\\products.dbf"));
+  Wy_PruneDir(drives.Host("h/t"));
+  EXPECT_FALSE(HostExists(drives.Host("h/t")));
+  EXPECT_TRUE(HostExists(drives.Host("victim/keep")));
+}
+
+TEST(WyPruneDirTest, RefusesRoots) {
+  ScopedTempDrives drives;
+  ASSERT_TRUE(Wy_MkDir("c:\\gdata"));
+  MakeFile("c:\\gdata\\products.dbf");
+  HostFile(drives.Host("beside"));
+  for (const std::string& root :
+       {std::string("c:\\"), std::string("c:"), std::string("C:\\.."),
+        std::string("c:\\gdata\\..\\"), drives.drives() + "/c", drives.drives(),
+        drives.drives() + "/", drives.dir()}) {
+    Wy_PruneDir(root);
+    EXPECT_TRUE(env()->FileExists("c:\\gdata\\products.dbf")) << root;
+    EXPECT_TRUE(HostExists(drives.Host("beside"))) << root;
+  }
+}
+
+TEST(WyScanDirTest, NamesHoldingBackslashesAreCountedNotMapped) {
+  ScopedTempDrives drives;
+  const std::string c = drives.drives() + "/c";
+  ASSERT_TRUE(Wy_MkDir("c:\\s"));
+  MakeFile("c:\\s\\f.dbf");
+  HostMkdir(c + "/s/a\\..");  // once recursed without end
+  HostFile(c + "/s/a\\../g.dbf");
+  HostMkdir(c + "/s/\\");
+  HostFile(c + "/s/..\\s\\h.dbf");
+  int32_t dirs = 0, files = 0;
+  Wy_ScanDir(dirs, files, "c:\\s", "*.dbf", true, 0);
+  EXPECT_EQ(dirs, 2);
+  EXPECT_EQ(files, 3);
 }
 
 // ---- Wy_AddAppDirAndFile

@@ -7,10 +7,16 @@
 #include <cstring>
 #include <iomanip>
 #include <memory>
+#include <sstream>
 
 #include "command_util.h"
+#include "dbf_expr_table.h"
+#include "dbf_file.h"
+#include "expr/day_number.h"
+#include "expr/expr.h"
 #include "platform/codepage.h"
 #include "platform/env.h"
+#include "wdbase_access.h"
 #include "xbase32/wdbase.h"
 
 namespace xbtool {
@@ -321,6 +327,42 @@ int Append(const std::string& table, const std::vector<std::string>& values,
   return 0;
 }
 
+// The result of e on the current record as "TYPE LENGTH VALUE": texts and
+// numbers as the engine's text (UTF-8 here), dates as CCYYMMDD, logicals as
+// .T. / .F.; computed numbers and dates are shown as N and D values.
+std::string ShowResult(xbase32::Expr* e) {
+  const char* r = e->Evaluate();
+  std::string type(1, e->type());
+  std::string value;
+  switch (e->type()) {
+    case 'n': {
+      type = "N";
+      std::ostringstream s;
+      s << std::setprecision(15) << e->EvaluateNumber();
+      value = s.str();
+      break;
+    }
+    case 'd': {
+      type = "D";
+      char date[9] = {};
+      double day = 0;
+      std::memcpy(&day, r, sizeof day);
+      if (!xbase32::DayToDate(static_cast<int32_t>(day), date)) {
+        std::memset(date, ' ', 8);
+      }
+      value.assign(date, 8);
+      break;
+    }
+    case 'L':
+      value = e->EvaluateLogical() ? ".T." : ".F.";
+      return "L 1 " + value;
+    default:
+      value = Utf8(std::string(r, static_cast<size_t>(e->length())).c_str());
+      return type + " " + std::to_string(e->length()) + " " + value;
+  }
+  return type + " " + std::to_string(value.size()) + " " + value;
+}
+
 int Expr(const std::string& table, const std::string& expr, int32_t recno,
          std::ostream& out, std::ostream& err) {
   Wdbase w;
@@ -328,13 +370,18 @@ int Expr(const std::string& table, const std::string& expr, int32_t recno,
   // The table is read without conversion: the expression goes to the OEM
   // page the table uses, the results come back to UTF-8.
   const std::string source = platform::Utf8ToCodePage(expr, 0);
-  std::vector<char> result(65536);
+  xbase32::DbfFile* data = WdbaseAccess::Data(&w);
+  xbase32::ExprError parse_error;
+  std::unique_ptr<xbase32::Expr> e =
+      xbase32::Expr::Parse(data->expr_table(), source.c_str(), &parse_error);
+  if (!e) {
+    // The engine reports the parse error with its code and texts.
+    char none[2];
+    w.GetExprResult(source.c_str(), none, sizeof none);
+    return Fail(err, "cannot evaluate '" + expr + "': " + EngineError());
+  }
   auto one = [&]() {
-    if (!w.GetExprResult(source.c_str(), result.data(),
-                         static_cast<int>(result.size()))) {
-      return Fail(err, "cannot evaluate '" + expr + "': " + EngineError());
-    }
-    out << w.RecNo() << ": " << Utf8(result.data()) << "\n";
+    out << w.RecNo() << ": " << ShowResult(e.get()) << "\n";
     return 0;
   };
   if (recno > 0) {

@@ -108,10 +108,24 @@ TEST_F(XbtoolTest, ExpressionsOnRecords) {
   ASSERT_EQ(0, Expr(t, "UPPER(TRIM(NAME))+STR(QTY*2,6,1)", 0, out, err_))
       << err_.str();
   // UPPER changes a-z only; the accented letter stays as it is.
-  EXPECT_EQ("1: CAFé   5.0\n2: BLEU  -2.0\n", out.str());
+  EXPECT_EQ("1: C 12 CAFé   5.0\n2: C 12 BLEU  -2.0\n", out.str());
   std::ostringstream one;
   ASSERT_EQ(0, Expr(t, "IIF('é'$NAME,'yes','no ')", 2, one, err_));
-  EXPECT_EQ("2: no \n", one.str());
+  EXPECT_EQ("2: C 3 no \n", one.str());
+  // Numbers, dates and logicals as text, with their type and length.
+  struct Case {
+    const char* expr;
+    const char* shown;
+  } cases[] = {
+      {"QTY", "1: N 3 2.5\n"},     {"QTY*2", "1: N 1 5\n"},
+      {"QTY/4", "1: N 5 0.625\n"}, {"QTY > 1", "1: L 1 .T.\n"},
+      {"QTY > 3", "1: L 1 .F.\n"}, {"STOD('20090307')", "1: D 8 20090307\n"},
+  };
+  for (const Case& c : cases) {
+    std::ostringstream shown;
+    ASSERT_EQ(0, Expr(t, c.expr, 1, shown, err_)) << c.expr << err_.str();
+    EXPECT_EQ(c.shown, shown.str()) << c.expr;
+  }
   std::ostringstream err;
   EXPECT_NE(0, Expr(t, "UPPER(NAME", 0, out, err));
   EXPECT_NE(std::string::npos, err.str().find("-450 Right Bracket Missing"));

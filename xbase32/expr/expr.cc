@@ -16,6 +16,8 @@ namespace {
 
 // Nesting of evaluations on this thread, across all expressions.
 thread_local int g_eval_depth = 0;
+// Nested evaluations run since the current top-level evaluation began.
+thread_local int g_nested_evaluations = 0;
 
 class DepthGuard {
  public:
@@ -72,6 +74,11 @@ std::unique_ptr<Expr> Expr::Parse(const ExprTable* table, const char* source,
 
 const char* Expr::Evaluate() {
   if (g_eval_depth >= kMaxEvalDepth) return absent_.data();
+  if (g_eval_depth == 0) {
+    g_nested_evaluations = 0;
+  } else if (++g_nested_evaluations > kMaxNestedEvaluations) {
+    return absent_.data();
+  }
   DepthGuard guard(&depth_);
   try {
     const size_t level = static_cast<size_t>(depth_ - 1);
@@ -83,6 +90,19 @@ const char* Expr::Evaluate() {
   } catch (const std::bad_alloc&) {
     return absent_.data();
   }
+}
+
+bool Expr::AliasesAvailable(std::string* missing) const {
+  for (const AliasField& a : prog_.aliases) {
+    const ExprTable* t = table_->FindAlias(a.alias.c_str());
+    ExprField f;
+    if (t == nullptr || !t->Field(a.field, &f) || f.type != a.type ||
+        f.width != a.width || f.offset != a.offset) {
+      *missing = a.alias;
+      return false;
+    }
+  }
+  return true;
 }
 
 bool Expr::EvaluateLogical() {

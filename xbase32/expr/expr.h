@@ -37,6 +37,11 @@ struct EvalFrame;
 // evaluation ("!@...@!" tokens, CX routines that evaluate). Deeper
 // evaluations yield the absent value (blanks, 0, false) of their type.
 constexpr int kMaxEvalDepth = 8;
+// Most nested evaluations one top-level evaluation may run: a registered
+// text naming its own token k times would otherwise run k^kMaxEvalDepth
+// evaluations. Beyond the cap nested evaluations yield the absent value,
+// as beyond the depth cap.
+constexpr int kMaxNestedEvaluations = 4096;
 
 class Expr {
  public:
@@ -79,6 +84,10 @@ class Expr {
   // the next evaluation of this expression. Never fails: division by zero
   // gives 0, unknown registry handles give absent values.
   const char* Evaluate();
+
+  // Whether every data file named by alias is open with the fields parsed;
+  // false with *missing set to the first alias that is not.
+  bool AliasesAvailable(std::string* missing) const;
 
   // Evaluate() read as a logical (false unless type() is 'L') or a number
   // ('n' and 'd' as they are, 'N' and 'D' converted; 0 for other types).

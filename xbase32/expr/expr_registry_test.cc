@@ -195,6 +195,33 @@ TEST_F(ExprTest, SelfReferringTokenEnds) {
   UnregisterOwner(this);
 }
 
+void CountCalls(CxBlock* block, int32_t len, uint32_t) {
+  ++*static_cast<int*>(block->context);
+  for (int32_t i = 0; i < len; i++) block->buffer[i] = '0';
+}
+
+TEST_F(ExprTest, SelfReferringTokensAreCappedInTotal) {
+  int calls = 0;
+  const ExprHandle cx = RegisterCxRoutine(CountCalls, &calls, this);
+  const ExprHandle probe = RegisterText("probe", this);
+  // Three references to itself per level: 3^8 evaluations without a cap.
+  const string ref = "'" + Token(probe + 1, TokenKind::kExpression) + "'!' '";
+  const string self = ref + " .OR. " + ref + " .OR. " + ref + " .OR. CX(1,'" +
+                      std::to_string(cx) + "','0')='1'";
+  ASSERT_EQ(RegisterText(self.c_str(), this), probe + 1);
+  std::unique_ptr<Expr> e = Parse(ref);
+  ASSERT_NE(e, nullptr);
+  EXPECT_FALSE(e->EvaluateLogical());
+  EXPECT_GT(calls, 0);
+  EXPECT_LE(calls, kMaxNestedEvaluations);
+  // The count starts again with every top-level evaluation.
+  const int first = calls;
+  calls = 0;
+  EXPECT_FALSE(e->EvaluateLogical());
+  EXPECT_EQ(calls, first);
+  UnregisterOwner(this);
+}
+
 // ---- CX -------------------------------------------------------------------
 
 struct CxLog {

@@ -148,18 +148,16 @@ bool FormatNumber(double v, int width, int dec, char* out) {
     if (r[i] != '0') all_zero = false;
   }
   const bool sign = std::signbit(v) && !all_zero;
-  const bool zero_int = int_len == 1 && digits[0] == '0';
 
+  // A zero integer part is written as "0" before the point: it needs its
+  // room like any other digit ("-0.1" does not fit 3 bytes: "***").
   const int int_room = d > 0 ? width - d - 1 : width;
-  const int needed = (zero_int ? 0 : int_len) + (sign ? 1 : 0);
+  const int needed = int_len + (sign ? 1 : 0);
   if (needed > int_room) {
     FillStars(out, width);
     return false;
   }
-  // A lone "0" before the point is written only when there is room for it
-  // (always with d = 0, where int_room == width >= 1).
-  const bool write_zero = zero_int && needed < int_room;
-  const int shown = zero_int ? (write_zero ? 1 : 0) : int_len;
+  const int shown = int_len;
   const int lead = int_room - shown - (sign ? 1 : 0);
   std::memset(out, ' ', static_cast<size_t>(lead));
   char* o = out + lead;

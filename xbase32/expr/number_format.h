@@ -8,10 +8,10 @@
 //
 // With d = 0 there is no point and the integer digits end the field. The
 // integer part is right-aligned and blank-padded; a zero integer part is
-// written as "0" when there is room for it; the minus sign stands right
-// before the first digit. A value that does not fit fills all w bytes with
-// "*". Examples: 0.5 in (5,2) is " 0.50", -0.5 is "-0.50", 1234.5 in (5,1)
-// is "*****".
+// always written as "0"; the minus sign stands right before the first
+// digit. A value whose sign and integer digits do not fit fills all w bytes
+// with "*". Examples: 0.5 in (5,2) is " 0.50", -0.5 is "-0.50", 1234.5 in
+// (5,1) is "*****", 0.5 in (3,2) and -0.05 in (3,1) are "***".
 
 #ifndef XBASE32_EXPR_NUMBER_FORMAT_H_
 #define XBASE32_EXPR_NUMBER_FORMAT_H_

@@ -49,12 +49,17 @@ TEST(FormatNumberTest, Table) {
       {0.125, 5, 2, " 0.13", true},   // exact binary half, away from zero
       {-0.125, 5, 2, "-0.13", true},
       {-0.001, 5, 2, " 0.00", true},  // rounds to zero: no sign
-      {0.5, 3, 2, ".50", true},       // no room for the leading zero
+      {0.5, 3, 2, "***", false},      // no room for the leading zero
       {-0.5, 3, 2, "***", false},
-      {-0.5, 4, 2, "-.50", true},
-      {0.3, 5, 20, ".3000", true},  // decimals capped at width - 1 ...
-      {1.5, 4, 20, "****", false},  // ... which leaves no integer room
-      {0.3, 4, 3, ".300", true},
+      {-0.5, 4, 2, "****", false},
+      {-0.5, 5, 2, "-0.50", true},
+      {-0.05, 3, 1, "***", false},  // rounds to -0.1
+      {-0.05, 4, 1, "-0.1", true},
+      {0.05, 3, 1, "0.1", true},
+      {0.3, 5, 20, "*****", false},  // decimals capped at width - 1 ...
+      {1.5, 4, 20, "****", false},   // ... which leaves no integer room
+      {0.3, 4, 3, "****", false},
+      {0.3, 5, 3, "0.300", true},
       {0.1 + 0.2, 19, 17, "  0.300000000000000", true},  // 15 decimals
       {9.995, 5, 2, "10.00", true},  // carry into a new digit
       {99.995, 5, 2, "*****", false},

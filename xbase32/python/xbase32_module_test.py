@@ -167,6 +167,19 @@ class FieldTest(TableCase):
         self.assertEqual(1, w.WriteString("NAME", ""))  # unchanged
         self.assertEqual("\u00e9", w.ReadString("NAME", 0, 1))
 
+    def test_write_char_and_read_char_are_symmetric(self):
+        w = self.table()
+        self.assertEqual(1, w.AppendBlank())
+        for b in range(0x20, 0x100):
+            try:
+                ch = bytes([b]).decode("cp1252")
+            except UnicodeDecodeError:
+                continue  # no character at this byte
+            self.assertEqual(1, w.WriteChar("NAME", ch))
+            self.assertEqual(w.ReadString("NAME")[0], w.ReadChar("NAME"), b)
+        self.assertEqual(1, w.WriteChar("NAME", "\u00e9"))
+        self.assertEqual("\u00e9", w.ReadChar("NAME"))
+
     def test_read_string_gives_at_most_255_characters(self):
         w = self.table(fields=[("LONG", "C", 400, 0, 0)])
         self.append(w, LONG="x" * 300)

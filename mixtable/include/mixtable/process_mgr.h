@@ -105,7 +105,8 @@ class CProcessMgr {
   // Waits without limit for the child, answers its exit code and releases
   // the handle. kWyProcessStateUnknown for an unknown handle.
   static uint32_t Wait(WyProcessHandle process);
-  // Releases the handle without waiting (the child goes on running).
+  // Releases the handle without waiting (the child goes on running; once
+  // it ends, the next start or release reaps it, so no zombie stays).
   static void CloseProcess(WyProcessHandle process);
   // The process id of the child (0 for an unknown handle).
   static uint32_t GetProcessId(WyProcessHandle process);

@@ -61,15 +61,20 @@ bool Wy_MkDir(const std::string& path);
 // the sub-directory's path (the drive or root counts as one): depth_limit
 // bounds the absolute depth of the directories visited. The counters are only
 // ever incremented. Symbolic links are counted as files and never followed.
-// An empty dir does nothing.
+// The walk goes by directory descriptors: a name holding "\" or ".." is
+// counted like any other and never leads out of the tree. An empty dir does
+// nothing.
 void Wy_ScanDir(int32_t& dir_count, int32_t& file_count, const std::string& dir,
                 const std::string& mask, bool recurse, int32_t depth_limit);
 
 // Deletes the directory dir with everything below it: read-only files and
 // directories are made writable first; symbolic links are removed, never
 // followed (when dir itself is a link, only the link goes). Failures are
-// ignored (whatever cannot be removed stays). An empty dir, or one naming a
-// plain file or nothing, does nothing.
+// ignored (whatever cannot be removed stays). Names inside the tree are
+// never mapped again (one holding "\" or ".." is just a name). The host
+// root "/", the drives root, a directory above it and a drive's root
+// directory are refused (traced, nothing deleted). An empty dir, or one
+// naming a plain file or nothing, does nothing.
 void Wy_PruneDir(const std::string& dir);
 
 // ---- C strings, modified in place -------------------------------------------

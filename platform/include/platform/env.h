@@ -26,6 +26,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -178,6 +179,10 @@ struct ProcessEntry {
   std::string name;  // the command name (/proc/PID/comm)
 };
 
+// Whether name matches the file mask as ListDir matches ("*" any run, "?"
+// one character, case-insensitive; "*.*" and "" match all).
+bool MatchFileMask(const std::string& name, const std::string& mask);
+
 class Env {
  public:
   virtual ~Env() = default;
@@ -228,6 +233,15 @@ class Env {
   virtual Status CopyTree(const std::string& from, const std::string& to) = 0;
   // Deletes a directory tree (or a file); links are removed, never followed.
   virtual Status DeleteTree(const std::string& path) = 0;
+  // Called by WalkTree for every entry with its depth (1 for the entries of
+  // the walked directory itself); answering true for a directory enters it.
+  using TreeVisitor = std::function<bool(int depth, const DirEntry& entry)>;
+  // Walks the directory tree dir through directory descriptors: names found
+  // are never mapped again (a name holding "\" or ".." is just a name, so
+  // the walk never leaves the tree) and symbolic links are never entered.
+  // Entries come sorted as ListDir sorts them. Sub-directories that cannot
+  // be read are skipped; only a failure to open dir itself is answered.
+  virtual Status WalkTree(const std::string& dir, const TreeVisitor& visit);
   // The target of the symbolic link path, as stored in the link (one level;
   // EINVAL when path is no link). Symbolic links stand in for shortcuts.
   virtual Status ReadLink(const std::string& path, std::string* target) = 0;
@@ -315,6 +329,9 @@ class EnvWrapper : public Env {
   }
   Status DeleteTree(const std::string& p) override {
     return target_->DeleteTree(p);
+  }
+  Status WalkTree(const std::string& p, const TreeVisitor& v) override {
+    return target_->WalkTree(p, v);
   }
   Status ReadLink(const std::string& p, std::string* t) override {
     return target_->ReadLink(p, t);

@@ -127,10 +127,10 @@ class Wdbase {
   int Bof() const;
   int32_t RecNo() const;
   int32_t RecCount() const;
-  int32_t GetPosition();
+  int32_t GetPosition() const;
   int SetPosition(int32_t pos);
-  int32_t GetLastPosition();
-  bool IsEmpty();
+  int32_t GetLastPosition() const;
+  bool IsEmpty() const;
 
   // --- fields --------------------------------------------------------------
   int FieldCount() const;
@@ -200,16 +200,16 @@ class Wdbase {
   int Unlock();
 
   // --- memo texts ------------------------------------------------------------
-  uint32_t MemoLen(int k);
-  uint32_t MemoLen(const char* field);
+  uint32_t MemoLen(int k) const;
+  uint32_t MemoLen(const char* field) const;
   // The text, NUL-terminated, in a buffer owned by the engine (valid until
   // the record changes); null at end of file or for an invalid field.
-  const char* MemoPtr(int k);
-  const char* MemoPtr(const char* field);
+  const char* MemoPtr(int k) const;
+  const char* MemoPtr(const char* field) const;
   // Copies min(length, size) bytes (and a NUL when there is room); answers
   // the full length.
-  uint32_t MemoRead(int k, char* buf, unsigned size);
-  uint32_t MemoRead(const char* field, char* buf, unsigned size);
+  uint32_t MemoRead(int k, char* buf, unsigned size) const;
+  uint32_t MemoRead(const char* field, char* buf, unsigned size) const;
   int MemoWrite(int k, const char* text, unsigned len);
   int MemoWrite(const char* field, const char* text, unsigned len);
 
@@ -227,7 +227,8 @@ class Wdbase {
   // not null nothing changes (answer 1). The old cache is dropped; f null
   // removes the filter (answer 1). Otherwise f is installed; when it hides
   // the current record the table moves to the first accepted one, and the
-  // answer is 0 when there is none. cache_size > 0 (rounded up to even, at
+  // answer is 0 when there is none (at end of file the table stays there,
+  // answer 1). cache_size > 0 (rounded up to even, at
   // most 1 << 20; larger sizes are refused with -930 and change nothing)
   // adds a window of accepted record numbers filled from the current
   // position.
@@ -259,7 +260,10 @@ class Wdbase {
   // kept current by this handle's writes and rebuilt when another handle
   // changed the table; the files are deleted by SpecialFilterQuit, Close,
   // the destructor and SetFiles. Tables of 100 000 records or more are
-  // refused (-930).
+  // refused (-930). When a move cannot refresh the special index (another
+  // process grew the table to the limit, a file failed) the filter stays in
+  // force: the table stands at end of file with the failure pending, and
+  // every move answers 0 until the caller ends the filter.
   //
   // Builds the special index of the selected order for cond (ANSI; in the
   // OEM code page in mode 0). A different condition, or reset, quits the
@@ -340,7 +344,8 @@ class Wdbase {
   int SetSort(const char* expr);
   // Walk the whole tree (query and sort applied): 1 on a composite record,
   // 2 at end of file (every table blank), 3 at beginning of file, 0 on
-  // error or without a current relation.
+  // error or without a current relation (-720 when the query or sort names
+  // a table that has left the tree: closed or destroyed).
   int TopRelation();
   int BottomRelation();
   int NextRelation();
