@@ -9,6 +9,7 @@
 #include "engine_error.h"
 #include "expr/expr.h"
 #include "ntx_build.h"
+#include "ntx_mark.h"
 
 namespace xbase32 {
 
@@ -507,6 +508,8 @@ bool NtxFile::UnlockIndex() {
   if (!locked_) return true;
   bool ok = MergeStaged();
   ok = FlushPages() && ok;
+  // Every page of this lock period is written: the tree is whole again.
+  if (ok && changed_) ok = WriteNtxMark(file_.get(), false);
   platform::Status s = file_->Unlock(kLockOffset, kLockLength);
   if (!s.ok()) {
     ReportError(kErrUnlock, path_.c_str(), s.ToString().c_str());
@@ -525,6 +528,8 @@ bool NtxFile::StartChange() {
     return false;
   }
   if (!changed_) {
+    // Before any page of the change can reach the file (crash mark).
+    if (!WriteNtxMark(file_.get(), true)) return false;
     changed_ = true;
     header_.counter = static_cast<uint16_t>(seen_counter_ + 1);
     seen_counter_ = header_.counter;
@@ -532,6 +537,17 @@ bool NtxFile::StartChange() {
   }
   ++generation_;
   return true;
+}
+
+bool NtxFile::LeftMarked() {
+  if (locked_) return false;
+  if (file_->TryLock(kLockOffset, kLockLength) !=
+      platform::LockResult::kLocked) {
+    return false;  // a writer is at work: its mark is no leftover
+  }
+  const bool marked = ReadNtxMark(file_.get()) == 1;
+  file_->Unlock(kLockOffset, kLockLength);
+  return marked;
 }
 
 bool NtxFile::Sync() {

@@ -123,6 +123,10 @@ class NtxFile : public IndexHook {
   bool Insert(int32_t recno, const char* rec) override;
   void UndoInsert(int32_t recno, const char* rec) override;
   bool Sync() override;
+  // Whether the file carries a crash mark (ntx_mark.h) that no writer at
+  // work explains: checked under a try of the index lock, false while
+  // another handle holds it.
+  bool LeftMarked();
 
   // Adds or removes one entry (under the lock). Exposed for tests.
   bool AddKey(const char* key, uint32_t recno, bool* added = nullptr);

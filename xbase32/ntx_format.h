@@ -18,7 +18,12 @@
 //   279  1   zero (the high byte of the unique word; see above)
 //   280  2   descending flag
 //   282  256 filter expression, NUL-terminated, empty when none
-//   538  486 zero
+//   538  478 zero
+//   1016 1   crash mark: 1 from the first change of a writer's lock period
+//            until its pages and header are all written, else 0; a mark
+//            found under the index lock means a writer died part way (or
+//            the index was marked stale on purpose): the index is rebuilt
+//   1017 7   zero
 //
 // Node page:
 //   0    2               number of keys k
@@ -67,6 +72,7 @@ constexpr int kOffUnique = 278;
 constexpr int kOffDescending = 280;
 constexpr int kOffFilter = 282;
 constexpr int kFilterSize = 256;
+constexpr int kOffCrashMark = 1016;
 // The part of the header read to detect another process's change.
 constexpr int kHeaderProbe = 12;
 
