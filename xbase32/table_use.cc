@@ -3,7 +3,11 @@
 #include "dbf_file.h"
 #include "dbf_format.h"
 #include "engine_error.h"
+#include "memo_file.h"
+#include "ntx_mark.h"
 #include "table_files.h"
+#include "table_journal.h"
+#include "xbase32/wdbase.h"
 
 namespace xbase32 {
 namespace {
@@ -86,6 +90,7 @@ std::unique_ptr<DbfFile> OpenShared(const std::string& path) {
       env->SleepMs(kOpenRetryMs);
       continue;
     }
+    RollBackRewrite(path);
     std::unique_ptr<DbfFile> d = DbfFile::Open(path);
     if (!d) {
       // Opened just as a replacement moved it aside: wait for the new one.
@@ -115,3 +120,55 @@ std::unique_ptr<DbfFile> OpenShared(const std::string& path) {
 }
 
 }  // namespace xbase32
+
+int WdbaseIsInUse(const char* path) {
+  if (path == nullptr || *path == '\0') return 0;
+  return xbase32::TableInUse(path) ? 1 : 0;
+}
+
+int WdbaseReplaceTable(const char* table, const char* replacement,
+                       int idx_count, const char* const* idx_paths) {
+  using namespace xbase32;
+  ClearError();
+  if (table == nullptr || replacement == nullptr || idx_count < 0 ||
+      (idx_count > 0 && idx_paths == nullptr)) {
+    ReportError(kErrParameter, "WdbaseReplaceTable");
+    return 0;
+  }
+  bool in_use = false, missing = false;
+  std::unique_ptr<platform::File> guard = GuardTable(table, &in_use, &missing);
+  if (!guard && !missing) {
+    ReportInUse(kErrRemove, table);
+    return 0;
+  }
+  std::unique_ptr<platform::File> new_guard =
+      GuardTable(replacement, &in_use, &missing);
+  if (!new_guard) {
+    if (missing) {
+      ReportError(kErrOpen, "File Name:", replacement);
+    } else {
+      ReportInUse(kErrRemove, replacement);
+    }
+    return 0;
+  }
+  for (int k = 0; k < idx_count; ++k) {
+    if (idx_paths[k] == nullptr || !MarkIndexStale(idx_paths[k])) return 0;
+  }
+  if (guard) return ReplaceTable(table, replacement) ? 1 : 0;
+  // No table yet: the new memo file, then the new data file.
+  platform::Env* env = platform::Env::Current();
+  const std::string memo = MemoPathFor(replacement);
+  if (env->FileExists(memo)) {
+    platform::Status s = env->RenameFile(memo, MemoPathFor(table), true);
+    if (!s.ok()) {
+      ReportError(kErrRename, memo.c_str(), s.ToString().c_str());
+      return 0;
+    }
+  }
+  platform::Status s = env->RenameFile(replacement, table, false);
+  if (!s.ok()) {
+    ReportError(kErrRename, replacement, s.ToString().c_str());
+    return 0;
+  }
+  return 1;
+}

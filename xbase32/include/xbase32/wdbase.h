@@ -394,6 +394,28 @@ class Wdbase {
 int WdbaseCopyUpdateDb(Wdbase* src, Wdbase* dst, const WDBASE_FIELD* fields,
                        const char* name);
 
+// Whether the table whose data file is path ("c:\\gdata\\colors.dbf") is
+// open in any handle, of any process (this one included): every open
+// handle holds the data file's "open" byte range shared. Answers 1 when in
+// use, 0 when not (also when the file does not exist or cannot be opened
+// for writing). A data set is in use when any of its tables is.
+int WdbaseIsInUse(const char* path);
+
+// Replaces the table with data file table by the table with data file
+// replacement (both full paths; each with its ".dbt" memo file when it has
+// one), as one step a crash cannot leave half done: the old files are set
+// aside, the new ones take their names (memo file first, data file last),
+// the old ones are deleted; a process that dies part way leaves the old
+// table or the new one, and the next Open of the table undoes a replacement
+// that left neither. The idx_count index files idx_paths of the table are
+// marked so that the next Open rebuilds them for the new records. Refused
+// (0, error -80 "Removing File" with a detail naming the table as in use)
+// while any handle has either table open, this process's included. A table
+// that does not exist yet is simply given the replacement's files. 1 on
+// success; on failure the old table stays in place.
+int WdbaseReplaceTable(const char* table, const char* replacement,
+                       int idx_count, const char* const* idx_paths);
+
 // Library version times 100; with show != 0 a message box with caption
 // title shows the version first.
 int WdbaseVersion(int show, const char* title);
