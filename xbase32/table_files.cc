@@ -121,9 +121,24 @@ void NoticeLeftoverSet(const std::string& dir, const std::string& data,
     if (!env()->FileExists(aside)) return;
   }
   if (opened) {
+    // The new data file goes in last: with it in place the replacement was
+    // complete and the old set is only waiting to be deleted (unless the
+    // replacing process still holds it).
+    bool in_use = false, missing = false;
+    std::unique_ptr<platform::File> guard =
+        GuardTable(AsidePath(data), &in_use, &missing);
+    const bool removed = !in_use;
+    if (removed) {
+      if (guard) env()->DeleteFile(AsidePath(data));
+      guard.reset();
+      const std::string memo_aside = AsidePath(MemoPathFor(data));
+      if (env()->FileExists(memo_aside)) env()->DeleteFile(memo_aside);
+    }
     ReportError(kErrInfo,
                 "Files left by an interrupted restructuring:", aside.c_str(),
-                "The table in place is the new one.");
+                removed ? "The table in place is the new one; they were "
+                          "deleted."
+                        : "The table in place is the new one.");
   } else {
     ReportError(
         kErrOpen, "File Name:", data.c_str(),

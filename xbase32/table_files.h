@@ -10,12 +10,10 @@
 //      presence marks a finished replacement);
 //   3. the set aside is deleted.
 // A death before step 2 ends leaves no data file under the old name and the
-// old set aside; a death in step 3 leaves the new table in place and the old
-// set aside. Opening the table notices either case and reports it; nothing
-// set aside is ever put back without the user's say, except in the one case
-// where no table is left at all: the next Open (RecoverReplacement) moves
-// the old set back, so a death part way leaves the old table or the new
-// one, never neither.
+// old set aside: the next Open (RecoverReplacement) moves the old set back,
+// so a death part way leaves the old table or the new one, never neither.
+// A death in step 3 leaves the new table in place and the old set aside:
+// the next Open reports it and deletes the set aside.
 //
 // The caller holds the old table's open range exclusively (table_use.h)
 // for the whole replacement: no other handle has it open, and an Open
@@ -69,7 +67,8 @@ void RemoveLeftoverWorkTables(const std::string& dir);
 // reports files set aside by an interrupted replacement, and leftover work
 // tables of its directory dir. Without the data file the report is -60
 // "Opening File" naming the set aside; with it, -910 "Unexpected
-// Information" (the open goes on with the new table).
+// Information" (the open goes on with the new table, and the set aside is
+// deleted unless the replacing process still holds it).
 void NoticeLeftoverSet(const std::string& dir, const std::string& data,
                        bool opened);
 
