@@ -202,6 +202,8 @@ bool NtxFile::Close() {
   if (!file_) return false;
   bool ok = true;
   if (locked_) ok = UnlockIndex();
+  if (marked_) ReleaseNtxMark(file_.get(), ok && !mark_kept_);
+  marked_ = false;
   DropCache();
   key_expr_.reset();
   filter_expr_.reset();
@@ -508,8 +510,7 @@ bool NtxFile::UnlockIndex() {
   if (!locked_) return true;
   bool ok = MergeStaged();
   ok = FlushPages() && ok;
-  // Every page of this lock period is written: the tree is whole again.
-  if (ok && changed_) ok = WriteNtxMark(file_.get(), false);
+  if (!ok) mark_kept_ = true;  // pages may be missing: the mark stays
   platform::Status s = file_->Unlock(kLockOffset, kLockLength);
   if (!s.ok()) {
     ReportError(kErrUnlock, path_.c_str(), s.ToString().c_str());
@@ -528,8 +529,11 @@ bool NtxFile::StartChange() {
     return false;
   }
   if (!changed_) {
-    // Before any page of the change can reach the file (crash mark).
-    if (!WriteNtxMark(file_.get(), true)) return false;
+    // Before any page of this handle's first change can reach the file.
+    if (!marked_) {
+      if (!HoldNtxMark(file_.get())) return false;
+      marked_ = true;
+    }
     changed_ = true;
     header_.counter = static_cast<uint16_t>(seen_counter_ + 1);
     seen_counter_ = header_.counter;
@@ -539,16 +543,7 @@ bool NtxFile::StartChange() {
   return true;
 }
 
-bool NtxFile::LeftMarked() {
-  if (locked_) return false;
-  if (file_->TryLock(kLockOffset, kLockLength) !=
-      platform::LockResult::kLocked) {
-    return false;  // a writer is at work: its mark is no leftover
-  }
-  const bool marked = ReadNtxMark(file_.get()) == 1;
-  file_->Unlock(kLockOffset, kLockLength);
-  return marked;
-}
+bool NtxFile::LeftMarked() { return !marked_ && StaleNtxMark(file_.get()); }
 
 bool NtxFile::Sync() {
   bool ok = true;

@@ -19,10 +19,11 @@
 //   280  2   descending flag
 //   282  256 filter expression, NUL-terminated, empty when none
 //   538  478 zero
-//   1016 1   crash mark: 1 from the first change of a writer's lock period
-//            until its pages and header are all written, else 0; a mark
-//            found under the index lock means a writer died part way (or
-//            the index was marked stale on purpose): the index is rebuilt
+//   1016 1   crash mark: 1 while some handle that has changed the tree
+//            may still change it (set before its first page write, cleared
+//            by the last such handle to close, ntx_mark.h), 2 when the index
+//            was marked stale on purpose, else 0; a 1 no live handle
+//            explains (a writer died) or a 2 makes Open rebuild the index
 //   1017 7   zero
 //
 // Node page:
@@ -90,6 +91,10 @@ constexpr int kItemKey = 8;
 // Index lock: this byte range of the index file.
 constexpr uint64_t kLockOffset = 1000000000ULL;
 constexpr uint64_t kLockLength = 1000000000ULL;
+// Mark holders: every handle that has set the crash mark holds this byte
+// shared until it closes (after the index lock range).
+constexpr uint64_t kMarkHolderOffset = kLockOffset + kLockLength;
+constexpr uint64_t kMarkHolderLength = 1;
 
 // Deepest tree the engine follows; deeper paths mean a cycle or a corrupt
 // file. (A tree of 2^32 keys with 2 keys a page is 32 levels deep.)

@@ -1,27 +1,46 @@
-// The crash mark of an NTX index file (ntx_format.h, kOffCrashMark): set by
-// a writer before the first page of a change reaches the file, cleared after
-// the last; a mark found while no writer holds the index lock says the tree
-// may not match the table, and Open rebuilds the index.
+// The crash mark of an NTX index file (ntx_format.h, kOffCrashMark). A
+// handle about to change the tree for the first time takes the mark-holder
+// byte shared and sets the mark; it keeps both until it closes, when the
+// last holder (the one that can take the byte exclusively) clears the mark.
+// So a set mark that no live holder explains says a writer died, maybe part
+// way through a change, and Open rebuilds the index. (One write when a
+// handle first changes the index and one when it closes, instead of two
+// per change.)
 
 #ifndef XBASE32_NTX_MARK_H_
 #define XBASE32_NTX_MARK_H_
 
+#include <cstdint>
 #include <string>
 
 #include "platform/env.h"
 
 namespace xbase32 {
 
-// Writes the mark (on) or clears it in the open index file f. Failures are
-// reported (-120) and answered with false.
-bool WriteNtxMark(platform::File* f, bool on);
+// Values of the mark byte.
+constexpr uint8_t kMarkClear = 0;
+constexpr uint8_t kMarkWriting = 1;  // set by live writers (or a dead one)
+constexpr uint8_t kMarkStale = 2;    // rebuild whoever holds it
 
-// Reads the mark of f: 1 set, 0 clear, -1 on a read error.
+// Writes the mark value into the open index file f. Failures are reported
+// (-120) and answered with false.
+bool WriteNtxMark(platform::File* f, uint8_t value);
+
+// Reads the mark of f (a kMark value), -1 on a read error.
 int ReadNtxMark(platform::File* f);
 
-// Sets the mark of the index file at path, so that the next Open rebuilds
-// it: used before a table is replaced under its indexes. A missing file is
-// fine (true).
+// Takes the mark-holder byte shared (waiting while a closing holder has it
+// exclusively) and sets the mark. False (reported) on failure.
+bool HoldNtxMark(platform::File* f);
+// Releases this handle's hold; clears the mark when it was the last holder
+// and clear is true (its changes are all written).
+void ReleaseNtxMark(platform::File* f, bool clear);
+// Whether f carries a mark that no live holder explains.
+bool StaleNtxMark(platform::File* f);
+
+// Marks the index file at path stale, so that the next Open rebuilds it
+// whoever holds it: used before a table is replaced or rewritten under its
+// indexes. Only a rebuild clears it. A missing file is fine (true).
 bool MarkIndexStale(const std::string& path);
 
 }  // namespace xbase32
