@@ -131,6 +131,29 @@ class PosixFile final : public File {
     return LockResult::kLocked;
   }
 
+  LockResult TryLockShared(uint64_t offset, uint64_t length,
+                           Status* err) override {
+    if (!ValidRange(offset, length)) {
+      if (err != nullptr) *err = Error(EINVAL, "lock (bad range)");
+      return LockResult::kError;
+    }
+    struct flock fl = Flock(F_RDLCK, offset, length);
+    while (fcntl(fd_, F_OFD_SETLK, &fl) != 0) {
+      if (errno == EINTR) continue;
+      if (errno == EAGAIN || errno == EACCES) return LockResult::kBusy;
+      if (err != nullptr) *err = Error(errno, "lock");
+      return LockResult::kError;
+    }
+    // A range taken exclusively on top of this shared one (see TryLock)
+    // leaves two entries: one goes, so that one Unlock releases the range.
+    if (locks_.Remove(offset, length)) {
+      if (!locks_.Covers(offset, length)) locks_.Add(offset, length);
+    } else {
+      locks_.Add(offset, length);
+    }
+    return LockResult::kLocked;
+  }
+
   Status Unlock(uint64_t offset, uint64_t length) override {
     if (!locks_.Remove(offset, length)) {
       return Error(ENOLCK, "unlock (range not held)");

@@ -186,6 +186,32 @@ TEST_F(FileTest, TwoHandlesOfOneProcessExcludeEachOther) {
   EXPECT_EQ(other->TryLock(kBase + 9, 1), LockResult::kBusy);
 }
 
+TEST_F(FileTest, SharedLocksCoexistExcludeWritersAndChangeKindInPlace) {
+  std::unique_ptr<File> other, reader;
+  ASSERT_TRUE(env_->OpenFile(path_, OpenMode::kReadWrite, &other).ok());
+  ASSERT_TRUE(env_->OpenFile(path_, OpenMode::kReadOnly, &reader).ok());
+  const uint64_t at = 3 * kBase;
+  ASSERT_EQ(file_->TryLockShared(at, 1), LockResult::kLocked);
+  EXPECT_EQ(reader->TryLockShared(at, 1), LockResult::kLocked);
+  EXPECT_EQ(other->TryLock(at, 1), LockResult::kBusy);
+  EXPECT_EQ(TryLockInChild(path_, at, 1), kChildBusy);
+  // Made exclusive while another handle shares it: refused, still shared.
+  EXPECT_EQ(file_->TryLock(at, 1), LockResult::kBusy);
+  EXPECT_TRUE(file_->HoldsLock(at, 1));
+  ASSERT_TRUE(reader->Unlock(at, 1).ok());
+  // Alone now: exclusive in place, then shared again.
+  ASSERT_EQ(file_->TryLock(at, 1), LockResult::kLocked);
+  EXPECT_EQ(reader->TryLockShared(at, 1), LockResult::kBusy);
+  ASSERT_EQ(file_->TryLockShared(at, 1), LockResult::kLocked);
+  EXPECT_EQ(reader->TryLockShared(at, 1), LockResult::kLocked);
+  ASSERT_TRUE(reader->Unlock(at, 1).ok());
+  // One unlock releases it, whatever kinds it went through.
+  ASSERT_TRUE(file_->Unlock(at, 1).ok());
+  EXPECT_FALSE(file_->HoldsLock(at, 1));
+  EXPECT_EQ(TryLockInChild(path_, at, 1), kChildLocked);
+  EXPECT_FALSE(file_->Unlock(at, 1).ok());
+}
+
 TEST_F(FileTest, RecordReleasedInsideWholeFileLeavesNoHole) {
   ASSERT_EQ(file_->TryLock(kBase, kBase), LockResult::kLocked);
   ASSERT_EQ(file_->TryLock(kBase + 5, 1), LockResult::kLocked);

@@ -20,6 +20,8 @@
 #include "platform/env.h"
 #include "table_copy.h"
 #include "table_files.h"
+#include "ntx_mark.h"
+#include "table_use.h"
 #include "temp_name.h"
 #include "wdbase_access.h"
 #include "xbase32/wdbase.h"
@@ -120,8 +122,22 @@ int WdbaseCopyUpdateDb(Wdbase* src, Wdbase* dst, const WDBASE_FIELD* fields,
   src_was.Take(src);
   if (dst) dst_was.Take(dst);
   if (!src_was.open && !src->Open()) return 0;
-  // Replacing src: nobody may change it while it is copied.
+  DbfFile* sd = WdbaseAccess::Data(src);
+  // Replacing src: nobody else may have it open (its files are swapped) nor
+  // change it while it is copied. Every failure from here on releases the
+  // lock and the open range before src is restored.
+  if (replace && !xbase32::TakeOpenRange(sd->data_file())) {
+    xbase32::ReportInUse(xbase32::kErrRemove, src_path);
+    src_was.Restore(src);
+    return 0;
+  }
+  auto release = [&]() {
+    if (!replace || !src->IsOpen(0)) return;
+    src->Unlock();
+    xbase32::ShareOpenRange(sd->data_file());
+  };
   if (replace && !src->Lock()) {
+    release();
     src_was.Restore(src);
     return 0;
   }
@@ -138,8 +154,10 @@ int WdbaseCopyUpdateDb(Wdbase* src, Wdbase* dst, const WDBASE_FIELD* fields,
   if (dst == nullptr) {
     std::string base;
     if (replace) {
+      xbase32::RemoveLeftoverWorkTables(def->path);
       // A unique work table, never a fixed name two processes would share.
       if (!xbase32::ReserveWorkTable(def->path, &base)) {
+        release();
         src_was.Restore(src);
         return 0;
       }
@@ -154,6 +172,7 @@ int WdbaseCopyUpdateDb(Wdbase* src, Wdbase* dst, const WDBASE_FIELD* fields,
     ok = ok && made.CreateDb(fields ? fields : own.data());
     if (!ok) {
       if (replace) xbase32::DeleteTable(def->path + base);
+      release();
       src_was.Restore(src);
       return 0;
     }
@@ -175,6 +194,7 @@ int WdbaseCopyUpdateDb(Wdbase* src, Wdbase* dst, const WDBASE_FIELD* fields,
   }
   if (!ok) {
     if (!made_path.empty()) xbase32::DeleteTable(made_path);
+    release();
     src_was.Restore(src);
     if (dst) dst_was.Restore(dst);
     return 0;
@@ -185,8 +205,14 @@ int WdbaseCopyUpdateDb(Wdbase* src, Wdbase* dst, const WDBASE_FIELD* fields,
     if (dst) dst_was.Restore(dst);
     return 1;
   }
-  // The converted table takes src's place; src ends closed.
-  ok = xbase32::ReplaceTable(src_path, made_path);
+  // The converted table takes src's place; src ends closed. Its index
+  // files are marked first: a crash after the swap leaves them to be
+  // rebuilt by the next Open.
+  for (int k = 1; ok && k <= def->count; ++k) {
+    ok = xbase32::MarkIndexStale(def->Full(k));
+  }
+  ok = ok && xbase32::ReplaceTable(src_path, made_path);
+  if (!ok) release();
   src->Close();
   if (!ok) {
     xbase32::DeleteTable(made_path);

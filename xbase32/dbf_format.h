@@ -73,6 +73,13 @@ constexpr uint64_t kFileLockLength = 1000000000ULL;
 inline uint64_t RecordLockOffset(int32_t n) {
   return kLockBase + static_cast<uint64_t>(n);
 }
+// The "open" range: every handle that has the table open holds this byte
+// shared for as long as it is open (it lies after the whole-file range, so
+// no record, append or whole-file lock touches it). Replacing, renaming or
+// deleting the table's files first takes it exclusively without waiting;
+// when another handle shares it, the table is in use and stays as it is.
+constexpr uint64_t kOpenLockOffset = kFileLockOffset + kFileLockLength;
+constexpr uint64_t kOpenLockLength = 1;
 
 // Width of a field in the record for a given type letter and length, as
 // creation computes it (C, F, N: the length; D 8; G, M 10; L 1; other

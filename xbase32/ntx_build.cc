@@ -9,6 +9,7 @@
 #include "expr/expr.h"
 #include "key_sort.h"
 #include "ntx_key.h"
+#include "ntx_mark.h"
 #include "platform/env.h"
 
 namespace xbase32 {
@@ -27,8 +28,8 @@ NtxTreeWriter::NtxTreeWriter(platform::File* file, const Geometry& geo)
 
 bool NtxTreeWriter::FlushBuffer() {
   if (buffer_.empty()) return true;
-  platform::Status s = file_->WriteAt(buffer_start_, buffer_.data(),
-                                      buffer_.size());
+  platform::Status s =
+      file_->WriteAt(buffer_start_, buffer_.data(), buffer_.size());
   if (!s.ok()) {
     error_ = s.ToString();
     return false;
@@ -202,8 +203,7 @@ bool BuildNtx(DbfFile* data, const std::string& path, const std::string& expr,
   if (!s.ok()) {
     s = env->OpenFile(path, platform::OpenMode::kCreateAlways, &file);
     if (!s.ok()) {
-      ReportError(kErrCreate, "File Name:", path.c_str(),
-                  s.ToString().c_str());
+      ReportError(kErrCreate, "File Name:", path.c_str(), s.ToString().c_str());
       return false;
     }
   }
@@ -284,6 +284,16 @@ bool BuildNtx(DbfFile* data, const std::string& path, const std::string& expr,
   EncodeHeader(h, page);
   s = file->WriteAt(0, page, kPageSize);
   if (s.ok()) s = file->Truncate(end);
+  // The new header has no crash mark; handles elsewhere that hold one
+  // (they may still change the tree) get it back.
+  if (s.ok()) {
+    if (file->TryLock(kMarkHolderOffset, kMarkHolderLength) ==
+        platform::LockResult::kLocked) {
+      file->Unlock(kMarkHolderOffset, kMarkHolderLength);
+    } else if (!WriteNtxMark(file.get(), kMarkWriting)) {
+      return done(false);
+    }
+  }
   if (!s.ok()) {
     ReportError(kErrWrite, path.c_str(), s.ToString().c_str());
     return done(false);

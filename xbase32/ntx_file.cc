@@ -9,6 +9,7 @@
 #include "engine_error.h"
 #include "expr/expr.h"
 #include "ntx_build.h"
+#include "ntx_mark.h"
 
 namespace xbase32 {
 
@@ -201,6 +202,8 @@ bool NtxFile::Close() {
   if (!file_) return false;
   bool ok = true;
   if (locked_) ok = UnlockIndex();
+  if (marked_) ReleaseNtxMark(file_.get(), ok && !mark_kept_);
+  marked_ = false;
   DropCache();
   key_expr_.reset();
   filter_expr_.reset();
@@ -507,6 +510,7 @@ bool NtxFile::UnlockIndex() {
   if (!locked_) return true;
   bool ok = MergeStaged();
   ok = FlushPages() && ok;
+  if (!ok) mark_kept_ = true;  // pages may be missing: the mark stays
   platform::Status s = file_->Unlock(kLockOffset, kLockLength);
   if (!s.ok()) {
     ReportError(kErrUnlock, path_.c_str(), s.ToString().c_str());
@@ -525,6 +529,11 @@ bool NtxFile::StartChange() {
     return false;
   }
   if (!changed_) {
+    // Before any page of this handle's first change can reach the file.
+    if (!marked_) {
+      if (!HoldNtxMark(file_.get())) return false;
+      marked_ = true;
+    }
     changed_ = true;
     header_.counter = static_cast<uint16_t>(seen_counter_ + 1);
     seen_counter_ = header_.counter;
@@ -533,6 +542,8 @@ bool NtxFile::StartChange() {
   ++generation_;
   return true;
 }
+
+bool NtxFile::LeftMarked() { return !marked_ && StaleNtxMark(file_.get()); }
 
 bool NtxFile::Sync() {
   bool ok = true;

@@ -123,6 +123,9 @@ class NtxFile : public IndexHook {
   bool Insert(int32_t recno, const char* rec) override;
   void UndoInsert(int32_t recno, const char* rec) override;
   bool Sync() override;
+  // Whether the file carries a crash mark (ntx_mark.h) that no live handle
+  // explains.
+  bool LeftMarked();
 
   // Adds or removes one entry (under the lock). Exposed for tests.
   bool AddKey(const char* key, uint32_t recno, bool* added = nullptr);
@@ -241,7 +244,9 @@ class NtxFile : public IndexHook {
   bool writing_ = false;      // pages are being written (counter odd)
   uint64_t write_start_ = 0;  // counter value before the writes began
   NtxStagedKeys staged_;
-  bool changed_ = false;  // this lock period changed the tree
+  bool changed_ = false;    // this lock period changed the tree
+  bool marked_ = false;     // holds the crash mark (ntx_mark.h)
+  bool mark_kept_ = false;  // a flush failed: the mark outlives this handle
 
   bool locked_ = false;
   uint64_t stamp_ = 0;       // shared counter value the cache belongs to

@@ -18,7 +18,13 @@
 //   279  1   zero (the high byte of the unique word; see above)
 //   280  2   descending flag
 //   282  256 filter expression, NUL-terminated, empty when none
-//   538  486 zero
+//   538  478 zero
+//   1016 1   crash mark: 1 while some handle that has changed the tree
+//            may still change it (set before its first page write, cleared
+//            by the last such handle to close, ntx_mark.h), 2 when the index
+//            was marked stale on purpose, else 0; a 1 no live handle
+//            explains (a writer died) or a 2 makes Open rebuild the index
+//   1017 7   zero
 //
 // Node page:
 //   0    2               number of keys k
@@ -67,6 +73,7 @@ constexpr int kOffUnique = 278;
 constexpr int kOffDescending = 280;
 constexpr int kOffFilter = 282;
 constexpr int kFilterSize = 256;
+constexpr int kOffCrashMark = 1016;
 // The part of the header read to detect another process's change.
 constexpr int kHeaderProbe = 12;
 
@@ -84,6 +91,10 @@ constexpr int kItemKey = 8;
 // Index lock: this byte range of the index file.
 constexpr uint64_t kLockOffset = 1000000000ULL;
 constexpr uint64_t kLockLength = 1000000000ULL;
+// Mark holders: every handle that has set the crash mark holds this byte
+// shared until it closes (after the index lock range).
+constexpr uint64_t kMarkHolderOffset = kLockOffset + kLockLength;
+constexpr uint64_t kMarkHolderLength = 1;
 
 // Deepest tree the engine follows; deeper paths mean a cycle or a corrupt
 // file. (A tree of 2^32 keys with 2 keys a page is 32 levels deep.)

@@ -88,7 +88,8 @@ void NtxPage::EraseAt(int i) {
   const size_t L = static_cast<size_t>(key_length);
   std::memmove(key(i), key(i + 1), (count - i - 1) * L);
   std::memmove(&recno[i], &recno[i + 1], (count - i - 1) * sizeof(uint32_t));
-  std::memmove(&child[i + 1], &child[i + 2], (count - i - 1) * sizeof(uint32_t));
+  std::memmove(&child[i + 1], &child[i + 2],
+               (count - i - 1) * sizeof(uint32_t));
   --count;
   child[count + 1] = 0;
 }

@@ -2,7 +2,6 @@
 // on Open, and the tree kept sound through random writes.
 
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -60,7 +59,7 @@ TEST(NtxKey, NumericKeyForm) {
   EXPECT_FALSE(NumericKey(12345.0, 6, 2, k));
   // Numeric order is byte order.
   std::vector<double> values = {-100, -12.5, -1.5, -1.25, -0.5, 0,
-                                0.25, 1,      2.5,  99.99, 100};
+                                0.25, 1,     2.5,  99.99, 100};
   std::string prev;
   for (double v : values) {
     char b[7];
@@ -112,7 +111,8 @@ class NtxTest : public ::testing::Test {
   }
   std::vector<std::string> Names(Wdbase* w) {
     std::vector<std::string> v;
-    for (int ok = w->Top(); ok; ok = w->Next()) v.push_back(w->Read("NAME", 0, 1));
+    for (int ok = w->Top(); ok; ok = w->Next())
+      v.push_back(w->Read("NAME", 0, 1));
     return v;
   }
   NtxFile* Index(Wdbase* w, int k) { return IndexOf(w, k); }
@@ -176,7 +176,8 @@ TEST_F(NtxTest, HeaderAndPageBytes) {
     const uint8_t* item = p + 104 + 18 * i;
     EXPECT_EQ(0u, Get32(item));
     EXPECT_EQ(recs[i], Get32(item + 4));
-    EXPECT_EQ(want[i], std::string(reinterpret_cast<const char*>(item + 8), 10));
+    EXPECT_EQ(want[i],
+              std::string(reinterpret_cast<const char*>(item + 8), 10));
   }
 }
 
@@ -250,7 +251,8 @@ TEST_F(NtxTest, NegativeNumbersSortFirst) {
   for (double p : prices) Add(&w, "x", p);
   ASSERT_EQ(1, w.SelectIdx(1));
   std::vector<double> seen;
-  for (int ok = w.Top(); ok; ok = w.Next()) seen.push_back(w.ReadDouble("PRICE"));
+  for (int ok = w.Top(); ok; ok = w.Next())
+    seen.push_back(w.ReadDouble("PRICE"));
   EXPECT_EQ(std::vector<double>({-10, -1.5, -0.25, 0, 1.5, 2.25}), seen);
   EXPECT_EQ(1, w.Seek(-1.5));
   EXPECT_EQ(2, w.RecNo());
@@ -287,12 +289,11 @@ namespace {
 
 // Every entry of an index, in tree order.
 std::vector<std::pair<std::string, uint32_t>> Entries(NtxFile* ix,
-                                                     std::string* fault) {
+                                                      std::string* fault) {
   std::vector<std::pair<std::string, uint32_t>> v;
   const int L = ix->key_info().length;
-  *fault = ix->CheckTree([&](const char* k, uint32_t r) {
-    v.emplace_back(std::string(k, L), r);
-  });
+  *fault = ix->CheckTree(
+      [&](const char* k, uint32_t r) { v.emplace_back(std::string(k, L), r); });
   return v;
 }
 
@@ -330,8 +331,8 @@ TEST_F(NtxTreeTest, BuildsOfEverySizeAreSound) {
   };
   std::vector<Size> sizes;
   // Two keys a page: deep trees from few records.
-  for (int n : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 14, 17, 26, 27, 28, 53,
-                80, 81, 82, 100, 161, 242, 243, 244, 300}) {
+  for (int n : {0,  1,  2,  3,  4,  5,  6,  7,   8,   9,   10,  11,  14, 17,
+                26, 27, 28, 53, 80, 81, 82, 100, 161, 242, 243, 244, 300}) {
     sizes.push_back({330, n});
   }
   // Fifty keys a page: the edges of full levels (50, 50 + 1 + 50, ...).
@@ -613,8 +614,8 @@ TEST_F(NtxTest, OpenRecreatesAnIndexWithABadHeader) {
     EXPECT_NE(std::string::npos,
               rec.Boxes()[1].text.find("Warning : try to recreate index."));
     Wdbase::SetDebugLevel(0);
-    EXPECT_EQ(25, Get16(reinterpret_cast<const uint8_t*>(ReadAll(path).data()) +
-                        20));
+    EXPECT_EQ(
+        25, Get16(reinterpret_cast<const uint8_t*>(ReadAll(path).data()) + 20));
     ASSERT_EQ(1, w.SelectIdx(1));
     ASSERT_EQ(1, w.Top());
     EXPECT_EQ(2, w.RecNo());
@@ -631,7 +632,8 @@ TEST_F(NtxTest, CorruptPagesFailCleanly) {
   }
   const std::string path = drives_.dir() + "/ix.ntx";
   const std::string good = ReadAll(path);
-  const uint32_t root = Get32(reinterpret_cast<const uint8_t*>(good.data()) + 4);
+  const uint32_t root =
+      Get32(reinterpret_cast<const uint8_t*>(good.data()) + 4);
   struct Case {
     const char* what;
     size_t at;
@@ -639,7 +641,8 @@ TEST_F(NtxTest, CorruptPagesFailCleanly) {
   } cases[] = {
       {"key count above the maximum", 1024, std::string("\x40\x00", 2)},
       {"item outside the page", 1024 + 2, std::string("\xF0\x03", 2)},
-      {"child outside the file", root + 104, std::string("\x00\x00\x10\x00", 4)},
+      {"child outside the file", root + 104,
+       std::string("\x00\x00\x10\x00", 4)},
       {"child pointing at its own page", root + 104,
        std::string(reinterpret_cast<const char*>(&root), 4)},
   };
@@ -782,14 +785,15 @@ TEST_F(NtxTest, AnotherProcessAppendsAndSeekFindsTheKey) {
   EXPECT_EQ(1, w.Seek("k150"));  // the pages are cached now
   EXPECT_EQ(3, w.Seek("new"));
   ASSERT_EQ(0, InChild([&] {
-    Wdbase o;
-    if (!OpenWith(&o, {"ix"}, {"NAME"})) return 1;
-    for (int i = 0; i < 100; ++i) {
-      if (!o.AppendBlank()) return 2;
-      if (!o.WriteString("NAME", ("new" + std::to_string(i)).c_str())) return 3;
-    }
-    return o.Close() ? 0 : 4;
-  }));
+              Wdbase o;
+              if (!OpenWith(&o, {"ix"}, {"NAME"})) return 1;
+              for (int i = 0; i < 100; ++i) {
+                if (!o.AppendBlank()) return 2;
+                if (!o.WriteString("NAME", ("new" + std::to_string(i)).c_str()))
+                  return 3;
+              }
+              return o.Close() ? 0 : 4;
+            }));
   EXPECT_EQ(1, w.Seek("new42"));
   EXPECT_EQ(343, w.RecNo());
   EXPECT_STREQ("new42", w.Read("NAME", 0, 1));
@@ -889,7 +893,8 @@ TEST_F(NtxTreeTest, RandomInsertsAndRemovalsAgainstAModel) {
       const int adds = batch < batches / 2 ? 300 : 40;
       const int removes = batch < batches / 2 ? 120 : 400;
       for (int i = 0; i < adds + removes; ++i) {
-        const bool add = (rng() % (adds + removes)) < static_cast<unsigned>(adds);
+        const bool add =
+            (rng() % (adds + removes)) < static_cast<unsigned>(adds);
         if (add) {
           std::string key(static_cast<size_t>(width), ' ');
           const unsigned v = rng() % 200;  // many equal keys
@@ -947,7 +952,8 @@ TEST_F(NtxTest, WalksStayWholeWhileAnotherProcessWrites) {
     ASSERT_TRUE(OpenWith(&w, {"ix"}, {"NAME"}));
     Wdbase::FlushSet(0);
     ASSERT_EQ(1, w.Lock());
-    for (int i = 0; i < kRecords; ++i) Add(&w, "n" + std::to_string(i * 7 % 1000));
+    for (int i = 0; i < kRecords; ++i)
+      Add(&w, "n" + std::to_string(i * 7 % 1000));
     ASSERT_EQ(1, w.Unlock());
     Wdbase::FlushSet(1);
     ASSERT_EQ(1, w.Close());
@@ -1044,11 +1050,11 @@ TEST_F(NtxTest, WithoutASharedCounterTheHeaderCounterTells) {
   EXPECT_EQ("", IndexOf(&a, 1)->CheckTree(nullptr));
   EXPECT_EQ("", IndexOf(&b, 1)->CheckTree(nullptr));
   ASSERT_EQ(0, InChild([&] {
-    Wdbase c;
-    if (!OpenWith(&c, {"ix"}, {"NAME"})) return 1;
-    Add(&c, "b-from-child");
-    return c.Close() ? 0 : 2;
-  }));
+              Wdbase c;
+              if (!OpenWith(&c, {"ix"}, {"NAME"})) return 1;
+              Add(&c, "b-from-child");
+              return c.Close() ? 0 : 2;
+            }));
   EXPECT_EQ(1, a.Seek("b-from"));
   EXPECT_EQ(202, a.RecNo());
 }
@@ -1075,16 +1081,17 @@ TEST_F(NtxTest, AnotherProcessRebuildsInPlace) {
   const uint16_t counter =
       Get16(reinterpret_cast<const uint8_t*>(ReadAll(path).data()) + 2);
   ASSERT_EQ(0, InChild([&] {
-    Wdbase o;
-    if (!OpenWith(&o, {"ix"}, {"NAME"})) return 1;
-    // Changed keys, then a rebuild of the whole file.
-    for (int r = 1; r <= 300; r += 3) {
-      if (!o.Goto(r)) return 2;
-      if (!o.WriteString("NAME", ("m" + std::to_string(r)).c_str())) return 3;
-    }
-    if (!o.RebuildIdx()) return 4;
-    return o.Close() ? 0 : 5;
-  }));
+              Wdbase o;
+              if (!OpenWith(&o, {"ix"}, {"NAME"})) return 1;
+              // Changed keys, then a rebuild of the whole file.
+              for (int r = 1; r <= 300; r += 3) {
+                if (!o.Goto(r)) return 2;
+                if (!o.WriteString("NAME", ("m" + std::to_string(r)).c_str()))
+                  return 3;
+              }
+              if (!o.RebuildIdx()) return 4;
+              return o.Close() ? 0 : 5;
+            }));
   platform::FileInfo after;
   ASSERT_TRUE(platform::Env::Current()->GetFileInfo(path, &after).ok());
   EXPECT_EQ(before.inode, after.inode);

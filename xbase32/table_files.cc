@@ -3,6 +3,7 @@
 #include "engine_error.h"
 #include "memo_file.h"
 #include "platform/env.h"
+#include "table_use.h"
 
 namespace xbase32 {
 namespace {
@@ -65,16 +66,79 @@ void DeleteTable(const std::string& data) {
   env()->DeleteFile(MemoPathFor(data));
 }
 
-void NoticeLeftoverSet(const std::string& data, bool opened) {
+bool RecoverReplacement(const std::string& data) {
+  const std::string aside = AsidePath(data);
+  if (env()->FileExists(data) || !env()->FileExists(aside)) return true;
+  bool in_use = false, missing = false;
+  std::unique_ptr<platform::File> guard = GuardTable(aside, &in_use, &missing);
+  if (in_use) return false;  // the replacing process is at work
+  if (!guard) return true;
+  if (env()->FileExists(data)) return true;  // it finished meanwhile
+  const std::string memo = MemoPathFor(data);
+  if (env()->FileExists(AsidePath(memo)) && !Move(AsidePath(memo), memo)) {
+    return true;
+  }
+  if (Move(aside, data)) {
+    ReportError(kErrInfo,
+                "An interrupted restructuring was undone:", data.c_str(),
+                "The table in place is the old one.");
+  }
+  return true;
+}
+
+std::vector<std::string> LeftoverWorkTables(const std::string& dir) {
+  std::vector<std::string> found;
+  std::vector<platform::DirEntry> entries;
+  if (!env()->ListDir(dir, "$$$?????.dbf", &entries).ok()) return found;
+  const int64_t now = env()->NowSeconds();
+  for (const platform::DirEntry& e : entries) {
+    if (e.info.is_dir || now - e.info.mtime < kLeftoverAgeSeconds) continue;
+    const std::string path = dir + e.name;
+    if (!TableInUse(path)) found.push_back(path);
+  }
+  return found;
+}
+
+void RemoveLeftoverWorkTables(const std::string& dir) {
+  for (const std::string& path : LeftoverWorkTables(dir)) {
+    bool in_use = false, missing = false;
+    // Held while deleting: nobody opens it meanwhile.
+    std::unique_ptr<platform::File> guard = GuardTable(path, &in_use, &missing);
+    if (!guard) continue;
+    DeleteTable(path);
+  }
+}
+
+void NoticeLeftoverSet(const std::string& dir, const std::string& data,
+                       bool opened) {
+  for (const std::string& work : LeftoverWorkTables(dir)) {
+    ReportError(kErrInfo, "Work files left by an interrupted restructuring:",
+                work.c_str(), "The next restructuring here removes them.");
+  }
   std::string aside = AsidePath(data);
   if (!env()->FileExists(aside)) {
     aside = AsidePath(MemoPathFor(data));
     if (!env()->FileExists(aside)) return;
   }
   if (opened) {
+    // The new data file goes in last: with it in place the replacement was
+    // complete and the old set is only waiting to be deleted (unless the
+    // replacing process still holds it).
+    bool in_use = false, missing = false;
+    std::unique_ptr<platform::File> guard =
+        GuardTable(AsidePath(data), &in_use, &missing);
+    const bool removed = !in_use;
+    if (removed) {
+      if (guard) env()->DeleteFile(AsidePath(data));
+      guard.reset();
+      const std::string memo_aside = AsidePath(MemoPathFor(data));
+      if (env()->FileExists(memo_aside)) env()->DeleteFile(memo_aside);
+    }
     ReportError(kErrInfo,
                 "Files left by an interrupted restructuring:", aside.c_str(),
-                "The table in place is the new one.");
+                removed ? "The table in place is the new one; they were "
+                          "deleted."
+                        : "The table in place is the new one.");
   } else {
     ReportError(
         kErrOpen, "File Name:", data.c_str(),

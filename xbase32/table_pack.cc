@@ -18,6 +18,8 @@
 #include "engine_error.h"
 #include "file_set.h"
 #include "memo_file.h"
+#include "ntx_mark.h"
+#include "table_journal.h"
 #include "xbase32/wdbase.h"
 
 using xbase32::DbfFile;
@@ -178,9 +180,29 @@ bool MoveRecords(DbfFile* d, int32_t count, const KeepFunc& keep,
 
 // Shared by Pack and Zap: removes the records keep refuses, compacts the
 // memo file and rebuilds the indexes. The caller holds the whole-file lock.
+// A crash part way is rolled back by the next Open (table_journal.h): the
+// journal is written first and the indexes marked for rebuilding; the
+// journal goes once data and memo file are rewritten, then the indexes are
+// rebuilt.
 int RewriteTable(Wdbase* w, DbfFile* d, const KeepFunc& keep) {
   const int32_t count = d->Count();
   if (count < 0) return 0;
+  // Records appended under the lock reach the file before it is copied.
+  if (!d->Sync()) return 0;
+  if (!xbase32::WriteJournal(d->path(), d->data_file(), d->memo_file())) {
+    return 0;
+  }
+  const std::string dir = w->GetPath();
+  for (int k = 1; k <= w->GetIdxCount(); ++k) {
+    if (!xbase32::MarkIndexStale(dir + w->GetName(k))) return 0;
+  }
+  // A failure from here on puts the table back as it was (or, when even
+  // that fails, leaves the journal to the next Open).
+  auto fail = [&]() {
+    xbase32::RestoreJournal(d->path());
+    d->Unposition();
+    return 0;
+  };
   std::vector<MemoFieldSpot> spots;
   if (d->has_memo()) spots = MemoSpots(d);
   BlockMap map;
@@ -189,16 +211,21 @@ int RewriteTable(Wdbase* w, DbfFile* d, const KeepFunc& keep) {
     MemoFile memo(d->memo_file());
     if (!CollectBlocks(d, count, keep, spots, &blocks) ||
         !CompactMemo(&memo, std::move(blocks), &map)) {
-      return 0;
+      return fail();
     }
   }
-  if (!MoveRecords(d, count, keep, spots, map)) return 0;
+  if (!MoveRecords(d, count, keep, spots, map)) return fail();
   d->Unposition();
+  if (!d->WriteHeader()) return fail();
+  if (!xbase32::DropJournal(d->path())) return 0;
+  // Generation hook: a rewrite in place moves the table's generation here
+  // (records read before it no longer name the same slots), once the data
+  // file keeps one.
   if (w->GetIdxCount() > 0) {
     if (!w->RebuildIdx()) return 0;
     d->Unposition();
   }
-  return d->WriteHeader() && d->Sync() ? 1 : 0;
+  return d->Sync() ? 1 : 0;
 }
 
 // Takes the whole-file lock for a rewrite; a lock the caller took with Lock

@@ -15,6 +15,8 @@
 #include "file_set.h"
 #include "table_copy.h"
 #include "table_files.h"
+#include "ntx_mark.h"
+#include "table_use.h"
 #include "temp_name.h"
 #include "xbase32/wdbase.h"
 
@@ -49,22 +51,27 @@ static int Restructure(Wdbase* w, DbfFile*& data, xbase32::FileSet* def,
                        const std::vector<WDBASE_FIELD>& fields,
                        const std::vector<FieldCopy>& copies) {
   const int32_t recno = data->eof() ? w->RecCount() + 1 : data->recno();
-  if (!w->Lock()) return 0;
+  // Files another handle has open are never replaced: refused at once.
+  if (!xbase32::TakeOpenRange(data->data_file())) {
+    xbase32::ReportInUse(xbase32::kErrRemove, def->Full(0));
+    return 0;
+  }
+  auto refuse = [&]() {
+    w->Unlock();
+    xbase32::ShareOpenRange(data->data_file());
+    return 0;
+  };
+  if (!w->Lock()) {
+    xbase32::ShareOpenRange(data->data_file());
+    return 0;
+  }
   // Natural order, no filter: every record is copied.
-  if (!w->SetFilter(nullptr)) {
-    w->Unlock();
-    return 0;
-  }
+  if (!w->SetFilter(nullptr)) return refuse();
   w->SpecialFilterQuit();  // false when none was active
-  if (!w->SelectIdx(0)) {
-    w->Unlock();
-    return 0;
-  }
+  if (!w->SelectIdx(0)) return refuse();
+  xbase32::RemoveLeftoverWorkTables(def->path);
   std::string work_name;
-  if (!xbase32::ReserveWorkTable(def->path, &work_name)) {
-    w->Unlock();
-    return 0;
-  }
+  if (!xbase32::ReserveWorkTable(def->path, &work_name)) return refuse();
   const std::string work_path = def->path + work_name;
   Wdbase work;
   bool ok = work.SetFiles(def->path.c_str(), work_name.c_str(), 0, nullptr,
@@ -74,22 +81,22 @@ static int Restructure(Wdbase* w, DbfFile*& data, xbase32::FileSet* def,
             xbase32::CopyRecords(w, &work, copies, true);
   ok = work.Unlock() && ok;
   ok = work.Close() && ok;
-  if (!ok) {
-    xbase32::DeleteTable(work_path);
-    w->Unlock();
-    w->Goto(recno);
-    return 0;
+  // The indexes are rebuilt after the swap; one a crash leaves behind
+  // carries the mark that makes the next Open rebuild it.
+  for (int k = 1; ok && k <= def->count; ++k) {
+    ok = xbase32::MarkIndexStale(def->Full(k));
   }
   // The old table stays open and locked while the files change places.
-  if (!xbase32::ReplaceTable(def->Full(0), work_path)) {
+  if (!ok || !xbase32::ReplaceTable(def->Full(0), work_path)) {
     xbase32::DeleteTable(work_path);
-    w->Unlock();
+    refuse();
     w->Goto(recno);
     return 0;
   }
   w->Close();
-  // The index files are rebuilt in place: other processes may hold them.
-  if (!w->Open() || (w->GetIdxCount() > 0 && !w->RebuildIdx())) return 0;
+  // Open rebuilds the marked index files in place.
+  if (!w->Open()) return 0;
+  xbase32::ClearError();  // (the rebuilds were planned, not found)
   w->Goto(recno);
   return 1;
 }
@@ -108,6 +115,13 @@ int Wdbase::FieldAdd(int pos, const char* name, char type, int len, int dec) {
   type = static_cast<char>(std::toupper(static_cast<unsigned char>(type)));
   if (n.empty() || type == '\0' || std::strchr(kFieldTypes, type) == nullptr ||
       len <= 0) {
+    return 0;
+  }
+  // The widths CreateDb accepts, checked before the length is narrowed to
+  // the 16 bits of a field descriptor (65 546 must not become 10).
+  if ((type == 'C' && len > 65534) || (type == 'N' && len > 255)) {
+    xbase32::ReportError(xbase32::kErrCreate, "Invalid Field Length", n.c_str(),
+                         def_->Full(0).c_str());
     return 0;
   }
   if (type == 'D') len = 8;

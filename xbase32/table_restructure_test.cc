@@ -230,22 +230,30 @@ TEST_F(RestructureTest, FailureLeavesTheTableAsItWas) {
   }
 }
 
-TEST_F(RestructureTest, AnInterruptedReplacementIsNoticedOnOpen) {
+TEST_F(RestructureTest, AnInterruptedReplacementIsUndoneOrNoticedOnOpen) {
   Wdbase w;
   MakeStock(&w);
   ASSERT_EQ(1, w.Close());
   platform::Env* env = platform::Env::Current();
-  // The process died after moving the old table aside.
+  // The process died after moving the old table aside (memo file too):
+  // Open puts the old table back instead of leaving none.
   ASSERT_TRUE(
       env->RenameFile(Host("stock.dbf"), AsidePath(Host("stock.dbf")), false)
           .ok());
-  EXPECT_EQ(0, w.Open());
-  EXPECT_EQ(-60, Wdbase::LastErrorCode());
-  EXPECT_NE(std::string::npos,
-            std::string(Wdbase::LastErrorDetail(2)).find("set aside"));
-  // ... or after putting the new one in place.
   ASSERT_TRUE(
-      env->CopyFile(AsidePath(Host("stock.dbf")), Host("stock.dbf"), false)
+      env->RenameFile(Host("stock.dbt"), AsidePath(Host("stock.dbt")), false)
+          .ok());
+  ASSERT_EQ(1, w.Open());
+  EXPECT_EQ(-910, Wdbase::LastErrorCode());
+  EXPECT_NE(std::string::npos,
+            std::string(Wdbase::LastErrorDetail(2)).find("old one"));
+  EXPECT_FALSE(env->FileExists(AsidePath(Host("stock.dbf"))));
+  EXPECT_FALSE(env->FileExists(AsidePath(Host("stock.dbt"))));
+  ExpectStock(&w);
+  ASSERT_EQ(1, w.Close());
+  // ... or after putting the new one in place: reported, the new one used.
+  ASSERT_TRUE(
+      env->CopyFile(Host("stock.dbf"), AsidePath(Host("stock.dbf")), false)
           .ok());
   ASSERT_EQ(1, w.Open());
   EXPECT_EQ(-910, Wdbase::LastErrorCode());

@@ -10,10 +10,11 @@
 #include "file_set.h"
 #include "filter_access.h"
 #include "memo_file.h"
-#include "wdbase_order.h"
 #include "platform/env.h"
 #include "relation.h"
 #include "table_files.h"
+#include "table_use.h"
+#include "wdbase_order.h"
 #include "xbase32/wdbase.h"
 
 namespace xbase32 {
@@ -178,6 +179,14 @@ int Wdbase::Unlink(int k) {
   if (data_ || GetName(k) == nullptr) return 0;
   platform::Env* env = platform::Env::Current();
   const std::string full = def_->Full(k);
+  // Held while the files go: nobody opens the table meanwhile.
+  bool in_use = false, missing = false;
+  std::unique_ptr<platform::File> guard =
+      xbase32::GuardTable(def_->Full(0), &in_use, &missing);
+  if (in_use) {
+    xbase32::ReportInUse(xbase32::kErrRemove, def_->Full(0));
+    return 0;
+  }
   const bool ok = env->DeleteFile(full).ok();
   if (k == 0) env->DeleteFile(xbase32::MemoPathFor(full));
   return ok ? 1 : 0;
@@ -192,20 +201,52 @@ int Wdbase::Rename(const char* newname, int k) {
   platform::Env* env = platform::Env::Current();
   const std::string from = def_->Full(k);
   const std::string to = def_->path + target;
+  // Onto its own name (in any case): nothing to do, and nothing may be
+  // deleted as "the existing target".
+  std::string host_from, host_to;
+  if (to == from || (env->HostPath(from, &host_from).ok() &&
+                     env->HostPath(to, &host_to).ok() && host_from == host_to)) {
+    return 1;
+  }
+  // Neither the table nor a table about to be replaced may be open
+  // elsewhere; the guards keep them closed until the names have changed.
+  bool in_use = false, missing = false;
+  std::unique_ptr<platform::File> guard =
+      xbase32::GuardTable(def_->Full(0), &in_use, &missing);
+  if (in_use) {
+    xbase32::ReportInUse(xbase32::kErrRename, def_->Full(0));
+    return 0;
+  }
+  std::unique_ptr<platform::File> target_guard;
+  if (k == 0 && env->FileExists(to)) {
+    target_guard = xbase32::GuardTable(to, &in_use, &missing);
+    if (in_use) {
+      xbase32::ReportInUse(xbase32::kErrRename, to);
+      return 0;
+    }
+  }
   if (env->FileExists(to)) env->DeleteFile(to);
   platform::Status s = env->RenameFile(from, to, true);
   if (!s.ok()) {
     ReportError(xbase32::kErrRename, from.c_str(), to.c_str());
     return 0;
   }
-  // The memo file follows when both names carry an extension.
-  if (k == 0 && std::strchr(newname, '.') != nullptr &&
-      def_->name.find('.') != std::string::npos) {
+  // The memo file always follows its table (a table renamed without its
+  // memo file would get an empty one on the next Open).
+  if (k == 0) {
     const std::string mfrom = xbase32::MemoPathFor(from);
+    const std::string mto = xbase32::MemoPathFor(to);
     if (env->FileExists(mfrom)) {
-      const std::string mto = xbase32::MemoPathFor(to);
       if (env->FileExists(mto)) env->DeleteFile(mto);
-      env->RenameFile(mfrom, mto, true);
+      s = env->RenameFile(mfrom, mto, true);
+      if (!s.ok()) {
+        env->RenameFile(to, from, true);
+        ReportError(xbase32::kErrRename, mfrom.c_str(), mto.c_str(),
+                    s.ToString().c_str());
+        return 0;
+      }
+    } else if (env->FileExists(mto)) {
+      env->DeleteFile(mto);  // the replaced table's memo file
     }
   }
   return 1;
@@ -217,14 +258,22 @@ int Wdbase::CreateDb(const WDBASE_FIELD* fields) {
       def_->name.empty()) {
     return 0;
   }
+  // Creating over a table another handle has open would wipe it under it.
+  bool in_use = false, missing = false;
+  std::unique_ptr<platform::File> guard =
+      xbase32::GuardTable(def_->Full(0), &in_use, &missing);
+  if (in_use) {
+    xbase32::ReportInUse(xbase32::kErrCreate, def_->Full(0));
+    return 0;
+  }
   return DbfFile::Create(def_->Full(0), fields) ? 1 : 0;
 }
 
 int Wdbase::Open() {
   xbase32::ClearError();
   if (data_ || def_->name.empty()) return 0;
-  std::unique_ptr<DbfFile> d = DbfFile::Open(def_->Full(0));
-  xbase32::NoticeLeftoverSet(def_->Full(0), d != nullptr);
+  std::unique_ptr<DbfFile> d = xbase32::OpenShared(def_->Full(0));
+  xbase32::NoticeLeftoverSet(def_->path, def_->Full(0), d != nullptr);
   if (!d) return 0;
   data_ = d.release();
   def_->selected = 0;

@@ -76,6 +76,15 @@ bool OpenIndexes(Wdbase* w) {
       if (!w->CreateIdx(k)) return false;
       continue;
     }
+    if (ix->LeftMarked()) {
+      // A writer died part way through a change (or the table was replaced
+      // under the index): the tree may not match the records.
+      ReportError(kErrInfo, "Index left unfinished, rebuilt:", path.c_str());
+      ix->Close();
+      ix.reset();
+      if (!w->CreateIdx(k)) return false;
+      continue;
+    }
     d->AttachIndex(ix.get());
     def->idx_handles[k - 1] = ix.release();
   }

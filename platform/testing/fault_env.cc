@@ -1,6 +1,7 @@
 #include "platform/testing/fault_env.h"
 
 #include <algorithm>
+#include <csignal>
 #include <mutex>
 #include <vector>
 
@@ -38,6 +39,23 @@ struct FaultInjectionEnv::State {
   std::vector<CountRule> short_writes;  // left = bytes allowed
   std::vector<CountRule> busy_locks;    // left = attempts still busy
   Counters counters;
+  int64_t crash_left = -1;  // < 0: no crash point
+
+  // Counts a mutating call that has just ended; ends the process at the
+  // crash point.
+  void Mutated() {
+    bool crash = false;
+    {
+      std::lock_guard<std::mutex> lock(mu);
+      counters.mutations++;
+      if (crash_left > 0 && --crash_left == 0) crash = true;
+    }
+    if (crash) {
+      std::raise(SIGKILL);
+      for (;;) {
+      }
+    }
+  }
 
   // The error a rule sets for op on path, or OK.
   Status Check(unsigned op, const std::string& path) {
@@ -97,18 +115,24 @@ class FaultInjectionFile final : public File {
     if (shorten) {
       if (allowed > 0) {
         s = target_->WriteAt(offset, buf, allowed);
+        state_->Mutated();
         if (!s.ok()) return s;
       }
       return Status::Error(ENOSPC, "injected short write on " + path());
     }
-    return target_->WriteAt(offset, buf, n);
+    s = target_->WriteAt(offset, buf, n);
+    state_->Mutated();
+    return s;
   }
 
   Status Size(uint64_t* size) override { return target_->Size(size); }
 
   Status Truncate(uint64_t size) override {
     Status s = state_->Check(FaultInjectionEnv::kTruncate, path());
-    return s.ok() ? target_->Truncate(size) : s;
+    if (!s.ok()) return s;
+    s = target_->Truncate(size);
+    state_->Mutated();
+    return s;
   }
 
   Status Sync() override {
@@ -143,6 +167,20 @@ class FaultInjectionFile final : public File {
     return target_->TryLock(offset, length, err);
   }
 
+  LockResult TryLockShared(uint64_t offset, uint64_t length,
+                           Status* err) override {
+    Status s = state_->Check(FaultInjectionEnv::kLock, path());
+    if (!s.ok()) {
+      if (err != nullptr) *err = s;
+      return LockResult::kError;
+    }
+    {
+      std::lock_guard<std::mutex> lock(state_->mu);
+      state_->counters.locks++;
+    }
+    return target_->TryLockShared(offset, length, err);
+  }
+
   Status Unlock(uint64_t offset, uint64_t length) override {
     Status s = state_->Check(FaultInjectionEnv::kUnlock, path());
     return s.ok() ? target_->Unlock(offset, length) : s;
@@ -175,6 +213,11 @@ void FaultInjectionEnv::FailPath(const std::string& text, unsigned ops,
                                  int code) {
   std::lock_guard<std::mutex> lock(state_->mu);
   state_->rules.push_back({text, ops, code != 0 ? code : EIO});
+}
+
+void FaultInjectionEnv::CrashAfterMutations(int64_t n) {
+  std::lock_guard<std::mutex> lock(state_->mu);
+  state_->crash_left = n > 0 ? n : -1;
 }
 
 void FaultInjectionEnv::FailAfterWrites(int64_t n, int code) {
@@ -224,6 +267,9 @@ Status FaultInjectionEnv::OpenFile(const std::string& path, OpenMode mode,
   }
   std::unique_ptr<File> inner;
   s = target()->OpenFile(path, mode, &inner);
+  if (mode == OpenMode::kCreateAlways || mode == OpenMode::kCreateNew) {
+    state_->Mutated();
+  }
   if (!s.ok()) return s;
   *file = std::make_unique<FaultInjectionFile>(std::move(inner), state_);
   return Status::OK();
@@ -231,37 +277,55 @@ Status FaultInjectionEnv::OpenFile(const std::string& path, OpenMode mode,
 
 Status FaultInjectionEnv::DeleteFile(const std::string& path) {
   Status s = state_->Check(kDelete, path);
-  return s.ok() ? target()->DeleteFile(path) : s;
+  if (!s.ok()) return s;
+  s = target()->DeleteFile(path);
+  state_->Mutated();
+  return s;
 }
 
 Status FaultInjectionEnv::RenameFile(const std::string& from,
                                      const std::string& to, bool replace) {
   Status s = state_->Check(kRename, from);
   if (s.ok()) s = state_->Check(kRename, to);
-  return s.ok() ? target()->RenameFile(from, to, replace) : s;
+  if (!s.ok()) return s;
+  s = target()->RenameFile(from, to, replace);
+  state_->Mutated();
+  return s;
 }
 
 Status FaultInjectionEnv::CopyFile(const std::string& from,
                                    const std::string& to, bool fail_if_exists) {
   Status s = state_->Check(kCopy, from);
   if (s.ok()) s = state_->Check(kCopy, to);
-  return s.ok() ? target()->CopyFile(from, to, fail_if_exists) : s;
+  if (!s.ok()) return s;
+  s = target()->CopyFile(from, to, fail_if_exists);
+  state_->Mutated();
+  return s;
 }
 
 Status FaultInjectionEnv::CreateDir(const std::string& path) {
   Status s = state_->Check(kCreateDir, path);
-  return s.ok() ? target()->CreateDir(path) : s;
+  if (!s.ok()) return s;
+  s = target()->CreateDir(path);
+  state_->Mutated();
+  return s;
 }
 
 Status FaultInjectionEnv::RemoveDir(const std::string& path) {
   Status s = state_->Check(kDelete, path);
-  return s.ok() ? target()->RemoveDir(path) : s;
+  if (!s.ok()) return s;
+  s = target()->RemoveDir(path);
+  state_->Mutated();
+  return s;
 }
 
 Status FaultInjectionEnv::SetAttributes(const std::string& path,
                                         uint32_t attrs) {
   Status s = state_->Check(kAttributes, path);
-  return s.ok() ? target()->SetAttributes(path, attrs) : s;
+  if (!s.ok()) return s;
+  s = target()->SetAttributes(path, attrs);
+  state_->Mutated();
+  return s;
 }
 
 Status FaultInjectionEnv::ListDir(const std::string& dir,
@@ -276,12 +340,18 @@ Status FaultInjectionEnv::CopyTree(const std::string& from,
                                    const std::string& to) {
   Status s = state_->Check(kCopy, from);
   if (s.ok()) s = state_->Check(kCopy, to);
-  return s.ok() ? target()->CopyTree(from, to) : s;
+  if (!s.ok()) return s;
+  s = target()->CopyTree(from, to);
+  state_->Mutated();
+  return s;
 }
 
 Status FaultInjectionEnv::DeleteTree(const std::string& path) {
   Status s = state_->Check(kDelete, path);
-  return s.ok() ? target()->DeleteTree(path) : s;
+  if (!s.ok()) return s;
+  s = target()->DeleteTree(path);
+  state_->Mutated();
+  return s;
 }
 
 }  // namespace platform

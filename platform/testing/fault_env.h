@@ -3,7 +3,8 @@
 // locks and directory operations for paths containing a text, fail every
 // write after the next N, make the next write short (part of the data
 // reaches the file, then the write fails), answer "busy" to lock attempts.
-// It also counts the operations it sees.
+// It also counts the operations it sees, and can end the process with
+// SIGKILL right after the n-th call that changes a file (crash points).
 //
 // Usage:
 //   platform::FaultInjectionEnv env(platform::Env::Default());
@@ -49,6 +50,9 @@ class FaultInjectionEnv : public EnvWrapper {
 
   struct Counters {
     int64_t opens = 0, reads = 0, writes = 0, syncs = 0, locks = 0;
+    // Calls that change files: writes, truncations, creating opens,
+    // deletes, renames, copies, directory and attribute changes.
+    int64_t mutations = 0;
   };
 
   explicit FaultInjectionEnv(Env* target = Env::Default());
@@ -66,6 +70,11 @@ class FaultInjectionEnv : public EnvWrapper {
   // The next n lock attempts (TryLock, or each attempt of Lock) on paths
   // containing text answer busy; Lock waits by the retry rule meanwhile.
   void BusyLocks(const std::string& text, int n);
+  // Crash points: the process ends with SIGKILL right after its n-th
+  // mutating call from now on (n >= 1; see Counters::mutations), whether
+  // that call succeeded or not. n <= 0 removes the crash point. For
+  // crash-safety tests run in a child process.
+  void CrashAfterMutations(int64_t n);
   // Removes every rule (counters stay).
   void ClearFaults();
 

@@ -1,6 +1,9 @@
 #include "platform/testing/fault_env.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <memory>
@@ -148,6 +151,41 @@ TEST_F(FaultEnvTest, CodeUsingCurrentSeesTheFaults) {
   env_.FailPath("list", FaultInjectionEnv::kRead, EIO);
   EXPECT_EQ(ReadLines("c:\\list.txt", &lines).code(), EIO);
   EXPECT_GE(env_.counters().opens, 3);
+}
+
+TEST_F(FaultEnvTest, CrashPointEndsTheProcessRightAfterTheNthMutation) {
+  const std::string path = "c:\\crash.txt";
+  for (int n = 1; n <= 4; ++n) {
+    SCOPED_TRACE(n);
+    pid_t pid = fork();
+    if (pid == 0) {
+      ScopedEnv use(&env_);
+      env_.CrashAfterMutations(n);
+      std::unique_ptr<File> f;  // creating it is mutation 1
+      if (!Env::Current()->OpenFile(path, OpenMode::kCreateAlways, &f).ok()) {
+        _exit(1);
+      }
+      f->WriteAt(0, "a", 1);  // 2
+      char b = 0;
+      size_t got = 0;
+      f->ReadAt(0, &b, 1, &got);  // reads do not count
+      f->WriteAt(1, "b", 1);      // 3
+      f->Truncate(1);             // 4
+      _exit(0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(SIGKILL, WTERMSIG(status));
+    const char* expect[] = {"", "", "a", "ab", "a"};
+    EXPECT_EQ(expect[n], Contents(path));
+  }
+  // Without a crash point the counter only counts.
+  env_.ResetCounters();
+  std::unique_ptr<File> f = Open(path);
+  ASSERT_TRUE(f->WriteAt(0, "x", 1).ok());
+  ASSERT_TRUE(env_.DeleteFile(path).ok());
+  EXPECT_EQ(3, env_.counters().mutations);
 }
 
 TEST_F(FaultEnvTest, FilesOutliveTheEnv) {

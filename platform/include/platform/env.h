@@ -136,6 +136,17 @@ class File {
   // Waits while the range is busy, using the retry rule of SetLockRetry():
   // TryLock until it answers locked or an error.
   virtual Status Lock(uint64_t offset, uint64_t length);
+  // Takes a shared (read) lock on the range: any number of handles may hold
+  // it shared at once, while an exclusive TryLock of an overlapping range by
+  // another handle answers kBusy (and the reverse). When this handle holds
+  // exactly this range already (shared, or exclusive through TryLock), the
+  // kernel lock becomes shared and the set of held ranges keeps one entry
+  // for it; so a range held shared can be made exclusive with TryLock (which
+  // fails, keeping the shared lock, while another handle shares it) and
+  // shared again with TryLockShared, and a single Unlock releases it.
+  // A handle opened read-only may take it too.
+  virtual LockResult TryLockShared(uint64_t offset, uint64_t length,
+                                   Status* err = nullptr) = 0;
   // Releases a range previously taken with exactly this offset and length.
   virtual Status Unlock(uint64_t offset, uint64_t length) = 0;
   virtual Status UnlockAll() = 0;

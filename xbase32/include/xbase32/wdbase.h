@@ -90,10 +90,21 @@ class Wdbase {
   int IdxNameToNumber(const char* name) const;
   int Access(int k) const;        // 1 when file k exists
   int64_t FileTime(int k) const;  // modification time (UTC seconds)
+  // Unlink, Rename and CreateDb are refused (0, error -80, -90 or -20 with
+  // a detail naming the table as in use) while any handle, of any process,
+  // has the table open (see WdbaseIsInUse). Rename of the data file takes
+  // the memo file along; onto the name it has already it does nothing
+  // (answer 1).
   int Unlink(int k);
   int Rename(const char* newname, int k);
   // Creates the data file (and memo file) with these fields and closes it.
   int CreateDb(const WDBASE_FIELD* fields);
+  // Opens the table and its indexes, holding the data file's "open" range
+  // shared until Close. Before that it undoes what a crash left: a Pack or
+  // Zap rolled back from its journal, an interrupted replacement moved back
+  // (or its old set deleted when the new table is complete); an index left
+  // unfinished by a crash is rebuilt. Each is reported with -910 and the
+  // open goes on (answer 1). Waits while another process replaces the table.
   int Open();
   int Close();
   static int CloseAll();
@@ -214,6 +225,12 @@ class Wdbase {
   int MemoWrite(const char* field, const char* text, unsigned len);
 
   // --- maintenance ---------------------------------------------------------
+  // Pack and Zap rewrite the table in place (other processes may keep it
+  // open), journaled: a failure puts the table back as it was, a crash is
+  // rolled back by the next Open. FieldAdd and FieldRemove rebuild the table
+  // through a work table and are refused (0, -80, table named as in use)
+  // while another handle has it open; the replacement is crash-safe (see
+  // WdbaseReplaceTable). FieldAdd refuses the lengths CreateDb refuses.
   int Pack();
   int Zap();
   int Zap(int32_t from, int32_t to);
@@ -395,9 +412,32 @@ class Wdbase {
 // Copies the records of src into another table, converting by field name:
 // into dst when given, else into a new table name (or "$TMPCOPY") with
 // fields (or src's fields); with only fields given the converted table
-// replaces src. Answers 1 on success.
+// replaces src (refused with -80 while another handle has src open; every
+// failure releases src's locks). Answers 1 on success.
 int WdbaseCopyUpdateDb(Wdbase* src, Wdbase* dst, const WDBASE_FIELD* fields,
                        const char* name);
+
+// Whether the table whose data file is path ("c:\\gdata\\colors.dbf") is
+// open in any handle, of any process (this one included): every open
+// handle holds the data file's "open" byte range shared. Answers 1 when in
+// use, 0 when not (also when the file does not exist or cannot be opened
+// for writing). A data set is in use when any of its tables is.
+int WdbaseIsInUse(const char* path);
+
+// Replaces the table with data file table by the table with data file
+// replacement (both full paths; each with its ".dbt" memo file when it has
+// one), as one step a crash cannot leave half done: the old files are set
+// aside, the new ones take their names (memo file first, data file last),
+// the old ones are deleted; a process that dies part way leaves the old
+// table or the new one, and the next Open of the table undoes a replacement
+// that left neither. The idx_count index files idx_paths of the table are
+// marked so that the next Open rebuilds them for the new records. Refused
+// (0, error -80 "Removing File" with a detail naming the table as in use)
+// while any handle has either table open, this process's included. A table
+// that does not exist yet is simply given the replacement's files. 1 on
+// success; on failure the old table stays in place.
+int WdbaseReplaceTable(const char* table, const char* replacement,
+                       int idx_count, const char* const* idx_paths);
 
 // Library version times 100; with show != 0 a message box with caption
 // title shows the version first.
