@@ -181,6 +181,9 @@ bool MoveRecords(DbfFile* d, int32_t count, const KeepFunc& keep,
 int RewriteTable(Wdbase* w, DbfFile* d, const KeepFunc& keep) {
   const int32_t count = d->Count();
   if (count < 0) return 0;
+  // Buffers other handles read before this rewrite are refused from now
+  // on: the generation moves before the first byte does.
+  if (!d->BumpGeneration()) return 0;
   std::vector<MemoFieldSpot> spots;
   if (d->has_memo()) spots = MemoSpots(d);
   BlockMap map;
