@@ -14,7 +14,7 @@
 namespace platform::internal {
 
 struct WatchEntry {
-  int wd = -1;          // -1: not watched (any more)
+  int wd = -1;             // -1: not watched (any more)
   std::multiset<int> fds;  // descriptors of the file, one per WriteWatch
   uint64_t events = 0;
 };
@@ -157,8 +157,7 @@ WriteWatch::~WriteWatch() {
   if (entry_ != nullptr) Hub::Get().Remove(entry_, fd_);
 }
 
-WriteWatch::WriteWatch(WriteWatch&& o) noexcept
-    : entry_(o.entry_), fd_(o.fd_) {
+WriteWatch::WriteWatch(WriteWatch&& o) noexcept : entry_(o.entry_), fd_(o.fd_) {
   o.entry_ = nullptr;
 }
 

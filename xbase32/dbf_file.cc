@@ -278,8 +278,8 @@ std::unique_ptr<DbfFile> DbfFile::Open(const std::string& path) {
   // Without a shared counter the engine reads record by record.
   if (!d->file_->OpenChangeCounter(&d->counter_).ok()) d->counter_.reset();
   std::string v;
-  d->read_from_file_ = env()->GetEnv("KALVO_READ_FROM_FILE", &v) &&
-                       !v.empty() && v != "0";
+  d->read_from_file_ =
+      env()->GetEnv("KALVO_READ_FROM_FILE", &v) && !v.empty() && v != "0";
   return d;
 }
 

@@ -298,10 +298,10 @@ class DbfFile {
   uint64_t rewrites_ = 0;
 
   bool read_from_file_ = false;
-  bool cache_proven_ = false;   // cache_stamp_ proves the read-ahead
-  bool cache_locked_ = false;   // read-ahead filled under the file lock
-  bool count_proven_ = false;   // count_stamp_ proves counted_
-  bool wrote_ = false;          // this handle wrote since the last fill
+  bool cache_proven_ = false;  // cache_stamp_ proves the read-ahead
+  bool cache_locked_ = false;  // read-ahead filled under the file lock
+  bool count_proven_ = false;  // count_stamp_ proves counted_
+  bool wrote_ = false;         // this handle wrote since the last fill
   // The generation: gen_ as read from the file, proven while the stamp
   // stands at gen_stamp_ (gen_proven_) or the file lock is held since it
   // was read (gen_locked_); buf_gen_ is the one the buffer was read under.
