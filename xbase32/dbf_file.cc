@@ -291,6 +291,7 @@ bool DbfFile::Close() {
   ok = UnlockAll() && ok;
   indexes_.clear();
   memo_.reset();
+  counter_.reset();  // watches the descriptor: goes first
   file_.reset();
   return ok;
 }

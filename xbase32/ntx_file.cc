@@ -204,8 +204,8 @@ bool NtxFile::Close() {
   DropCache();
   key_expr_.reset();
   filter_expr_.reset();
+  counter_.reset();  // watches the descriptor: goes first
   file_.reset();
-  counter_.reset();
   return ok;
 }
 
