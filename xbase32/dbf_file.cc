@@ -370,6 +370,7 @@ bool DbfFile::ReadGeneration(uint32_t* gen) {
   uint64_t stamp = 0;
   const bool proven = ProvenStamp(&stamp);
   if (proven && gen_proven_ && stamp == gen_stamp_) {
+    gen_locked_ = file_locked_;
     *gen = gen_;
     return true;
   }
@@ -474,28 +475,38 @@ bool DbfFile::ReadRecord(int32_t n) {
     // The read-ahead is used while the file lock is held since it was
     // filled (nobody else writes then), or while the stamp proves that
     // nothing wrote to the file since.
+    // Under the file lock nothing is asked of the host.
     uint64_t now = 0;
     bool proven = false;
-    if (recent_stamp_valid_) {
-      now = recent_stamp_;
-      proven = true;
-    } else {
-      proven = ProvenStamp(&now);
+    bool asked = false;
+    auto ask = [&]() {
+      if (asked) return;
+      asked = true;
+      if (recent_stamp_valid_) {
+        now = recent_stamp_;
+        proven = true;
+      } else {
+        proven = ProvenStamp(&now);
+      }
+    };
+    bool trusted = file_locked_ && cache_locked_;
+    if (!trusted) {
+      ask();
+      trusted = proven && cache_proven_ && now == cache_stamp_;
     }
-    recent_stamp_valid_ = false;
-    const bool trusted = (file_locked_ && cache_locked_) ||
-                         (proven && cache_proven_ && now == cache_stamp_);
     if (!trusted) InvalidateCache();
     // The generation the buffer is read under.
     if (file_locked_ && gen_locked_) {
       buf_gen_ = gen_;
-    } else if (proven && gen_proven_ && now == gen_stamp_) {
+    } else if (!file_locked_ &&
+               (ask(), proven && gen_proven_ && now == gen_stamp_)) {
       buf_gen_ = gen_;
     } else {
       uint32_t g = 0;
       if (!ReadGeneration(&g)) return false;
       buf_gen_ = g;
     }
+    recent_stamp_valid_ = false;
     const bool cached = cache_count_ > 0 && n >= cache_first_ &&
                         n < cache_first_ + cache_count_;
     // Reading on from the previous record fills a large block; a jump
