@@ -347,7 +347,9 @@ int32_t DbfFile::Count() {
 
 bool DbfFile::ProvenStamp(uint64_t* stamp) {
   *stamp = 0;
-  if (!counter_ || read_from_file_) return false;
+  // After an own write the stamp has moved anyway: the next read-ahead
+  // asks again.
+  if (!counter_ || read_from_file_ || wrote_) return false;
   *stamp = counter_->Stamp();
   return counter_->Watched();
 }
@@ -418,6 +420,7 @@ bool DbfFile::FillCache(int32_t n, size_t bytes) {
   const size_t per = record_length_;
   const size_t want = std::max<size_t>(1, bytes / per);
   cache_.resize(want * per);
+  wrote_ = false;
   uint64_t stamp = 0;
   const bool proven = ProvenStamp(&stamp);
   size_t got = 0;
@@ -432,7 +435,6 @@ bool DbfFile::FillCache(int32_t n, size_t bytes) {
   cache_stamp_ = stamp;
   cache_proven_ = proven;
   cache_locked_ = file_locked_;
-  wrote_ = false;
   return true;
 }
 
@@ -517,7 +519,10 @@ bool DbfFile::ReadRecord(int32_t n) {
     // Right after an own write a small block: the next write moves the
     // stamp again.
     const size_t block = sequential && !wrote_ ? kCacheBytes : kNearCacheBytes;
-    if (cached || ((file_locked_ || proven) && FillCache(n, block))) {
+    // After an own write the stamp is taken again by the fill.
+    const bool may_fill =
+        file_locked_ || proven || (wrote_ && counter_ && !read_from_file_);
+    if (cached || (may_fill && FillCache(n, block))) {
       std::memcpy(rec_.data(),
                   cache_.data() + static_cast<size_t>(n - cache_first_) * per,
                   per);
