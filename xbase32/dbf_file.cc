@@ -277,6 +277,9 @@ std::unique_ptr<DbfFile> DbfFile::Open(const std::string& path) {
   d->expr_table_ = std::make_unique<DbfExprTable>(d.get());
   // Without a shared counter the engine reads record by record.
   if (!d->file_->OpenChangeCounter(&d->counter_).ok()) d->counter_.reset();
+  std::string v;
+  d->read_from_file_ =
+      env()->GetEnv("KALVO_READ_FROM_FILE", &v) && !v.empty() && v != "0";
   return d;
 }
 
@@ -288,6 +291,7 @@ bool DbfFile::Close() {
   ok = UnlockAll() && ok;
   indexes_.clear();
   memo_.reset();
+  counter_.reset();  // watches the descriptor: goes first
   file_.reset();
   return ok;
 }
@@ -308,15 +312,19 @@ int32_t DbfFile::Count() {
   if ((append_locked_ || file_locked_) && cached_count_ >= 0) {
     return cached_count_;
   }
-  // The counter is loaded before the length is taken, so that a change
-  // after this point shows as a new counter value.
-  const uint64_t stamp = counter_ ? counter_->Load() : 0;
+  const bool locked = append_locked_ || file_locked_;
+  // The stamp is taken before the length, so that a change after this
+  // point shows as a new stamp.
+  uint64_t stamp = 0;
+  const bool proven = ProvenStamp(&stamp);
   // The record read that usually follows in the same move checks its block
-  // against this value instead of loading the counter again.
+  // against this value instead of taking the stamp again.
   recent_stamp_ = stamp;
-  recent_stamp_valid_ = counter_ != nullptr;
-  if (counter_ && counted_ >= 0 && stamp == count_stamp_) {
-    if (append_locked_ || file_locked_) cached_count_ = counted_;
+  recent_stamp_valid_ = proven;
+  // Under the append or whole-file lock the count always comes from the
+  // file length: another writer may have appended just before.
+  if (!locked && proven && count_proven_ && counted_ >= 0 &&
+      stamp == count_stamp_) {
     return counted_;
   }
   FileInfo info;
@@ -332,15 +340,89 @@ int32_t DbfFile::Count() {
   if (n > INT32_MAX) n = INT32_MAX;
   counted_ = static_cast<int32_t>(n);
   count_stamp_ = stamp;
-  if (append_locked_ || file_locked_) cached_count_ = counted_;
+  count_proven_ = proven;
+  if (locked) cached_count_ = counted_;
   return counted_;
+}
+
+bool DbfFile::ProvenStamp(uint64_t* stamp) {
+  *stamp = 0;
+  // After an own write the stamp has moved anyway: the next read-ahead
+  // asks again.
+  if (!counter_ || read_from_file_ || wrote_) return false;
+  *stamp = counter_->Stamp();
+  return counter_->Watched();
+}
+
+void DbfFile::set_read_from_file(bool on) {
+  read_from_file_ = on;
+  if (on) {
+    InvalidateCache();
+    counted_ = -1;
+    gen_proven_ = false;
+    recent_stamp_valid_ = false;
+  }
+}
+
+bool DbfFile::ReadGeneration(uint32_t* gen) {
+  if (file_locked_ && gen_locked_) {
+    *gen = gen_;
+    return true;
+  }
+  uint64_t stamp = 0;
+  const bool proven = ProvenStamp(&stamp);
+  if (proven && gen_proven_ && stamp == gen_stamp_) {
+    gen_locked_ = file_locked_;
+    *gen = gen_;
+    return true;
+  }
+  uint8_t b[4];
+  size_t got = 0;
+  Status s = file_->ReadAt(dbf::kOffGeneration, b, sizeof b, &got);
+  if (!s.ok() || got != sizeof b) {
+    ReportError(kErrRead, path_.c_str(), s.ToString().c_str());
+    return false;
+  }
+  gen_ = dbf::Get32(b);
+  gen_stamp_ = stamp;
+  gen_proven_ = proven;
+  gen_locked_ = file_locked_;
+  *gen = gen_;
+  return true;
+}
+
+bool DbfFile::CheckGeneration() {
+  uint32_t now = 0;
+  if (!ReadGeneration(&now)) return false;
+  if (now != buf_gen_) {
+    ReportError(kErrWrite, path_.c_str(), "Record No Longer Exists");
+    return false;
+  }
+  return true;
+}
+
+bool DbfFile::BumpGeneration() {
+  gen_locked_ = false;
+  uint32_t now = 0;
+  if (!ReadGeneration(&now)) return false;
+  uint8_t b[4];
+  dbf::Put32(b, now + 1);
+  if (!WriteData(dbf::kOffGeneration, b, sizeof b)) return false;
+  gen_ = now + 1;
+  gen_proven_ = false;
+  gen_locked_ = file_locked_;
+  buf_gen_ = gen_;
+  gen_bumped_ = true;
+  return true;
 }
 
 bool DbfFile::FillCache(int32_t n, size_t bytes) {
   const size_t per = record_length_;
   const size_t want = std::max<size_t>(1, bytes / per);
   cache_.resize(want * per);
-  const uint64_t stamp = counter_ ? counter_->Load() : 0;
+  wrote_ = false;
+  uint64_t stamp = 0;
+  const bool proven = ProvenStamp(&stamp);
   size_t got = 0;
   Status s = file_->ReadAt(header_length_ + static_cast<uint64_t>(n - 1) * per,
                            cache_.data(), cache_.size(), &got);
@@ -351,6 +433,8 @@ bool DbfFile::FillCache(int32_t n, size_t bytes) {
   cache_first_ = n;
   cache_count_ = static_cast<int32_t>(got / per);
   cache_stamp_ = stamp;
+  cache_proven_ = proven;
+  cache_locked_ = file_locked_;
   return true;
 }
 
@@ -369,13 +453,11 @@ bool DbfFile::WriteData(uint64_t offset, const void* p, size_t n) {
   Status s = file_->WriteAt(offset, p, n);
   if (counter_) {
     const uint64_t mid = counter_->Bump();
-    if (mid == before + 1) {
-      own_moves_ += 2;
-      // Nobody else wrote meanwhile: what this handle knew stays true.
-      if (cache_stamp_ == before) cache_stamp_ = mid + 1;
-      if (count_stamp_ == before) count_stamp_ = mid + 1;
-    }
+    // Own writes move the stamp too (the host reports them like any
+    // other): what this handle keeps is checked again at the next read.
+    if (mid == before + 1) own_moves_ += 2;
   }
+  wrote_ = true;
   if (!s.ok()) {
     InvalidateCache();
     counted_ = -1;
@@ -392,14 +474,41 @@ bool DbfFile::ReadRecord(int32_t n) {
     std::memcpy(rec_.data(), PendingRecord(n), per);
     done = true;
   } else {
-    bool trusted = file_locked_;
-    if (!trusted && counter_) {
-      const uint64_t now =
-          recent_stamp_valid_ ? recent_stamp_ : counter_->Load();
-      trusted = now == cache_stamp_;
+    // The read-ahead is used while the file lock is held since it was
+    // filled (nobody else writes then), or while the stamp proves that
+    // nothing wrote to the file since.
+    // Under the file lock nothing is asked of the host.
+    uint64_t now = 0;
+    bool proven = false;
+    bool asked = false;
+    auto ask = [&]() {
+      if (asked) return;
+      asked = true;
+      if (recent_stamp_valid_) {
+        now = recent_stamp_;
+        proven = true;
+      } else {
+        proven = ProvenStamp(&now);
+      }
+    };
+    bool trusted = file_locked_ && cache_locked_;
+    if (!trusted) {
+      ask();
+      trusted = proven && cache_proven_ && now == cache_stamp_;
+    }
+    if (!trusted) InvalidateCache();
+    // The generation the buffer is read under.
+    if (file_locked_ && gen_locked_) {
+      buf_gen_ = gen_;
+    } else if (!file_locked_ &&
+               (ask(), proven && gen_proven_ && now == gen_stamp_)) {
+      buf_gen_ = gen_;
+    } else {
+      uint32_t g = 0;
+      if (!ReadGeneration(&g)) return false;
+      buf_gen_ = g;
     }
     recent_stamp_valid_ = false;
-    if (!trusted) InvalidateCache();
     const bool cached = cache_count_ > 0 && n >= cache_first_ &&
                         n < cache_first_ + cache_count_;
     // Reading on from the previous record fills a large block; a jump
@@ -407,8 +516,13 @@ bool DbfFile::ReadRecord(int32_t n) {
     const bool sequential =
         last_read_ == 0 || n == last_read_ + 1 || n == last_read_ - 1;
     last_read_ = n;
-    if (cached || ((file_locked_ || counter_) &&
-                   FillCache(n, sequential ? kCacheBytes : kNearCacheBytes))) {
+    // Right after an own write a small block: the next write moves the
+    // stamp again.
+    const size_t block = sequential && !wrote_ ? kCacheBytes : kNearCacheBytes;
+    // After an own write the stamp is taken again by the fill.
+    const bool may_fill =
+        file_locked_ || proven || (wrote_ && counter_ && !read_from_file_);
+    if (cached || (may_fill && FillCache(n, block))) {
       std::memcpy(rec_.data(),
                   cache_.data() + static_cast<size_t>(n - cache_first_) * per,
                   per);
@@ -508,6 +622,10 @@ bool DbfFile::LockFile(bool pinned) {
   file_locked_ = true;
   pinned_ = pinned;
   cached_count_ = -1;
+  // What was read before the lock is read again under it.
+  InvalidateCache();
+  gen_locked_ = false;
+  gen_bumped_ = false;
   return ok;
 }
 
@@ -544,8 +662,8 @@ bool DbfFile::ReleaseLocks() {
       ok = false;
     }
     file_locked_ = false;
-    // Without a counter nothing tells later whether the block is current.
-    if (!counter_) InvalidateCache();
+    gen_locked_ = false;
+    gen_bumped_ = false;
   }
   if (!file_locked_) cached_count_ = -1;
   return ok;
@@ -680,6 +798,9 @@ bool DbfFile::WriteRecordNow() {
     ReportError(kErrWrite, path_.c_str(), "Record No Longer Exists");
     return false;
   }
+  // Nor is a buffer read before a rewrite in place written back: its slot
+  // may hold another record now.
+  if (!pending && !CheckGeneration()) return false;
   const uint64_t offset = header_length_ + static_cast<uint64_t>(n - 1) * per;
   bool keys = false;
   std::vector<char> stored;
@@ -739,7 +860,10 @@ bool DbfFile::AppendBlank() {
   if (!LockAppend()) return false;
   const int32_t count = Count();
   if (count < 0) return false;
+  uint32_t gen = 0;
+  if (!ReadGeneration(&gen)) return false;
   Blank();
+  buf_gen_ = gen;
   const int32_t n = count + 1;
   const bool held = indexes_locked_;
   if (!indexes_.empty() && !held && !LockIndexes()) return false;
@@ -777,7 +901,6 @@ bool DbfFile::AppendBlank() {
   }
   const bool unlocked = release(true);
   cached_count_ = n;  // the append lock is held: the count stays cached
-  if (counter_ && count_stamp_ == counter_->Load()) counted_ = n;
   header_dirty_ = true;
   std::memcpy(old_.data(), rec_.data(), per);
   changed_ = false;
@@ -851,6 +974,7 @@ bool DbfFile::ReadRecords(int32_t first, int32_t n, char* buf, int32_t* got) {
 bool DbfFile::RewriteRecords(int32_t first, const char* buf, int32_t n) {
   if (!FlushPending()) return false;
   if (first < 1 || n <= 0) return true;
+  if (!gen_bumped_ && !BumpGeneration()) return false;
   ++rewrites_;
   const size_t per = record_length_;
   const bool ok =
@@ -862,6 +986,7 @@ bool DbfFile::RewriteRecords(int32_t first, const char* buf, int32_t n) {
 
 bool DbfFile::TruncateRecords(int32_t count) {
   if (!FlushPending()) return false;
+  if (!gen_bumped_ && !BumpGeneration()) return false;
   ++rewrites_;
   const uint64_t end =
       header_length_ + static_cast<uint64_t>(count) * record_length_;

@@ -187,6 +187,27 @@ class DbfFile {
   // Moves whenever stored records are rewritten in place or the file is cut
   // (pack, zap): changes that bypass the attached indexes.
   uint64_t rewrites() const { return rewrites_; }
+
+  // --- rewrite generation (header bytes 16..19) ---------------------------
+  // Moves the generation stored in the file; the caller holds the
+  // whole-file lock and calls it before the first byte of a rewrite in
+  // place changes. RewriteRecords and TruncateRecords call it themselves
+  // once per lock period.
+  bool BumpGeneration();
+  // Whether the current buffer was read under the generation the file
+  // holds now; otherwise reports -120 "Record No Longer Exists" and
+  // answers false. Called under a lock that keeps rewriters out (a record
+  // lock, the append or the whole-file lock).
+  bool CheckGeneration();
+
+  // --- sharing mode ----------------------------------------------------------
+  // Reading from the file: the read-ahead, the record count and the
+  // generation are taken from the file on every request instead of being
+  // kept while the change counter and the host's write reports prove them
+  // current. On by default when the environment variable
+  // KALVO_READ_FROM_FILE is set to anything but "0" or "".
+  void set_read_from_file(bool on);
+  bool read_from_file() const { return read_from_file_; }
   // Marks the header for rewriting (count and date) on the next release of
   // locks, flush or close.
   void MarkHeaderDirty() { header_dirty_ = true; }
@@ -200,6 +221,12 @@ class DbfFile {
   bool WriteRecordNow();
   bool LockAppend();
   bool FillCache(int32_t n, size_t bytes);
+  // The counter's stamp when it proves changes (every writer's, see
+  // platform::ChangeCounter::Stamp); false when nothing can be proven and
+  // the file must be read.
+  bool ProvenStamp(uint64_t* stamp);
+  // The generation stored in the file now (kept while proven current).
+  bool ReadGeneration(uint32_t* gen);
   void InvalidateCache() { cache_count_ = 0; }
   void UpdateCache(int32_t n, const char* rec);
   // Writes n bytes at offset, bumping the change counter before and after;
@@ -269,6 +296,21 @@ class DbfFile {
   int32_t pending_count_ = 0;
   uint64_t own_moves_ = 0;  // see ChangeStamps
   uint64_t rewrites_ = 0;
+
+  bool read_from_file_ = false;
+  bool cache_proven_ = false;  // cache_stamp_ proves the read-ahead
+  bool cache_locked_ = false;  // read-ahead filled under the file lock
+  bool count_proven_ = false;  // count_stamp_ proves counted_
+  bool wrote_ = false;         // this handle wrote since the last fill
+  // The generation: gen_ as read from the file, proven while the stamp
+  // stands at gen_stamp_ (gen_proven_) or the file lock is held since it
+  // was read (gen_locked_); buf_gen_ is the one the buffer was read under.
+  uint32_t gen_ = 0;
+  uint64_t gen_stamp_ = 0;
+  bool gen_proven_ = false;
+  bool gen_locked_ = false;
+  uint32_t buf_gen_ = 0;
+  bool gen_bumped_ = false;  // in this lock period
 };
 
 }  // namespace xbase32

@@ -12,7 +12,13 @@
 //   4   4  record count, uint32 LE (written, never trusted on reading)
 //   8   2  header length = 32 + 32 * fields + 1 = offset of record 1
 //   10  2  record length = 1 (flag byte) + sum of the field widths
-//   12  20 zero
+//   12  4  zero
+//   16  4  rewrite generation, uint32 LE: moved by every rewrite in place
+//          (pack, zap, restructuring in place) before it changes a byte;
+//          0 in a new file. A record or memo write from a buffer read
+//          under another generation is refused. Other readers see bytes
+//          reserved for multi-user use.
+//   20  12 zero
 // Field descriptor:
 //   0   11 name, upper case, NUL-padded
 //   11  1  type letter
@@ -41,6 +47,7 @@ constexpr int kOffDay = 3;
 constexpr int kOffCount = 4;
 constexpr int kOffHeaderLength = 8;
 constexpr int kOffRecordLength = 10;
+constexpr int kOffGeneration = 16;
 
 constexpr int kDescName = 0;
 constexpr int kDescNameSize = 11;
@@ -64,7 +71,9 @@ constexpr uint8_t kFlagDeleted = 0x2A;    // "*" deleted
 constexpr uint8_t kFlagSelectBit = 0x01;  // "!" selected, "+" deleted+selected
 constexpr uint8_t kFlagRecallMask = 0x21;
 
-// Byte-range locks, far beyond any real data.
+// Byte-range locks, far beyond any real data. (Readers learn of other
+// writers' changes from the host's write reports and the change counter,
+// not from lock ranges: this engine adds none for that.)
 constexpr uint64_t kLockBase = 1000000000ULL;
 constexpr uint64_t kAppendLockOffset = kLockBase;
 constexpr uint64_t kAppendLockLength = 1;

@@ -207,8 +207,8 @@ bool NtxFile::Close() {
   DropCache();
   key_expr_.reset();
   filter_expr_.reset();
+  counter_.reset();  // watches the descriptor: goes first
   file_.reset();
-  counter_.reset();
   return ok;
 }
 
@@ -412,24 +412,31 @@ void NtxFile::EndWrites() {
 
 // --- sharing ----------------------------------------------------------------
 
+// Unlocked reads need the stamp (the counter and the host's write reports):
+// it tells when any writer changed the file during the read. Without it,
+// or when the table reads from the file, every read takes the lock.
 int NtxFile::BeginRead() {
   if (locked_) return 1;
-  if (!counter_) return 0;
-  uint64_t c = counter_->Load();
+  if (!counter_ || data_->read_from_file()) return 0;
+  uint64_t c = counter_->Stamp();
   for (int i = 0; (c & 1) != 0; ++i) {
     if (i >= kOddWaits) return 0;  // a writer is slow (or died): lock
     env()->SleepMs(1);
-    c = counter_->Load();
+    c = counter_->Stamp();
   }
+  if (!counter_->Watched()) return 0;
   read_start_ = c;
   if (!stamp_valid_ || c != stamp_) {
-    DropCache();
+    // Something wrote: the header's counter tells whether the tree
+    // changed (every writer moves it), whoever wrote.
     bool changed = false;
     if (!ReadHeader(&changed)) {
-      // A torn header while a writer starts shows as a moved counter.
-      if (counter_->Load() != c) return 0;
+      DropCache();
+      // A torn header while a writer starts shows as a moved stamp.
+      if (counter_->Stamp() != c) return 0;
       return -1;
     }
+    if (changed) DropCache();
     stamp_ = c;
     stamp_valid_ = true;
   }
@@ -438,7 +445,7 @@ int NtxFile::BeginRead() {
 
 bool NtxFile::EndRead() {
   if (locked_ || !counter_) return true;
-  if (counter_->Load() == read_start_) return true;
+  if (counter_->Stamp() == read_start_) return true;
   stamp_valid_ = false;
   DropCache();
   return false;
@@ -455,33 +462,30 @@ bool NtxFile::LockNow() {
 }
 
 // After taking the lock: drops what another process made stale.
+// The cache is kept only while the stamp proves that nothing wrote to the
+// file, or the header's counter, root and size show that no writer changed
+// the tree (every writer moves the counter).
 bool NtxFile::Refresh() {
-  bool stale = !stamp_valid_;
+  bool proven = stamp_valid_ && counter_ && !data_->read_from_file();
   if (counter_) {
-    uint64_t c = counter_->Load();
-    if (c & 1) {
+    if (counter_->Load() & 1) {
       // A writer died while writing pages: nobody writes now.
       counter_->Bump();
-      c = counter_->Load();
-      stale = true;
+      proven = false;
     }
-    if (c != stamp_) stale = true;
+    const uint64_t c = counter_->Stamp();
+    if (c != stamp_ || !counter_->Watched()) proven = false;
     stamp_ = c;
-  } else {
-    // Without a shared counter the header's counter tells.
-    uint8_t first[kHeaderProbe];
-    size_t got = 0;
-    if (!file_->ReadAt(0, first, sizeof first, &got).ok() ||
-        got != sizeof first || Get16(first + kOffCounter) != seen_counter_) {
-      stale = true;
-    }
   }
-  if (stale) {
-    DropCache();
+  if (!proven) {
     bool changed = false;
-    if (!ReadHeader(&changed)) return false;
+    if (!ReadHeader(&changed)) {
+      DropCache();
+      return false;
+    }
+    if (changed) DropCache();
   }
-  stamp_valid_ = counter_ != nullptr;
+  stamp_valid_ = counter_ != nullptr && counter_->Watched();
   return true;
 }
 

@@ -203,6 +203,9 @@ int RewriteTable(Wdbase* w, DbfFile* d, const KeepFunc& keep) {
     d->Unposition();
     return 0;
   };
+  // Buffers other handles read before this rewrite are refused from now
+  // on: the generation moves before the first record byte does.
+  if (!d->BumpGeneration()) return fail();
   std::vector<MemoFieldSpot> spots;
   if (d->has_memo()) spots = MemoSpots(d);
   BlockMap map;
@@ -218,9 +221,6 @@ int RewriteTable(Wdbase* w, DbfFile* d, const KeepFunc& keep) {
   d->Unposition();
   if (!d->WriteHeader()) return fail();
   if (!xbase32::DropJournal(d->path())) return 0;
-  // Generation hook: a rewrite in place moves the table's generation here
-  // (records read before it no longer name the same slots), once the data
-  // file keeps one.
   if (w->GetIdxCount() > 0) {
     if (!w->RebuildIdx()) return 0;
     d->Unposition();

@@ -275,6 +275,7 @@ int Wdbase::Open() {
   std::unique_ptr<DbfFile> d = xbase32::OpenShared(def_->Full(0));
   xbase32::NoticeLeftoverSet(def_->path, def_->Full(0), d != nullptr);
   if (!d) return 0;
+  if (read_from_file_ >= 0) d->set_read_from_file(read_from_file_ != 0);
   data_ = d.release();
   def_->selected = 0;
   if (!xbase32::OpenIndexes(this)) {

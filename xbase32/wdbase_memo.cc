@@ -103,6 +103,12 @@ int Wdbase::MemoWrite(int k, const char* text, unsigned len) {
     ReleaseLocks();
     return 0;
   }
+  // A buffer read before another handle's pack or zap names blocks that
+  // may belong to another record now: nothing is written.
+  if (!data_->CheckGeneration()) {
+    ReleaseLocks();
+    return 0;
+  }
   const uint32_t old_block = xbase32::MemoFieldBlock(field, f->width);
   uint32_t block = 0;
   if (!MemoFile(data_->memo_file()).Store(old_block, text, len, &block)) {

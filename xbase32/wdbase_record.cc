@@ -158,6 +158,17 @@ int Wdbase::FlushSet(int on) {
 
 int Wdbase::FlushGet() { return xbase32::Config().auto_flush ? 1 : 0; }
 
+int Wdbase::ReadFromFile(int on) {
+  const int old = data_ ? (data_->read_from_file() ? 1 : 0)
+                        : (read_from_file_ > 0 ? 1 : 0);
+  if (on < 0) return old;
+  read_from_file_ = on != 0 ? 1 : 0;
+  if (data_) {
+    data_->set_read_from_file(on != 0);  // its indexes follow it
+  }
+  return old;
+}
+
 int Wdbase::Lock() {
   if (!Ready()) return 0;
   if (!data_->WritePending()) return 0;

@@ -107,6 +107,14 @@ class ChangeCounter {
   virtual uint64_t Load() const = 0;
   // Adds one and answers the value before.
   virtual uint64_t Bump() = 0;
+  // A stamp that moves with the counter and with every write to the file
+  // that the host reports: write, pwrite and truncate by any process, in
+  // any mount namespace, with or without this counter (writes through a
+  // shared writable mapping are not reported). While Watched(), an
+  // unchanged stamp proves that nothing wrote to the file in between;
+  // otherwise it proves nothing about writers outside the counter.
+  virtual uint64_t Stamp() { return Load(); }
+  virtual bool Watched() const { return false; }
 };
 
 // An open file. Positioned I/O only: there is no file pointer.

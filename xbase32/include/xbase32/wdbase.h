@@ -209,6 +209,16 @@ class Wdbase {
   // it). Operations that release their own locks keep this one.
   int Lock();
   int Unlock();
+  // Sharing mode. By default records, the record count and index pages are
+  // kept in memory only while the change counter and the host's reports of
+  // writes to the files prove them current (every writer on this machine,
+  // in any container); elsewhere they are read from the file. on = 1 reads
+  // from the file always, for tables also written through shared memory
+  // mappings; 0 returns to the default; -1 only asks. Answers the previous
+  // setting. Applies to the open table and to later Opens of this object;
+  // the environment variable KALVO_READ_FROM_FILE=1 sets it for every
+  // table of the process.
+  int ReadFromFile(int on);
 
   // --- memo texts ------------------------------------------------------------
   uint32_t MemoLen(int k) const;
@@ -407,6 +417,7 @@ class Wdbase {
   Wdbase_OEMtoChar mode_ = Wdbase_OEMtoChar_On;
   xbase32::SpecialFilter* special_filter_ = nullptr;  // owned
   bool user_lock_ = false;                            // Lock() in force
+  int read_from_file_ = -1;  // -1: as the environment says
 };
 
 // Copies the records of src into another table, converting by field name:
