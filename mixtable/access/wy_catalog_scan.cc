@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
@@ -204,6 +205,11 @@ void Wy_CheckDatactl(bool scan, const std::string* roots) {
 
 int Wy_UpdateDatactl(uint32_t id, uint32_t abs_id, char* path,
                      const char* descr) {
+  // Id 0 means "no data set", and a longer path would be stored cut.
+  if (id == 0 || path == nullptr ||
+      std::strlen(path) > static_cast<size_t>(kWyDatactlFields[1].width)) {
+    return 0;
+  }
   Wy_CheckDatactl(false, nullptr);
   return WriteRecord(true, id, abs_id, path, descr);
 }
