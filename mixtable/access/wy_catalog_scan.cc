@@ -34,6 +34,29 @@ std::string Trim(const std::string& s) {
   return s.substr(b, s.find_last_not_of(" \t\r\n") - b + 1);
 }
 
+// Creates the catalogue of db (prepared, closed) under a work name in its
+// directory and renames it into place unless the name is taken by then.
+// True when this call made the catalogue.
+bool CreateCatalogFile(Wdbase* db, const WDBASE_FIELD* fields) {
+  platform::Env* env = platform::Env::Current();
+  const std::string dir = db->GetPath();
+  const std::string target = dir + db->GetName(0);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char name[16];
+    std::snprintf(name, sizeof name, "$CT%05d",
+                  (env->CurrentProcessId() + attempt) % 100000);
+    Wdbase work;
+    if (!work.SetFiles(dir.c_str(), name, 0, nullptr, nullptr)) return false;
+    if (work.Access(0)) continue;  // another process's work file
+    if (!work.CreateDb(fields)) return false;
+    const std::string made = dir + work.GetName(0);
+    const platform::Status s = env->RenameFile(made, target, false);
+    if (!s.ok()) env->DeleteFile(made);
+    return s.ok();
+  }
+  return false;
+}
+
 // Appends (update false) or finds, recalls or appends (update true) the
 // record of id and writes it. 0 failure, 1 updated, 2 appended, 3 recalled.
 int WriteRecord(bool update, uint32_t id, uint32_t abs_id, char* path,
@@ -41,6 +64,13 @@ int WriteRecord(bool update, uint32_t id, uint32_t abs_id, char* path,
   Wdbase db;
   if (!mixtable::OpenCatalog(db)) return 0;
   Wy_ResetAbsDataIdCache();
+  // The search and the write form one step for other processes; the fields
+  // reach the disk with one flush.
+  if (!db.Lock()) {
+    db.Close();
+    return 0;
+  }
+  const int flush = Wdbase::FlushSet(0);
   int result = 2;
   bool found = false;
   if (update) {
@@ -57,6 +87,8 @@ int WriteRecord(bool update, uint32_t id, uint32_t abs_id, char* path,
     }
   }
   if (!found && !db.AppendBlank()) {
+    Wdbase::FlushSet(flush);
+    db.Unlock();
     db.Close();
     return 0;
   }
@@ -69,6 +101,9 @@ int WriteRecord(bool update, uint32_t id, uint32_t abs_id, char* path,
             db.WriteString("DESCR", descr ? descr : "");
   if (abs_id != 0)
     ok = db.WriteString("ABS_DATAID", CatalogIdText(abs_id).c_str()) && ok;
+  ok = db.Flush() && ok;
+  Wdbase::FlushSet(flush);
+  db.Unlock();
   db.Close();
   Wy_ResetAbsDataIdCache();
   return ok ? result : 0;
@@ -190,9 +225,21 @@ void Wy_CheckDatactl(bool scan, const std::string* roots) {
       fields.push_back(w);
     }
     fields.push_back(WDBASE_FIELD{});
-    if (!db.CreateDb(fields.data())) return;
-    Wy_ResetAbsDataIdCache();
-    if (scan) ScanRoots(roots);
+    // CreateDb truncates an existing file: another process may create the
+    // catalogue at the same moment and register data sets in it at once.
+    // The table is made under a work name and moved into place only when
+    // the name is still free; the loser uses the winner's catalogue.
+    if (CreateCatalogFile(&db, fields.data())) {
+      // A fresh data file may meet index files of an earlier catalogue.
+      if (db.Open()) {
+        db.RebuildIdx();
+        db.Close();
+      }
+      Wy_ResetAbsDataIdCache();
+      if (scan) ScanRoots(roots);
+    } else if (!db.Access(0)) {
+      return;
+    }
   }
   // Fields an older catalogue lacks, at the end of the record.
   if (!db.Open()) return;
