@@ -372,6 +372,34 @@ TEST_F(CatalogueTest, TwoProcessesRegisterAtOnce) {
   platform::SetLockRetryIntervalMs(old_interval);
 }
 
+TEST_F(CatalogueTest, TwoProcessesRegisteringTheSameIdsMakeOneRecordEach) {
+  const int old_interval = platform::LockRetryIntervalMs();
+  platform::SetLockRetryIntervalMs(2);
+  std::vector<pid_t> kids;
+  for (int kid = 0; kid < 2; ++kid) {
+    pid_t pid = fork();
+    if (pid == 0) {
+      for (uint32_t id = 300; id < 310; ++id) {
+        std::string path = "c:\\set" + std::to_string(id);
+        if (Wy_UpdateDatactl(id, 0, path.data(), "") == 0) _exit(1);
+      }
+      _exit(0);
+    }
+    kids.push_back(pid);
+  }
+  for (pid_t pid : kids) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(0, WEXITSTATUS(status));
+  }
+  platform::SetLockRetryIntervalMs(old_interval);
+  EXPECT_EQ(0, Wy_CheckDatactlForMultipleIds(0));
+  Wdbase db;
+  ASSERT_TRUE(OpenDatactl(&db));
+  EXPECT_EQ(10, db.RecCount());
+}
+
 TEST_F(CatalogueTest, PreparesNoHandleForNull) {
   EXPECT_EQ(0, Wy_SetDatactlDbHandle(nullptr));
 }
