@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -34,27 +35,57 @@ std::string Trim(const std::string& s) {
   return s.substr(b, s.find_last_not_of(" \t\r\n") - b + 1);
 }
 
-// Creates the catalogue of db (prepared, closed) under a work name in its
-// directory and renames it into place unless the name is taken by then.
-// True when this call made the catalogue.
+// Creates the catalogue of db (prepared, closed) with its index files under
+// work names in its directory and moves them into place, the data file
+// last: no process ever meets a catalogue without its index files (two
+// processes building a missing index at once would spoil it). Creators take
+// turns through a lock on the file DATACTL.LCK beside it; a creator that
+// finds the catalogue made by the one before it makes nothing. True when
+// this call made the catalogue.
 bool CreateCatalogFile(Wdbase* db, const WDBASE_FIELD* fields) {
   platform::Env* env = platform::Env::Current();
   const std::string dir = db->GetPath();
   const std::string target = dir + db->GetName(0);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    char name[16];
-    std::snprintf(name, sizeof name, "$CT%05d",
-                  (env->CurrentProcessId() + attempt) % 100000);
-    Wdbase work;
-    if (!work.SetFiles(dir.c_str(), name, 0, nullptr, nullptr)) return false;
-    if (work.Access(0)) continue;  // another process's work file
-    if (!work.CreateDb(fields)) return false;
-    const std::string made = dir + work.GetName(0);
-    const platform::Status s = env->RenameFile(made, target, false);
-    if (!s.ok()) env->DeleteFile(made);
-    return s.ok();
+  std::unique_ptr<platform::File> lock;
+  const std::string lock_path = dir + "DATACTL.LCK";
+  if (!env->OpenFile(lock_path, platform::OpenMode::kReadWrite, &lock).ok() &&
+      !env->OpenFile(lock_path, platform::OpenMode::kCreateNew, &lock).ok() &&
+      !env->OpenFile(lock_path, platform::OpenMode::kReadWrite, &lock).ok()) {
+    return false;
   }
-  return false;
+  if (!lock->Lock(0, 1).ok()) return false;
+  bool made = false;
+  for (int attempt = 0; attempt < 100 && !env->FileExists(target); ++attempt) {
+    const int n = (env->CurrentProcessId() + attempt) % 100000;
+    char name[16], id_name[16], path_name[16];
+    std::snprintf(name, sizeof name, "$CT%05d", n);
+    std::snprintf(id_name, sizeof id_name, "$CI%05d", n);
+    std::snprintf(path_name, sizeof path_name, "$CP%05d", n);
+    const char* names[] = {id_name, path_name};
+    const char* exprs[] = {db->GetIdxExpr(1), db->GetIdxExpr(2)};
+    Wdbase work;
+    if (!work.SetFiles(dir.c_str(), name, 2, names, exprs)) break;
+    if (work.Access(0)) continue;  // another process's work file
+    if (!work.CreateDb(fields) || !work.Open()) {
+      work.Unlink(0);
+      break;
+    }
+    work.Close();
+    // Index files left by an earlier catalogue are replaced: nobody uses
+    // them while the data file is missing.
+    bool ok = true;
+    for (int k = 1; k <= 2; ++k) {
+      const std::string from = dir + work.GetName(k);
+      if (ok) ok = env->RenameFile(from, dir + db->GetName(k), true).ok();
+      if (!ok) env->DeleteFile(from);
+    }
+    const std::string file = dir + work.GetName(0);
+    made = ok && env->RenameFile(file, target, false).ok();
+    if (!made) env->DeleteFile(file);
+    break;
+  }
+  lock->Unlock(0, 1);
+  return made;
 }
 
 // Appends (update false) or finds, recalls or appends (update true) the
@@ -230,11 +261,6 @@ void Wy_CheckDatactl(bool scan, const std::string* roots) {
     // The table is made under a work name and moved into place only when
     // the name is still free; the loser uses the winner's catalogue.
     if (CreateCatalogFile(&db, fields.data())) {
-      // A fresh data file may meet index files of an earlier catalogue.
-      if (db.Open()) {
-        db.RebuildIdx();
-        db.Close();
-      }
       Wy_ResetAbsDataIdCache();
       if (scan) ScanRoots(roots);
     } else if (!db.Access(0)) {
