@@ -88,16 +88,11 @@ int Wy_CachePath(std::string& path, const char* server, const char* datapath) {
 
 bool Wy_ReadCacheInfo(std::vector<std::string>& lines, const std::string& path,
                       const char* server) {
+  lines.clear();
   const std::string file = InfoFile(path, server);
   if (file.empty()) return false;
-  std::vector<std::string> read;
-  if (!platform::ReadLines(file, &read).ok()) return false;
-  lines.clear();
-  for (std::string& line : read) {
-    if (line.size() > 1023) line.resize(1023);
-    lines.push_back(line);
-  }
-  return true;
+  // Lines are kept whole: what Wy_WriteCacheInfo wrote comes back as it was.
+  return platform::ReadLines(file, &lines).ok();
 }
 
 bool Wy_WriteCacheInfo(const std::vector<std::string>& lines,
@@ -111,6 +106,6 @@ bool Wy_WriteCacheInfo(const std::vector<std::string>& lines,
     return false;
   std::string text;
   for (const std::string& line : lines) text += line + "\n";
-  f->WriteAt(0, text.data(), text.size());
+  if (!f->WriteAt(0, text.data(), text.size()).ok()) return false;
   return true;
 }

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <string>
 
 #include "access/wy_catalog_impl.h"
 #include "mixtable/mixtable.h"
@@ -34,6 +36,39 @@ bool EqualNoCase(const std::string& a, const std::string& b) {
 uint32_t g_abs_id_asked = 0;
 uint32_t g_abs_id_answer = 0;
 bool g_abs_id_valid = false;
+
+// What the catalogue file looked like when the cached answer was read: its
+// path, its file and the change counter every writer of the file bumps (in
+// any process). Another process's write changes the stamp.
+struct CatalogStamp {
+  std::string path;
+  uint64_t inode = 0;
+  uint64_t counter = 0;
+  bool operator==(const CatalogStamp&) const = default;
+};
+CatalogStamp g_abs_id_stamp;
+
+// False when there is no catalogue or its changes cannot be followed (a
+// network file system): then nothing is cached.
+bool TakeCatalogStamp(CatalogStamp* stamp) {
+  Wdbase db;
+  if (!Wy_SetDatactlDbHandle(&db)) return false;
+  stamp->path = std::string(db.GetPath()) + db.GetName(0);
+  std::unique_ptr<platform::File> file;
+  if (!platform::Env::Current()
+           ->OpenFile(stamp->path, platform::OpenMode::kReadOnly, &file)
+           .ok()) {
+    return false;
+  }
+  platform::FileInfo info;
+  std::unique_ptr<platform::ChangeCounter> counter;
+  if (!file->Stat(&info).ok() || !file->OpenChangeCounter(&counter).ok()) {
+    return false;
+  }
+  stamp->inode = info.inode;
+  stamp->counter = counter->Load();
+  return true;
+}
 
 }  // namespace
 
@@ -179,8 +214,12 @@ void Wy_ResetAbsDataIdCache() {
 }
 
 uint32_t Wy_GetAbsDataId(uint32_t id) {
-  if (!g_abs_id_valid || g_abs_id_asked != id) {
-    g_abs_id_valid = true;
+  CatalogStamp stamp;
+  const bool stamped = TakeCatalogStamp(&stamp);
+  if (!g_abs_id_valid || g_abs_id_asked != id || !stamped ||
+      !(stamp == g_abs_id_stamp)) {
+    g_abs_id_valid = stamped;
+    g_abs_id_stamp = stamp;
     g_abs_id_asked = id;
     g_abs_id_answer = 0;
     Wdbase db;

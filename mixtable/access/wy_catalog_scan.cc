@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -33,6 +35,59 @@ std::string Trim(const std::string& s) {
   return s.substr(b, s.find_last_not_of(" \t\r\n") - b + 1);
 }
 
+// Creates the catalogue of db (prepared, closed) with its index files under
+// work names in its directory and moves them into place, the data file
+// last: no process ever meets a catalogue without its index files (two
+// processes building a missing index at once would spoil it). Creators take
+// turns through a lock on the file DATACTL.LCK beside it; a creator that
+// finds the catalogue made by the one before it makes nothing. True when
+// this call made the catalogue.
+bool CreateCatalogFile(Wdbase* db, const WDBASE_FIELD* fields) {
+  platform::Env* env = platform::Env::Current();
+  const std::string dir = db->GetPath();
+  const std::string target = dir + db->GetName(0);
+  std::unique_ptr<platform::File> lock;
+  const std::string lock_path = dir + "DATACTL.LCK";
+  if (!env->OpenFile(lock_path, platform::OpenMode::kReadWrite, &lock).ok() &&
+      !env->OpenFile(lock_path, platform::OpenMode::kCreateNew, &lock).ok() &&
+      !env->OpenFile(lock_path, platform::OpenMode::kReadWrite, &lock).ok()) {
+    return false;
+  }
+  if (!lock->Lock(0, 1).ok()) return false;
+  bool made = false;
+  for (int attempt = 0; attempt < 100 && !env->FileExists(target); ++attempt) {
+    const int n = (env->CurrentProcessId() + attempt) % 100000;
+    char name[16], id_name[16], path_name[16];
+    std::snprintf(name, sizeof name, "$CT%05d", n);
+    std::snprintf(id_name, sizeof id_name, "$CI%05d", n);
+    std::snprintf(path_name, sizeof path_name, "$CP%05d", n);
+    const char* names[] = {id_name, path_name};
+    const char* exprs[] = {db->GetIdxExpr(1), db->GetIdxExpr(2)};
+    Wdbase work;
+    if (!work.SetFiles(dir.c_str(), name, 2, names, exprs)) break;
+    if (work.Access(0)) continue;  // another process's work file
+    if (!work.CreateDb(fields) || !work.Open()) {
+      work.Unlink(0);
+      break;
+    }
+    work.Close();
+    // Index files left by an earlier catalogue are replaced: nobody uses
+    // them while the data file is missing.
+    bool ok = true;
+    for (int k = 1; k <= 2; ++k) {
+      const std::string from = dir + work.GetName(k);
+      if (ok) ok = env->RenameFile(from, dir + db->GetName(k), true).ok();
+      if (!ok) env->DeleteFile(from);
+    }
+    const std::string file = dir + work.GetName(0);
+    made = ok && env->RenameFile(file, target, false).ok();
+    if (!made) env->DeleteFile(file);
+    break;
+  }
+  lock->Unlock(0, 1);
+  return made;
+}
+
 // Appends (update false) or finds, recalls or appends (update true) the
 // record of id and writes it. 0 failure, 1 updated, 2 appended, 3 recalled.
 int WriteRecord(bool update, uint32_t id, uint32_t abs_id, char* path,
@@ -40,6 +95,13 @@ int WriteRecord(bool update, uint32_t id, uint32_t abs_id, char* path,
   Wdbase db;
   if (!mixtable::OpenCatalog(db)) return 0;
   Wy_ResetAbsDataIdCache();
+  // The search and the write form one step for other processes; the fields
+  // reach the disk with one flush.
+  if (!db.Lock()) {
+    db.Close();
+    return 0;
+  }
+  const int flush = Wdbase::FlushSet(0);
   int result = 2;
   bool found = false;
   if (update) {
@@ -56,6 +118,8 @@ int WriteRecord(bool update, uint32_t id, uint32_t abs_id, char* path,
     }
   }
   if (!found && !db.AppendBlank()) {
+    Wdbase::FlushSet(flush);
+    db.Unlock();
     db.Close();
     return 0;
   }
@@ -68,6 +132,9 @@ int WriteRecord(bool update, uint32_t id, uint32_t abs_id, char* path,
             db.WriteString("DESCR", descr ? descr : "");
   if (abs_id != 0)
     ok = db.WriteString("ABS_DATAID", CatalogIdText(abs_id).c_str()) && ok;
+  ok = db.Flush() && ok;
+  Wdbase::FlushSet(flush);
+  db.Unlock();
   db.Close();
   Wy_ResetAbsDataIdCache();
   return ok ? result : 0;
@@ -189,9 +256,16 @@ void Wy_CheckDatactl(bool scan, const std::string* roots) {
       fields.push_back(w);
     }
     fields.push_back(WDBASE_FIELD{});
-    if (!db.CreateDb(fields.data())) return;
-    Wy_ResetAbsDataIdCache();
-    if (scan) ScanRoots(roots);
+    // CreateDb truncates an existing file: another process may create the
+    // catalogue at the same moment and register data sets in it at once.
+    // The table is made under a work name and moved into place only when
+    // the name is still free; the loser uses the winner's catalogue.
+    if (CreateCatalogFile(&db, fields.data())) {
+      Wy_ResetAbsDataIdCache();
+      if (scan) ScanRoots(roots);
+    } else if (!db.Access(0)) {
+      return;
+    }
   }
   // Fields an older catalogue lacks, at the end of the record.
   if (!db.Open()) return;
@@ -204,6 +278,11 @@ void Wy_CheckDatactl(bool scan, const std::string* roots) {
 
 int Wy_UpdateDatactl(uint32_t id, uint32_t abs_id, char* path,
                      const char* descr) {
+  // Id 0 means "no data set", and a longer path would be stored cut.
+  if (id == 0 || path == nullptr ||
+      std::strlen(path) > static_cast<size_t>(kWyDatactlFields[1].width)) {
+    return 0;
+  }
   Wy_CheckDatactl(false, nullptr);
   return WriteRecord(true, id, abs_id, path, descr);
 }

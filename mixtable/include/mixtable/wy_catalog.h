@@ -6,7 +6,8 @@
 // keeps the catalogue open. A catalogue that cannot be opened makes lookups
 // answer 0 / false (with the default data directory where stated). Nothing
 // throws. Not thread-safe: Wy_GetAbsDataId keeps a one-entry cache, which
-// every catalogue write of this library resets.
+// every catalogue write of this library resets and every write of another
+// process invalidates.
 //
 // Directories are Windows-style ("c:\local\") or host paths from the
 // environment variables LOCALDIR, DSP and CACHEDIR.
@@ -73,6 +74,7 @@ void Wy_CheckDatactl(bool scan, const std::string* roots);
 // live or deleted record with that DATAID, else a new one): DATAID, PATH
 // (path is upper-cased in place), DESCR and, when abs_id is not 0,
 // ABS_DATAID. 0 failure, 1 updated, 2 appended, 3 recalled from deleted.
+// Id 0, a null path and a path longer than PATH (80) are refused (0).
 int Wy_UpdateDatactl(uint32_t id, uint32_t abs_id, char* path,
                      const char* descr);
 
@@ -86,7 +88,9 @@ bool Wy_DataPath(uint32_t id, std::string& path, std::string& descr);
 int Wy_CheckCatalogueId(uint32_t id, std::string* path, std::string* descr,
                         int* hidden);
 
-// ABS_DATAID of id, or id itself (one-entry cache).
+// ABS_DATAID of id, or id itself. The answer for the last id asked is kept
+// while the catalogue file is unchanged (its change counter, bumped by every
+// writer in any process, is compared on each call).
 uint32_t Wy_GetAbsDataId(uint32_t id);
 // Forgets the cached answer of Wy_GetAbsDataId.
 void Wy_ResetAbsDataIdCache();
@@ -127,9 +131,9 @@ int Wy_CachePath(std::string& path, const char* server, const char* datapath);
 // the data set's cache directory relative to it, "\" and "." turned into
 // "_", + ".INF" (SRV and C:\GDATA001\ give SRV_C_GDATA001.INF). Both fail
 // for an empty path, a missing or empty server name or this machine's name.
-// Reading empties lines and fills one element per line (LF or CRLF ends,
-// at most 1023 characters each); writing writes each element and a line
-// feed. True when the file could be opened.
+// Reading empties lines and fills one element per line (LF or CRLF ends;
+// lines are kept whole, so what was written comes back); writing writes
+// each element and a line feed. True when the file could be read / written.
 bool Wy_ReadCacheInfo(std::vector<std::string>& lines, const std::string& path,
                       const char* server);
 bool Wy_WriteCacheInfo(const std::vector<std::string>& lines,
