@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-
 #include <string>
 
 #include "install_test_util.h"
@@ -64,8 +63,8 @@ TEST_F(ChecksTest, TreeOldCheckComparesWholePathsAndKeepsCustom) {
   Write("c:\\set\\PRODUCTLONG1\\FRM.DBF", "x");
   Write("c:\\set\\PRODUCTLONG\\FRM.DBF", "x");  // not a product
   Write("c:\\set\\custom\\S9\\x", "x");
-  Write("c:\\set\\P1\\S9\\x", "x");            // not a sub-product of P1
-  Write("c:\\set\\P1\\S1\\DEEP\\x", "x");      // below a sub-product
+  Write("c:\\set\\P1\\S9\\x", "x");        // not a sub-product of P1
+  Write("c:\\set\\P1\\S1\\DEEP\\x", "x");  // below a sub-product
   Write("c:\\set\\P1\\Custom\\x", "x");
   TreeOldCheck(kDir);
   EXPECT_TRUE(Exists("c:\\set\\PRODUCTLONG1\\FRM.DBF"));
@@ -133,15 +132,24 @@ TEST(TargetPathTest, Refusals) {
     const char* path;
     bool ok;
   } cases[] = {
-      {"C:\\GDATA001", true},    {"c:\\gdata\\", true},
-      {"d:\\sets\\one", true},   {"", false},
-      {"  ", false},             {"C:\\", false},
-      {"C:", false},             {"\\GDATA", false},
-      {"GDATA", false},          {"C:\\A\\..\\B", false},
-      {"C:\\GDATATMP", false},   {"c:\\gdatatmp\\", false},
-      {"C:\\WUSER", false},      {"c:\\wuser\\dbfcache", true},
-      {"D:\\MACHINE", false},    {"d:\\machine\\local\\", false},
-      {"d:\\machine\\other", true}, {"/tmp/x", false},
+      {"C:\\GDATA001", true},
+      {"c:\\gdata\\", true},
+      {"d:\\sets\\one", true},
+      {"", false},
+      {"  ", false},
+      {"C:\\", false},
+      {"C:", false},
+      {"\\GDATA", false},
+      {"GDATA", false},
+      {"C:\\A\\..\\B", false},
+      {"C:\\GDATATMP", false},
+      {"c:\\gdatatmp\\", false},
+      {"C:\\WUSER", false},
+      {"c:\\wuser\\dbfcache", true},
+      {"D:\\MACHINE", false},
+      {"d:\\machine\\local\\", false},
+      {"d:\\machine\\other", true},
+      {"/tmp/x", false},
   };
   for (const Case& c : cases) {
     std::string why;

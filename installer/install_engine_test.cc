@@ -38,6 +38,7 @@ class InstallTest : public ::testing::Test {
   int Run(const std::string& gdata_txt, const char* answer = nullptr,
           const std::string& input = "") {
     std::string pkg = MakePackage(gdata_txt);
+    if (spoil_) Write("d:\\pkg\\tree\\CNTS.DBF", "not a table");
     std::vector<const char*> argv = {"KalvoINSTALL", "--console", "--package",
                                      pkg.c_str()};
     if (answer) {
@@ -114,6 +115,7 @@ class InstallTest : public ::testing::Test {
 
   platform::ScopedTempDrives drives_;
   std::ostringstream out_;
+  bool spoil_ = false;  // the package's CNTS.DBF is no table
 };
 
 TEST_F(InstallTest, FreshInstall) {
@@ -237,6 +239,28 @@ TEST_F(OtherIdTest, StaleBackupStopsBeforeAnyChange) {
   EXPECT_EQ(catalogue_, Contents("c:\\local\\datactl.dbf"));
   EXPECT_EQ(store_, Contents("c:\\local\\store.dbf"));
   EXPECT_EQ(tree_, Snapshot("C:\\GDATA001"));
+}
+
+TEST_F(InstallTest, FailedFreshInstallLeavesNothing) {
+  Write("d:\\pkg\\FAIL", "");
+  EXPECT_EQ(1, Run("7\nC:\\GDATA001\nFresh\n")) << out_.str();
+  EXPECT_TRUE(
+      Said("Delete partial database installed !!!\n\nDatabase installation is "
+           "not complete !!!\n"));
+  EXPECT_FALSE(Said("Restore old database done"));
+  EXPECT_FALSE(Exists("C:\\GDATA001"));
+  EXPECT_FALSE(Exists("c:\\local\\datactl.dbf"));
+  EXPECT_FALSE(Exists("c:\\local\\datactl.xxx"));
+}
+
+TEST_F(InstallTest, FailedReindexIsReported) {
+  spoil_ = true;
+  EXPECT_EQ(1, Run("7\nC:\\GDATA001\nFresh\n")) << out_.str();
+  EXPECT_TRUE(Said("Reindex failed: ")) << out_.str();
+  EXPECT_FALSE(Said("Installation success!"));
+  EXPECT_TRUE(
+      Said("\n\n\nInstallation is not complete: some indexes could not be "
+           "rebuilt\n"));
 }
 
 TEST_F(InstallTest, WorkAreaLeavesTheCatalogueAlone) {

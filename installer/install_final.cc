@@ -139,14 +139,58 @@ void CheckLevel(const std::string& dir, uint8_t level) {
 
 struct ReindexCtx {
   const InstallContext* ctx;
+  std::vector<std::string> visited;  // host paths, upper case
 };
+
+std::string HostKey(const std::string& path) {
+  std::string host;
+  if (!E()->HostPath(path, &host).ok()) host = path;
+  return Upper(host);
+}
 
 int ReindexLine(Wdbase* db, void* user, int rebuilt) {
   auto* r = static_cast<ReindexCtx*>(user);
   std::string table = std::string(db->GetPath()) + db->GetName(0);
   r->ctx->Line("Reindex: " + table);
+  r->visited.push_back(HostKey(table));
   if (!rebuilt) r->ctx->Line("Reindex failed: " + table);
   return 1;
+}
+
+// The walk of the table set passes over table files that do not open; each
+// registered table file of the checked directories that the walk did not
+// visit is reported as a failed rebuild. Answers the number reported.
+int ReportUnvisited(const std::string& root, ReindexCtx& r) {
+  std::vector<std::pair<std::string, uint8_t>> dirs = {{root, Y_LEVEL_BASE}};
+  for (const std::string& prd : PathsOf(root, "PRODUCTS")) {
+    std::string pd = Join(root, prd);
+    if (!UsableName(prd) || !IsDir(pd)) continue;
+    dirs.push_back({pd, Y_LEVEL_PRODUCT});
+    for (const std::string& sub : SubPaths(root, pd)) {
+      std::string sd = Join(pd, sub);
+      if (UsableName(sub) && IsDir(sd))
+        dirs.push_back({sd, Y_LEVEL_SUBPRODUCT});
+    }
+  }
+  int failed = 0;
+  std::vector<std::string> reported;
+  for (const auto& [dir, level] : dirs) {
+    for (int t = 0; t < Y_N_MAX; ++t) {
+      const YTABLE* row = WyGetFileInfo(t);
+      if (!row || !(row->level_mask & level)) continue;
+      std::string file = Join(dir, BaseName(row->def.name) + ".DBF");
+      if (!E()->FileExists(file)) continue;
+      std::string key = HostKey(file);
+      bool seen = false;
+      for (const std::string& v : r.visited) seen = seen || v == key;
+      for (const std::string& v : reported) seen = seen || v == key;
+      if (seen) continue;
+      reported.push_back(key);
+      r.ctx->Line("Reindex failed: " + file);
+      ++failed;
+    }
+  }
+  return failed;
 }
 
 }  // namespace
@@ -263,8 +307,9 @@ int FinalSteps(InstallContext& ctx) {
     CMixtableEx tables;
     tables.SetDataDir(dir.c_str());
     tables.CloseAll();
-    ReindexCtx r{&ctx};
+    ReindexCtx r{&ctx, {}};
     rebuilt = tables.Mixtable().RebuildIdx(&ReindexLine, &r);
+    if (ReportUnvisited(dir, r) > 0) rebuilt = 0;
   }
   ctx.Line("Rebuilding Indexes Done");
   if (ctx.backup_made) {
