@@ -30,8 +30,6 @@ platform::Env* E() { return platform::Env::Current(); }
 constexpr const char* kLocalTablesBackup = "INSTALL.BAK\\";
 // Catalogue ids up to this one were handed out by the scan of the disk.
 constexpr uint32_t kScanIdLast = 100;
-// Width of the catalogue's PATH field.
-constexpr int kPathWidth = 80;
 
 std::string IdText(uint32_t id) {
   char buf[16];
