@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "mixtable/wy_catalog.h"
 #include "mixtable/ytable.h"
 #include "platform/env.h"
+#include "platform/hooks.h"
 #include "platform/testing/temp_drives.h"
 #include "testing/data_set_builder.h"
 #include "xbase32/wdbase.h"
@@ -32,7 +34,13 @@ class InstallTest : public ::testing::Test {
   void SetUp() override {
     platform::Env::Current()->UnsetEnv("LOCALDIR");
     Wy_ResetAbsDataIdCache();
+    progress_.clear();
+    old_progress_ = platform::SetProgressHook(
+        [](unsigned msg, int64_t, int64_t) { progress_.push_back(msg); });
   }
+  void TearDown() override { platform::SetProgressHook(old_progress_); }
+  static inline std::vector<unsigned> progress_;
+  platform::ProgressHook old_progress_ = nullptr;
 
   // Runs the console front; the output goes to out_.
   int Run(const std::string& gdata_txt, const char* answer = nullptr,
@@ -132,6 +140,11 @@ TEST_F(InstallTest, FreshInstall) {
   EXPECT_FALSE(Exists("C:\\GDATATMP"));
   EXPECT_FALSE(Exists("c:\\local\\datactl.xxx"));
   EXPECT_FALSE(Exists("c:\\local\\INSTALL.BAK"));
+  EXPECT_EQ("/VERYSILENT C:\\GDATA001", Contents("d:\\pkg\\ARGS"));
+  // A start, one step per table of the sample data set and an end.
+  EXPECT_EQ(1, std::count(progress_.begin(), progress_.end(), 0x8702u));
+  EXPECT_LE(15, std::count(progress_.begin(), progress_.end(), 0x8703u));
+  EXPECT_EQ(0x8704u, progress_.back());
 }
 
 TEST_F(InstallTest, UpdateSameIdKeepsTanksDispsAndCustom) {

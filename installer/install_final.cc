@@ -137,6 +137,11 @@ void CheckLevel(const std::string& dir, uint8_t level) {
   }
 }
 
+// Progress notifications of the rebuild: start, one step per table, end.
+constexpr unsigned kProgressStart = 0x8702;
+constexpr unsigned kProgressStep = 0x8703;
+constexpr unsigned kProgressEnd = 0x8704;
+
 struct ReindexCtx {
   const InstallContext* ctx;
   std::vector<std::string> visited;  // host paths, upper case
@@ -153,6 +158,7 @@ int ReindexLine(Wdbase* db, void* user, int rebuilt) {
   std::string table = std::string(db->GetPath()) + db->GetName(0);
   r->ctx->Line("Reindex: " + table);
   r->visited.push_back(HostKey(table));
+  platform::Progress(kProgressStep, static_cast<int64_t>(r->visited.size()), 0);
   if (!rebuilt) r->ctx->Line("Reindex failed: " + table);
   return 1;
 }
@@ -308,7 +314,9 @@ int FinalSteps(InstallContext& ctx) {
     tables.SetDataDir(dir.c_str());
     tables.CloseAll();
     ReindexCtx r{&ctx, {}};
+    platform::Progress(kProgressStart, 0, 0);  // the count is not known ahead
     rebuilt = tables.Mixtable().RebuildIdx(&ReindexLine, &r);
+    platform::Progress(kProgressEnd, static_cast<int64_t>(r.visited.size()), 0);
     if (ReportUnvisited(dir, r) > 0) rebuilt = 0;
   }
   ctx.Line("Rebuilding Indexes Done");

@@ -37,6 +37,7 @@ drive=$(printf '%s' "$GDATA" | cut -c1 | tr 'A-Z' 'a-z')
 rest=$(printf '%s' "$GDATA" | cut -c4- | tr '\\' '/')
 target="$KALVO_DRIVES/$drive/$rest"
 mkdir -p "$target" || exit 3
+printf '%s %s' "$*" "$GDATA" > "$pkg/ARGS"
 if [ -f "$pkg/FAIL" ]; then
   cp "$pkg"/tree/*.* "$target/" 2>/dev/null
   exit 1
