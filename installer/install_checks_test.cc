@@ -1,0 +1,162 @@
+// The checks of an installed tree, the prune of an old one and the free
+// data directory, on trees built in a temporary drives root.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "install_test_util.h"
+#include "installer/install_engine.h"
+#include "mixtable/ytable.h"
+#include "platform/env.h"
+#include "platform/testing/temp_drives.h"
+#include "testing/data_set_builder.h"
+
+using installer_testing::Exists;
+using installer_testing::Write;
+
+namespace {
+
+class ChecksTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::Env::Current()->UnsetEnv("LOCALDIR");
+    std::string error;
+    ASSERT_TRUE(mixtable_testing::BuildSampleDataSet(kDir, &error)) << error;
+  }
+  static constexpr const char* kDir = "c:\\set\\";
+  platform::ScopedTempDrives drives_;
+};
+
+TEST_F(ChecksTest, AliensCheckKeepsIndexesBesideTheirTablesAndMemos) {
+  Write("c:\\set\\P1\\FRM.NTX", "i");     // FRM.DBF is beside it
+  Write("c:\\set\\P2\\FRM.NTX", "i");     // no FRM.DBF in P2
+  Write("c:\\set\\P1\\frm.dbt", "memo");  // memo of a registered table
+  Write("c:\\set\\P1\\NOEXT", "x");
+  Write("c:\\set\\P1\\S1\\notes.txt", "x");
+  Write("c:\\set\\FVERS.DAT", "1.0");
+  Write("c:\\set\\tanks.dbf", "t");
+  Write("c:\\set\\DISPS.NTX", "t");
+  Write("c:\\set\\LONGNAME1.DBF", "x");
+  Write("c:\\set\\P1\\PRODUCTS.DBF", "a root table at the product level");
+  AliensFileCheck(kDir);
+  EXPECT_TRUE(Exists("c:\\set\\P1\\FRM.NTX"));
+  EXPECT_FALSE(Exists("c:\\set\\P2\\FRM.NTX"));
+  EXPECT_TRUE(Exists("c:\\set\\P1\\frm.dbt"));
+  EXPECT_FALSE(Exists("c:\\set\\P1\\NOEXT"));
+  EXPECT_FALSE(Exists("c:\\set\\P1\\S1\\notes.txt"));
+  EXPECT_TRUE(Exists("c:\\set\\FVERS.DAT"));
+  EXPECT_TRUE(Exists("c:\\set\\tanks.dbf"));
+  EXPECT_TRUE(Exists("c:\\set\\DISPS.NTX"));
+  EXPECT_FALSE(Exists("c:\\set\\LONGNAME1.DBF"));
+  EXPECT_FALSE(Exists("c:\\set\\P1\\PRODUCTS.DBF"));
+  EXPECT_TRUE(Exists("c:\\set\\PRODUCTS.DBF"));
+  EXPECT_TRUE(Exists("c:\\set\\P1\\S1\\FRM.DBF"));
+}
+
+TEST_F(ChecksTest, TreeOldCheckComparesWholePathsAndKeepsCustom) {
+  mixtable_testing::DataSetBuilder b(kDir);
+  ASSERT_TRUE(b.AddProduct(4, "PRODUCTLONG1", "long"));
+  ASSERT_TRUE(b.AddProduct(5, "..", "bad"));
+  Write("c:\\set\\PRODUCTLONG1\\FRM.DBF", "x");
+  Write("c:\\set\\PRODUCTLONG\\FRM.DBF", "x");  // not a product
+  Write("c:\\set\\custom\\S9\\x", "x");
+  Write("c:\\set\\P1\\S9\\x", "x");        // not a sub-product of P1
+  Write("c:\\set\\P1\\S1\\DEEP\\x", "x");  // below a sub-product
+  Write("c:\\set\\P1\\Custom\\x", "x");
+  TreeOldCheck(kDir);
+  EXPECT_TRUE(Exists("c:\\set\\PRODUCTLONG1\\FRM.DBF"));
+  EXPECT_FALSE(Exists("c:\\set\\PRODUCTLONG"));
+  EXPECT_TRUE(Exists("c:\\set\\custom\\S9\\x"));
+  EXPECT_FALSE(Exists("c:\\set\\P1\\S9"));
+  EXPECT_FALSE(Exists("c:\\set\\P1\\S1\\DEEP"));
+  EXPECT_TRUE(Exists("c:\\set\\P1\\Custom\\x"));
+  EXPECT_TRUE(Exists("c:\\set\\P1\\S1\\FRM.DBF"));
+  EXPECT_TRUE(Exists("c:\\set\\P2\\S1\\MASK.DBF"));
+}
+
+TEST_F(ChecksTest, NewPathCheckCreatesMissingDirectoriesOnly) {
+  installer_testing::Write("c:\\x", "");
+  DeleteTree("c:\\set\\P2\\S1");
+  mixtable_testing::DataSetBuilder b(kDir);
+  ASSERT_TRUE(b.AddProduct(6, "..\\OUT", "bad"));
+  NewPathCheck(kDir);
+  EXPECT_TRUE(Exists("c:\\set\\P2\\S1"));
+  EXPECT_FALSE(Exists("c:\\OUT"));
+}
+
+TEST_F(ChecksTest, PruneKeepsTanksDispsCustomInAnyCaseAndNoLinkIsFollowed) {
+  Write("c:\\outside\\keep.txt", "k");
+  std::string outside = installer_testing::Host("c:\\outside");
+  std::string link = installer_testing::Host("c:\\set\\P1") + "/LINK";
+  ASSERT_EQ(0, symlink(outside.c_str(), link.c_str()));
+  Write("c:\\set\\P2\\Tanks.Dbf", "t");
+  Write("c:\\set\\disps.dbf", "d");
+  Write("c:\\set\\P1\\S1\\CusTom\\a", "c");
+  PruneTree(kDir);
+  EXPECT_TRUE(Exists("c:\\outside\\keep.txt"));
+  EXPECT_FALSE(Exists("c:\\set\\P1\\LINK"));
+  EXPECT_TRUE(Exists("c:\\set\\P2\\Tanks.Dbf"));
+  EXPECT_TRUE(Exists("c:\\set\\disps.dbf"));
+  EXPECT_TRUE(Exists("c:\\set\\P1\\S1\\CusTom\\a"));
+  EXPECT_FALSE(Exists("c:\\set\\PRODUCTS.DBF"));
+  EXPECT_FALSE(Exists("c:\\set\\P1\\S1\\FRM.DBF"));
+  EXPECT_FALSE(Exists("c:\\set\\P1\\S2"));  // emptied, removed
+}
+
+TEST_F(ChecksTest, FreeDataDirectoryGivesUpAfter999) {
+  std::string dir;
+  ASSERT_TRUE(FindFreeDataDir(dir));
+  EXPECT_EQ("C:\\GDATA001", dir);
+  EXPECT_FALSE(Exists(dir));
+  platform::Env* env = platform::Env::Current();
+  for (int n = 1; n <= 999; ++n) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "C:\\GDATA%03d", n);
+    ASSERT_TRUE(env->CreateDir(buf).ok());
+    if (n == 1) {
+      ASSERT_TRUE(FindFreeDataDir(dir));
+      EXPECT_EQ("C:\\GDATA002", dir);
+    }
+  }
+  EXPECT_FALSE(FindFreeDataDir(dir));
+  EXPECT_EQ("", dir);
+}
+
+TEST(TargetPathTest, Refusals) {
+  platform::ScopedTempDrives drives;
+  platform::Env::Current()->SetEnv("LOCALDIR", "d:\\machine\\local");
+  struct Case {
+    const char* path;
+    bool ok;
+  } cases[] = {
+      {"C:\\GDATA001", true},
+      {"c:\\gdata\\", true},
+      {"d:\\sets\\one", true},
+      {"", false},
+      {"  ", false},
+      {"C:\\", false},
+      {"C:", false},
+      {"\\GDATA", false},
+      {"GDATA", false},
+      {"C:\\A\\..\\B", false},
+      {"C:\\GDATATMP", false},
+      {"c:\\gdatatmp\\", false},
+      {"C:\\WUSER", false},
+      {"c:\\wuser\\dbfcache", true},
+      {"D:\\MACHINE", false},
+      {"d:\\machine\\local\\", false},
+      {"d:\\machine\\other", true},
+      {"/tmp/x", false},
+  };
+  for (const Case& c : cases) {
+    std::string why;
+    EXPECT_EQ(c.ok, CheckTargetPath(c.path, &why)) << c.path;
+    EXPECT_EQ(c.ok, why.empty()) << c.path;
+  }
+  platform::Env::Current()->UnsetEnv("LOCALDIR");
+}
+
+}  // namespace

@@ -1,0 +1,23 @@
+// Helpers shared by the install engine's sources.
+
+#ifndef INSTALLER_INSTALL_INTERNAL_H_
+#define INSTALLER_INSTALL_INTERNAL_H_
+
+#include <string>
+
+#include "installer/install_engine.h"
+
+namespace installer_internal {
+
+// s without leading and trailing white space.
+std::string Trim(const std::string& s);
+// $LOCALDIR (trimmed, trailing "\"), else "c:\local\"; not created.
+std::string LocalDir();
+// name in the package directory (see InstallContext::package_dir).
+std::string PackageFile(const InstallContext& ctx, const char* name);
+// Case-insensitive comparison of the trimmed a with b.
+bool SameText(const std::string& a, const char* b);
+
+}  // namespace installer_internal
+
+#endif  // INSTALLER_INSTALL_INTERNAL_H_
