@@ -2,6 +2,7 @@
 // data directory, on trees built in a temporary drives root.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "platform/env.h"
 #include "platform/testing/temp_drives.h"
 #include "testing/data_set_builder.h"
+#include "xbase32/wdbase.h"
 
 using installer_testing::Exists;
 using installer_testing::Write;
@@ -160,3 +162,35 @@ TEST(TargetPathTest, Refusals) {
 }
 
 }  // namespace
+
+TEST_F(ChecksTest, NamesWithSeparatorsNeverLeadOutOfTheTree) {
+  // Host names may hold "\" (archives made elsewhere); joined to a
+  // Windows-style path they would split and climb out of the tree.
+  Write("c:\\gdata\\products.dbf", "victim");
+  Write("c:\\victim\\keep.txt", "victim");
+  std::string p1 = installer_testing::Host("c:\\set\\P1");
+  ASSERT_EQ(0, ::mkdir((p1 + "/..\\..\\victim").c_str(), 0755));
+  ASSERT_EQ(0, ::mkdir((p1 + "/..\\..\\gdata").c_str(), 0755));
+  FILE* f = std::fopen((p1 + "/..\\..\\gdata\\products.dbf").c_str(), "w");
+  ASSERT_NE(nullptr, f);
+  std::fclose(f);
+  PruneTree(kDir);
+  TreeOldCheck(kDir);
+  AliensFileCheck(kDir);
+  DeleteNamedFiles(kDir, "products.dbf");
+  EXPECT_EQ("victim", installer_testing::Contents("c:\\gdata\\products.dbf"));
+  EXPECT_TRUE(Exists("c:\\victim\\keep.txt"));
+}
+
+TEST_F(ChecksTest, TreeInUseNamesATableAnotherHandleHoldsOpen) {
+  std::string table;
+  EXPECT_FALSE(TreeInUse(kDir, &table));
+  EXPECT_EQ("", table);
+  Wdbase w;
+  ASSERT_EQ(1, w.SetFiles("c:\\set\\P1\\S1\\", "FRM", 0, nullptr, nullptr));
+  ASSERT_EQ(1, w.Open());
+  EXPECT_TRUE(TreeInUse(kDir, &table));
+  EXPECT_NE(std::string::npos, table.find("FRM")) << table;
+  w.Close();
+  EXPECT_FALSE(TreeInUse(kDir, &table));
+}

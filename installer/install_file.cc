@@ -88,6 +88,11 @@ bool SameText(const std::string& a, const char* b) {
   return Upper(Trim(a)) == Upper(b);
 }
 
+bool PlainName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of("\\/") == std::string::npos;
+}
+
 }  // namespace installer_internal
 
 bool CheckTargetPath(const std::string& path, std::string* why) {

@@ -18,6 +18,7 @@
 #include "xbase32/wdbase.h"
 
 using installer_internal::LocalDir;
+using installer_internal::PlainName;
 using installer_internal::SameText;
 
 namespace {
@@ -89,7 +90,8 @@ std::vector<platform::DirEntry> Dirs(const std::string& dir) {
   std::vector<platform::DirEntry> entries, out;
   E()->ListDir(dir, "*", &entries);
   for (platform::DirEntry& e : entries)
-    if (e.info.is_dir || e.info.is_link) out.push_back(e);
+    if ((e.info.is_dir || e.info.is_link) && PlainName(e.name))
+      out.push_back(e);
   return out;
 }
 
@@ -129,7 +131,7 @@ void CheckLevel(const std::string& dir, uint8_t level) {
   std::vector<platform::DirEntry> entries;
   if (!E()->ListDir(dir, "*", &entries).ok()) return;
   for (const platform::DirEntry& e : entries) {
-    if (e.info.is_dir || e.info.is_link) continue;
+    if (e.info.is_dir || e.info.is_link || !PlainName(e.name)) continue;
     if (Belongs(dir, e.name, level)) continue;
     std::string p = Join(dir, e.name);
     E()->SetAttributes(p, platform::kAttrNormal);

@@ -11,7 +11,9 @@
 #include "mixtable/wy_util.h"
 #include "platform/env.h"
 #include "platform/hooks.h"
+#include "xbase32/wdbase.h"
 
+using installer_internal::PlainName;
 using installer_internal::SameText;
 using installer_internal::Trim;
 
@@ -39,6 +41,10 @@ bool PruneDir(const std::string& dir, bool top) {
   if (!E()->ListDir(dir, "*", &entries).ok()) return true;
   bool kept = false;
   for (const platform::DirEntry& e : entries) {
+    if (!PlainName(e.name)) {
+      kept = true;
+      continue;
+    }
     std::string p = Join(dir, e.name);
     if (e.info.is_link) {
       E()->DeleteFile(p);  // the link goes, never what it leads to
@@ -104,8 +110,8 @@ void DeleteNamedFiles(const std::string& dir, const std::string& name) {
   std::vector<platform::DirEntry> entries;
   if (!E()->ListDir(dir, "*", &entries).ok()) return;
   for (const platform::DirEntry& e : entries) {
+    if (e.info.is_link || !PlainName(e.name)) continue;
     std::string p = Join(dir, e.name);
-    if (e.info.is_link) continue;
     if (e.info.is_dir) {
       DeleteNamedFiles(p, name);
     } else if (SameText(e.name, name.c_str())) {
@@ -115,13 +121,37 @@ void DeleteNamedFiles(const std::string& dir, const std::string& name) {
   }
 }
 
-// Asks whether any table of the tree under dir is open in another process
-// (the engine's open-lock range tells). The engine does not offer that
-// question yet, so every tree counts as free.
+// Asks whether any table of the tree under dir is open in another handle
+// (the engine's "open" lock range tells): such a data set is neither backed up
+// nor pruned. The walk goes by directory descriptor and never enters links;
+// table holds the first table found in use.
 bool TreeInUse(const std::string& dir, std::string* table) {
-  (void)dir;
   if (table) table->clear();
-  return false;
+  bool in_use = false;
+  std::vector<std::string> stack{NoTrailing(dir)};
+  while (!stack.empty() && !in_use) {
+    std::string d = stack.back();
+    stack.pop_back();
+    std::vector<platform::DirEntry> entries;
+    if (!E()->ListDir(d, "*", &entries).ok()) continue;
+    for (const platform::DirEntry& e : entries) {
+      if (e.info.is_link || !PlainName(e.name)) continue;
+      std::string p = Join(d, e.name);
+      if (e.info.is_dir) {
+        stack.push_back(p);
+        continue;
+      }
+      size_t dot = e.name.rfind('.');
+      if (dot == std::string::npos || !SameText(e.name.substr(dot), ".DBF"))
+        continue;
+      if (WdbaseIsInUse(p.c_str())) {
+        if (table) *table = p;
+        in_use = true;
+        break;
+      }
+    }
+  }
+  return in_use;
 }
 
 int PrepareTarget(InstallContext& ctx) {
