@@ -7,6 +7,7 @@
 #include <string>
 
 #include "mixtable/mixtable_ex.h"
+#include "mixtable/wy_base_can.h"
 #include "mixtable/wy_frm.h"
 #include "mixtable/yformula.h"
 #include "platform/testing/temp_drives.h"
@@ -24,6 +25,15 @@ bool Write(Wdbase* db, const std::string& field, const std::string& text) {
   return db->WriteString(field.c_str(), text.c_str());
 }
 
+// A base formula of 31 pairs, 247 characters: longer than any cut would
+// keep whole.
+std::string LongFormula() {
+  std::string t;
+  for (int i = 1; i <= 31; ++i)
+    t += (i > 1 ? "," : "") + std::string("1,0.125");
+  return t;
+}
+
 class FormulaTablesTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -36,8 +46,22 @@ class FormulaTablesTest : public ::testing::Test {
     for (int32_t id : {1, 2})
       ASSERT_TRUE(b.Append(Y_CNTS, {{"ID", Id(id)}, {"SPEC_W", "1.25"}}));
     ASSERT_TRUE(b.Append(Y_CNTS, {{"ID", Id(3)}, {"SPEC_W", "0"}}));
+    ASSERT_TRUE(b.Append(Y_CANS, {{"ID", Id(10)},
+                                  {"DESCR", "Can of one litre"},
+                                  {"NOM_Q", "1000"},
+                                  {"CAN_WEIGHT", "F"},
+                                  {"H_MIN", "5"},
+                                  {"H_MAX", "20"}}));
+    ASSERT_TRUE(b.Append(Y_BASES, {{"ID", Id(7)},
+                                   {"CODE", "B7"},
+                                   {"DESCR", std::string(40, 'd')},
+                                   {"SPEC_W", "1.3"},
+                                   {"FILL_Q", "900"},
+                                   {"FILL_W", "1170"}}));
+    ASSERT_TRUE(b.Append(Y_BASES, {{"ID", Id(8)}, {"CODE", "B8"}}));
     ASSERT_TRUE(b.Append(
-        Y_CANS, {{"ID", Id(10)}, {"NOM_Q", "1000"}, {"CAN_WEIGHT", "F"}}));
+        Y_BASESFRM,
+        {{"ID", Id(7)}, {"FORMULA", LongFormula()}, {"WEIGHTMODE", "T"}}));
     ASSERT_TRUE(b.Append(
         Y_CANS, {{"ID", Id(11)}, {"NOM_Q", "946.353"}, {"CAN_WEIGHT", "T"}}));
     // Product 1: units; product 2: a second fraction below 1.
@@ -277,6 +301,63 @@ TEST_F(FormulaTablesTest, FrmReadFailuresLeaveTheObject) {
   EXPECT_EQ(f.read(&ts_.Mixtable(), Y_FRM), 0);  // FRM closed
   EXPECT_STREQ(f.m_Frm.get(), "4,4");
   EXPECT_EQ(f.m_Nom_Q0, 7.0);
+}
+
+TEST_F(FormulaTablesTest, CanLoader) {
+  Wy_Can can;
+  EXPECT_EQ(can.Set(11, &ts_.Mixtable()), 1);
+  EXPECT_EQ(can.CanWeight, 1);
+  EXPECT_DOUBLE_EQ(can.Nom_Q, 946.353);
+  EXPECT_EQ(can.Set(10, &ts_.Mixtable()), 1);
+  EXPECT_EQ(can.CanId, 10);
+  EXPECT_EQ(can.CanDescr, "Can of one litre");
+  EXPECT_EQ(can.Nom_Q, 1000.0);
+  EXPECT_EQ(can.CanWeight, 0);
+  EXPECT_EQ(can.H_min, 5);
+  EXPECT_EQ(can.H_max, 20);
+  EXPECT_FALSE(ts_.Handle(Y_CANS)->IsOpen(0));
+  for (int32_t id : {0, -1, 12}) {
+    EXPECT_EQ(can.Set(id, &ts_.Mixtable()), 0) << id;
+    EXPECT_EQ(can.CanId, 10);
+  }
+  EXPECT_EQ(can.Set(10, nullptr), 0);
+}
+
+TEST_F(FormulaTablesTest, BaseLoader) {
+  Wy_Base base;
+  base.Fill_QC = 5;
+  EXPECT_EQ(base.Set(7, &ts_.Mixtable()), 1);
+  EXPECT_EQ(base.BasId, 7);
+  EXPECT_EQ(base.BaseCode, "B7");
+  EXPECT_EQ(base.BaseDescr, std::string(40, 'd'));
+  EXPECT_DOUBLE_EQ(base.Spec_W, 1.3);
+  EXPECT_EQ(base.Fill_Q, 900.0);
+  EXPECT_EQ(base.Fill_W, 1170.0);
+  EXPECT_EQ(base.Fill_QC, 0.0);            // cleared
+  EXPECT_EQ(base.BaseFrm, LongFormula());  // whole, never cut
+  EXPECT_EQ(base.BaseWeightMode, 1);
+  EXPECT_EQ(base.BaseFrmId, 7);
+  EXPECT_EQ(base.BaseIsDispensable, 1);
+  // A base without a base formula.
+  EXPECT_EQ(base.Set(8, &ts_.Mixtable()), 1);
+  EXPECT_EQ(base.BaseFrm, "");
+  EXPECT_EQ(base.BaseFrmId, 0);
+  EXPECT_EQ(base.Set(9, &ts_.Mixtable()), 0);
+  EXPECT_EQ(base.BasId, 8);
+}
+
+TEST_F(FormulaTablesTest, BaseAndCanLoaderAndFillQuantity) {
+  Wy_BaseAndCan bc;
+  EXPECT_EQ(bc.Set(7, 10, &ts_.Mixtable()), 1);
+  double q = 0, w = 0;
+  EXPECT_EQ(bc.GetCurrentFillQuantity(&q, &w), 1);
+  EXPECT_DOUBLE_EQ(q, 900.0);
+  EXPECT_DOUBLE_EQ(w, 1.17);
+  EXPECT_EQ(bc.Set(0, 11, &ts_.Mixtable()), 1);  // the can alone
+  EXPECT_EQ(bc.CanId, 11);
+  EXPECT_EQ(bc.Set(9, 10, &ts_.Mixtable()), 0);  // the base decides
+  EXPECT_EQ(bc.CanId, 10);
+  EXPECT_EQ(bc.Set(0, 0, &ts_.Mixtable()), 0);
 }
 
 }  // namespace
