@@ -360,4 +360,85 @@ TEST_F(FormulaTablesTest, BaseAndCanLoaderAndFillQuantity) {
   EXPECT_EQ(bc.Set(0, 0, &ts_.Mixtable()), 0);
 }
 
+TEST_F(FormulaTablesTest, CanSizes) {
+  CMixtable& t = ts_.Mixtable();
+  Wdbase* cans = ts_.Handle(Y_CANS);
+  EXPECT_EQ(t.CanSize(10), 1000);
+  EXPECT_EQ(t.CanSize(11), 946);
+  EXPECT_DOUBLE_EQ(t.DblCanSize(11), 946.353);
+  EXPECT_EQ(t.CanSize(12), 0);
+  EXPECT_EQ(t.CanSize(0), 0);  // CANS closed: no current can
+  EXPECT_FALSE(cans->IsOpen(0));
+  // Open on a record: an unknown id leaves it there; id 0 reads it.
+  ASSERT_TRUE(ts_.Open(cans));
+  ASSERT_TRUE(ts_.Select(cans, 11));
+  const int32_t rec = cans->RecNo();
+  EXPECT_EQ(t.CanSize(12), 0);
+  EXPECT_EQ(t.CanSize(10), 1000);
+  EXPECT_EQ(cans->RecNo(), rec);
+  EXPECT_DOUBLE_EQ(t.DblCanSize(0), 946.353);
+  // The can of the current formula.
+  EXPECT_EQ(t.FrmCanSize(), 0);  // FRM closed
+  OpenFrm(1, 1, 1);
+  EXPECT_EQ(t.FrmCanSize(), 946);
+  OpenFrm(2, 1, 1);
+  EXPECT_EQ(t.FrmCanSize(), 1000);
+}
+
+TEST_F(FormulaTablesTest, SpecificWeightNeedsOpenColorants) {
+  CMixtable& t = ts_.Mixtable();
+  EXPECT_EQ(t.SpecificWeight(1), 0.0);
+  ASSERT_TRUE(ts_.Open(ts_.Handle(Y_CNTS)));
+  EXPECT_EQ(t.SpecificWeight(2), 1.25);
+  EXPECT_EQ(ts_.Handle(Y_CNTS)->ReadLong("ID"), 2);  // stays there
+  EXPECT_EQ(t.SpecificWeight(9), 0.0);
+}
+
+TEST_F(FormulaTablesTest, ProductsAndUnits) {
+  CMixtable& t = ts_.Mixtable();
+  EXPECT_EQ(t.SingleProduct(), 0);
+  double unit = 0, fraction = 0, fraction2 = 0;
+  int wm = -1;
+  std::string name = "x";
+  // No product open: the first product's values.
+  EXPECT_EQ(t.UnitAndFraction(&unit, &fraction, &fraction2, &wm, &name), 1);
+  EXPECT_EQ(unit, 2.5);
+  EXPECT_EQ(fraction, 4.0);
+  EXPECT_EQ(fraction2, 8.0);
+  EXPECT_EQ(wm, 1);
+  EXPECT_EQ(name, "ml");
+  EXPECT_FALSE(ts_.Handle(Y_PRODUCTS)->IsOpen(0));
+  // The open product's.
+  Position(2, 1);
+  EXPECT_EQ(t.UnitAndFraction(&unit, nullptr, &fraction2, &wm, nullptr), 1);
+  EXPECT_EQ(unit, 1.0);
+  EXPECT_EQ(fraction2, 0.5);
+  EXPECT_EQ(wm, 0);
+}
+
+TEST(ProductsWithoutTables, DefaultsAndSingleProduct) {
+  platform::ScopedTempDrives drives;
+  mixtable_testing::DataSetBuilder b("c:\\gdata\\");
+  ASSERT_TRUE(b.Append(Y_CNTS, {{"ID", Id(1)}}));
+  CMixtableEx ts;
+  ts.SetDataDir("c:\\gdata\\");
+  CMixtable& t = ts.Mixtable();
+  EXPECT_EQ(t.SingleProduct(), 0);  // no PRODUCTS
+  double unit = 0;
+  std::string name = "x";
+  EXPECT_EQ(t.UnitAndFraction(&unit, nullptr, nullptr, nullptr, &name), 0);
+  EXPECT_EQ(unit, 1.0);
+  EXPECT_EQ(name, "");
+  std::string dir;
+  EXPECT_EQ(t.GetHtmlDir(dir), 0);  // no PARAM
+  EXPECT_EQ(dir, "C:\\HTMLDATA\\");
+  ASSERT_TRUE(b.AddProduct(1, "P1", "PRD1"));
+  EXPECT_EQ(t.SingleProduct(), 1);
+  ASSERT_TRUE(b.Append(Y_PARAM, {{"KEY", "HTMLPATHX"}, {"VALUE", "e:\\x"}}));
+  EXPECT_EQ(t.GetHtmlDir(dir), 0);  // another key
+  ASSERT_TRUE(b.Append(Y_PARAM, {{"KEY", "HTMLPATH"}, {"VALUE", "d:\\web"}}));
+  EXPECT_EQ(t.GetHtmlDir(dir), 1);
+  EXPECT_EQ(dir, "d:\\web\\");
+}
+
 }  // namespace
