@@ -93,7 +93,8 @@ TEST_F(MaskTest, PathFromLevelIds) {
 TEST_F(MaskTest, DefaultIdsAndAliases) {
   int32_t prd = -1, spd = -1;
   EXPECT_EQ(Wy_GetDefaultPrdSpdIds(0, nullptr, &spd), 0);
-  EXPECT_EQ(Wy_GetDefaultPrdSpdIds(0, &prd, &spd), 1);  // the default data directory
+  EXPECT_EQ(Wy_GetDefaultPrdSpdIds(0, &prd, &spd),
+            1);  // the default data directory
   EXPECT_EQ(prd, 1);
   EXPECT_EQ(spd, 1);
 

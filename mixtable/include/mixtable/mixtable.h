@@ -178,6 +178,15 @@ class CMixtable {
   // value is missing.
   int GetHtmlDir(std::string& dir);
 
+  // Rebuilds COLORKEY (one record per distinct KEY1, KEY2, KEY3 of the
+  // formulas of every FRM table, ids 1, 2, ...) and CLRPRDS (one record per
+  // colour key, product and sub-product whose base mask allows a formula of
+  // that key) in the data directory; both are deleted and created first.
+  // Answers 1, or 0 when a table cannot be created or opened, or there are
+  // more colour keys than ID holds (99 999). Restores the process-wide
+  // auto-flush setting. Every table of the set ends closed. Not re-entrant.
+  int CreateColorKeyDb();
+
   // Internal-error hook: receives the function, line and message. Writes
   // nothing.
   void Trace(const char* func, unsigned line, const char* format, ...) const
@@ -185,6 +194,9 @@ class CMixtable {
 
  protected:
   int SelectNext(Wdbase* db, int32_t after);
+  // Fills CLRPRDS from the formulas of every product and sub-product (see
+  // CreateColorKeyDb); 0 when PRODUCTS, COLORKEY or CLRPRDS cannot be opened.
+  int FillClrPrds();
   // Sets the outputs to 1, 1, 1, 0 and "", then reads them from the first
   // record (natural order) of PRODUCTS, opened temporarily. 0 (defaults
   // kept) when PRODUCTS cannot be opened.
