@@ -1,10 +1,12 @@
 // mixtool: a support tool for the tables library: what it sees of a data
-// set (gdata) and the machine's catalogue of data sets (catalog).
+// set (gdata), its formulas, masks, colour keys and cans (frm, mask,
+// colorkeys, cans) and the machine's catalogue of data sets (catalog).
 
 #include <CLI/CLI.hpp>
 #include <iostream>
 
 #include "catalog_command.h"
+#include "formula_commands.h"
 #include "gdata_command.h"
 
 int main(int argc, char** argv) {
@@ -29,6 +31,26 @@ int main(int argc, char** argv) {
   CLI::Option* scan_opt = catalog->add_option(
       "--scan", roots,
       "create the catalogue by scanning these roots (separated by \";\")");
+  int32_t prd = 0, spd = 0, id = 0;
+  std::string type;
+  CLI::App* frm = app.add_subcommand(
+      "frm", "a stored formula beside what the library reads of it");
+  frm->add_option("dir", dir, "data directory or data id")->required();
+  frm->add_option("prd", prd, "product id")->required();
+  frm->add_option("spd", spd, "sub-product id")->required();
+  frm->add_option("id", id, "formula id")->required();
+  CLI::App* mask =
+      app.add_subcommand("mask", "the ids a sub-product allows (BA, CO, CA)");
+  mask->add_option("dir", dir, "data directory or data id")->required();
+  mask->add_option("prd", prd, "product id")->required();
+  mask->add_option("spd", spd, "sub-product id")->required();
+  mask->add_option("type", type, "BA, CO or CA")->required();
+  CLI::App* colorkeys = app.add_subcommand(
+      "colorkeys", "rebuild COLORKEY and CLRPRDS and count their records");
+  colorkeys->add_option("dir", dir, "data directory or data id")->required();
+  CLI::App* cans = app.add_subcommand(
+      "cans", "every can with its sizes, and the data set's units");
+  cans->add_option("dir", dir, "data directory or data id")->required();
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -38,6 +60,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (gdata->parsed()) return mixtool::Gdata(dir, std::cout, std::cerr);
+  if (frm->parsed())
+    return mixtool::Frm(dir, prd, spd, id, std::cout, std::cerr);
+  if (mask->parsed())
+    return mixtool::Mask(dir, prd, spd, type, std::cout, std::cerr);
+  if (colorkeys->parsed()) return mixtool::ColorKeys(dir, std::cout, std::cerr);
+  if (cans->parsed()) return mixtool::Cans(dir, std::cout, std::cerr);
   scan = scan_opt->count() > 0;
   if (catalog->parsed()) {
     return scan ? mixtool::CatalogScan(roots, std::cout, std::cerr)

@@ -153,6 +153,40 @@ class CMixtable {
   bool Frieze();
   bool Defrieze();
 
+  // --- products, cans and colorants (mixtable_products.cc) -----------------
+  // The nominal quantity (NOM_Q) of can `can_id`, whole part: with id 0 and
+  // CANS open, of the current CANS record; otherwise CANS is opened
+  // temporarily and the can selected (0 when not found). CANS is left as it
+  // was. DblCanSize answers the full value (a 946.353 can).
+  int32_t CanSize(int32_t can_id);
+  double DblCanSize(int32_t can_id);
+  // CanSize of CAN_ID of the current FRM record; 0 when FRM is closed.
+  int32_t FrmCanSize();
+  // SPEC_W of colorant id when CNTS is open and the id is found (CNTS then
+  // stays on that record); 0 otherwise.
+  double SpecificWeight(int32_t id);
+  // 1 when PRODUCTS (opened temporarily) has fewer than two records, 0 when
+  // it has more or cannot be opened. Deleted records count.
+  int SingleProduct();
+  // UNIT, FRACTION, FRACTION2, WEIGHTMODE and UNIT_NAME (at most 63
+  // characters) of the current PRODUCTS record when PRODUCTS is open and on
+  // a record, else DefaultUnitAndFraction. Any output may be null.
+  int UnitAndFraction(double* unit, double* fraction, double* fraction2,
+                      int* weight_mode, std::string* unit_name);
+  // VALUE of the key "HTMLPATH" of PARAM (at most 63 characters) with a
+  // trailing "" and 1; "C:\HTMLDATA\" and 0 when PARAM, the key or a
+  // value is missing.
+  int GetHtmlDir(std::string& dir);
+
+  // Rebuilds COLORKEY (one record per distinct KEY1, KEY2, KEY3 of the
+  // formulas of every FRM table, ids 1, 2, ...) and CLRPRDS (one record per
+  // colour key, product and sub-product whose base mask allows a formula of
+  // that key) in the data directory; both are deleted and created first.
+  // Answers 1, or 0 when a table cannot be created or opened, or there are
+  // more colour keys than ID holds (99 999). Restores the process-wide
+  // auto-flush setting. Every table of the set ends closed. Not re-entrant.
+  int CreateColorKeyDb();
+
   // Internal-error hook: receives the function, line and message. Writes
   // nothing.
   void Trace(const char* func, unsigned line, const char* format, ...) const
@@ -160,6 +194,14 @@ class CMixtable {
 
  protected:
   int SelectNext(Wdbase* db, int32_t after);
+  // Fills CLRPRDS from the formulas of every product and sub-product (see
+  // CreateColorKeyDb); 0 when PRODUCTS, COLORKEY or CLRPRDS cannot be opened.
+  int FillClrPrds();
+  // Sets the outputs to 1, 1, 1, 0 and "", then reads them from the first
+  // record (natural order) of PRODUCTS, opened temporarily. 0 (defaults
+  // kept) when PRODUCTS cannot be opened.
+  int DefaultUnitAndFraction(double* unit, double* fraction, double* fraction2,
+                             int* weight_mode, std::string* unit_name);
   Slot* SlotOf(const Wdbase* db);
   const Slot* SlotOf(const Wdbase* db) const;
   void CloseSlot(int table);

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <string>
 
+class CMixtable;
+
 // Receives one line of a diagnostic dump (without its newline).
 using Wy_DumpLineFn = void (*)(const char* line, void* user);
 
@@ -24,6 +26,12 @@ struct Wy_Can {
   std::string CanDescr;  // description (DESCR, at most 63 characters)
 
   void Clear() { *this = Wy_Can(); }
+  // Loads can `id` from CANS of the table set (opened temporarily, its
+  // previous state restored): the record is cleared and filled from ID,
+  // DESCR, NOM_Q, CAN_WEIGHT ("T", "Y" or a non-zero number give 1), H_MIN
+  // and H_MAX. Answers 1, or 0 with the record unchanged when the table set
+  // is null, id <= 0, CANS cannot be opened or the can is not found.
+  int Set(int32_t id, CMixtable* tables);
   // "\nCanid: %ld, CanDescr: %s\nNom_q: %f, CanWeight: %d; - H_min/max:  %d
   // %d\n" with this record's values.
   std::string DumpText() const;
@@ -48,6 +56,12 @@ struct Wy_Base {
   int BaseIsDispensable = 1;
 
   void Clear() { *this = Wy_Base(); }
+  // Loads base `id` from BASES (opened temporarily): the record is cleared
+  // and filled from SPEC_W, FILL_Q, FILL_W, DESCR and CODE. When BASESFRM
+  // has a record of the same id, BaseFrm is its FORMULA (whole, never cut),
+  // BaseWeightMode its WEIGHTMODE flag, BaseFrmId the id. Answers 1 when the
+  // base was found; 0 with the record unchanged otherwise.
+  int Set(int32_t id, CMixtable* tables);
   // Makes a manual base: BasId 0, code and description emptied, BaseFrm and
   // BaseWeightMode from the arguments that are not null.
   void SetAsManualBase(const char* frm, const int* weight_mode);
@@ -66,6 +80,10 @@ struct Wy_BaseAndCan : public Wy_Base, public Wy_Can {
     Wy_Base::Clear();
     Wy_Can::Clear();
   }
+  // Loads the can part when can_id > 0, then the base part when base_id > 0
+  // and answers its result; without a base, the can's result (0 when
+  // can_id <= 0 too).
+  int Set(int32_t base_id, int32_t can_id, CMixtable* tables);
   // True when a custom fill quantity (Fill_QC or Fill_WC) is above 0.
   bool HasCustomQuantities() const { return Fill_QC > 0 || Fill_WC > 0; }
   // The base quantity that goes into the can: the custom fill when set (by

@@ -15,6 +15,7 @@
 #include "mixtable/yformula.h"
 
 struct Wy_BaseAndCan;
+class CMixtable;
 
 struct Wy_Frm {
   yformula m_Frm;         // the colorant list
@@ -38,6 +39,18 @@ struct Wy_Frm {
 
   const Wy_Units& GetUnits() const { return m_Units; }
   void SetUnits(const Wy_Units& units) { m_Units = units; }
+
+  // Reads the formula of the current record of table `which` (Y_FRM or
+  // Y_ARCHIVE, open and positioned) with yformula::read, corrected by the
+  // table set's RULER when it is open. Units come from the current PRODUCTS
+  // record; without one, and only when reading from Y_ARCHIVE, from the
+  // archive record (UNIT, FRACTION, WEIGHTMODE; FRACTION2 1); otherwise the
+  // defaults. A FRACTION2 below 1 counts as 1. The can reference comes from
+  // the CANS record of CAN_ID (opened temporarily) when CAN_ID > 0, else
+  // from the archive record's CAN_WEIGHT and NOM_Q0 when reading Y_ARCHIVE,
+  // else 0. m_SlaveId is not touched. Answers 1 when the text was read; 0
+  // with the object unchanged otherwise.
+  int read(CMixtable* tables, int which);
 
   // Brings the quantities from the can they refer to (m_CanWeight0,
   // m_Nom_Q0) to the can of `target`, in the six steps of the tinting rules

@@ -24,6 +24,9 @@
 #include <vector>
 
 // One pair of a formula text.
+class Wdbase;
+class CMixtable;
+
 struct YFormulaPair {
   int32_t id = 0;
   double quantity = 0.0;
@@ -94,6 +97,29 @@ class yformula {
                 int exponent);
   int to_weight(YSpecificWeights& weights, double factor, int decimals,
                 int exponent);
+
+  // The same with the specific weights (SPEC_W) of the colorant table of a
+  // table set, opened temporarily (its previous state is restored). Answers
+  // 0 (text unchanged) for a null table set or a missing colorant table.
+  int to_volume(CMixtable* tables, double factor, int decimals, int exponent);
+  int to_weight(CMixtable* tables, double factor, int decimals, int exponent);
+
+  // --- formula tables (table-set side, formula_tables.cc) ------------------
+  // Empties the text, then reads the FORMULA field (FRM when the table has
+  // no FORMULA) of frm's current record whole and trimmed. When ruler is open
+  // and frm's file name begins with "FRM" (any case), the text is corrected
+  // by the ruler with the record's BASE_ID (0 without that field), without
+  // dividing. Answers 1 when the field was read; 0 (text empty) when frm is
+  // null, closed, not on a record, or has neither field.
+  int read(Wdbase* frm, Wdbase* ruler);
+  // Wy_SetAndRuler / Wy_SetAndRulerEx over a ruler table: records sought on
+  // its second index (RTYPE+PTR_ID) with Wy_RulerKey, the factor read from
+  // RULE as text of at most 64 characters. The ruler's selected index is
+  // restored. A null or closed ruler is no ruler.
+  int set_and_ruler(const char* text, int32_t base_id, Wdbase* ruler,
+                    bool divide);
+  int set_and_ruler_ex(const char* text, int32_t base_id, Wdbase* ruler,
+                       bool divide, double factor);
 
   // Builds the text of `pairs` as add() would, each quantity formatted with
   // the given decimals and exponent flag (decimals < 0: DecimalsNeeded of

@@ -1,0 +1,102 @@
+// Formula records over the tables: Wy_Frm::read with an open ruler over
+// 10 000 FRM records, and CanSize with CANS closed and open.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "mixtable/mixtable_ex.h"
+#include "mixtable/wy_frm.h"
+#include "platform/testing/temp_drives.h"
+#include "testing/data_set_builder.h"
+
+namespace {
+
+constexpr int kFormulas = 10000;
+
+struct DataSet {
+  platform::ScopedTempDrives drives;
+  CMixtableEx ts;
+  DataSet() {
+    std::string error;
+    mixtable_testing::BuildSampleDataSet("c:\\gdata\\", &error);
+    mixtable_testing::DataSetBuilder b("c:\\gdata\\");
+    b.Append(Y_CANS, {{"ID", mixtable_testing::Id(10)}, {"NOM_Q", "1000"}});
+    b.Append(Y_RULER,
+             {{"ID", mixtable_testing::Id(1)},
+              {"RTYPE", "CO"},
+              {"PTR_ID", mixtable_testing::Id(1)},
+              {"RULE", "1.5"}},
+             1, 1);
+    ts.SetDataDir("c:\\gdata\\");
+    Position();
+    Wdbase* frm = ts.Handle(Y_FRM);
+    ts.Open(frm);
+    const int old = Wdbase::FlushSet(0);
+    frm->Lock();
+    for (int i = 100; i < 100 + kFormulas; ++i) {
+      frm->AppendBlank();
+      frm->WriteString("ID", mixtable_testing::Id(i).c_str());
+      frm->WriteString("FORMULA", "1,10.5,2,3.25,3,0.125,4,7");
+      frm->WriteString("BASE_ID", mixtable_testing::Id(1).c_str());
+      frm->WriteString("CAN_ID", mixtable_testing::Id(10).c_str());
+    }
+    frm->Unlock();
+    Wdbase::FlushSet(old);
+  }
+  void Position() {
+    ts.CloseAll();
+    ts.Open(ts.Handle(Y_PRODUCTS));
+    ts.Select(ts.Handle(Y_PRODUCTS), 1);
+    ts.Open(ts.Handle(Y_SUBPRODS));
+    ts.Select(ts.Handle(Y_SUBPRODS), 1);
+  }
+};
+
+DataSet& Shared() {
+  static DataSet* d = new DataSet;
+  return *d;
+}
+
+void BM_FrmRead(benchmark::State& state) {
+  DataSet& d = Shared();
+  d.Position();
+  Wdbase* frm = d.ts.Handle(Y_FRM);
+  d.ts.Open(frm);
+  // Arg 1: CANS kept open by the caller, so the can lookup opens nothing.
+  if (state.range(0)) d.ts.Open(d.ts.Handle(Y_CANS));
+  frm->SelectIdx(0);
+  Wy_Frm f;
+  int64_t reads = 0;
+  for (auto _ : state) {
+    for (int ok = frm->Top(); ok && !frm->Eof(); ok = frm->Next()) {
+      f.read(&d.ts.Mixtable(), Y_FRM);
+      ++reads;
+    }
+    benchmark::DoNotOptimize(f.m_Frm.get());
+  }
+  state.counters["reads/s"] = benchmark::Counter(static_cast<double>(reads),
+                                                 benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_FrmRead)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void BM_CanSize(benchmark::State& state) {
+  DataSet& d = Shared();
+  d.ts.CloseAll();
+  if (state.range(0)) d.ts.Open(d.ts.Handle(Y_CANS));
+  int64_t calls = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(d.ts.Mixtable().CanSize(10));
+    ++calls;
+  }
+  state.counters["calls/s"] = benchmark::Counter(static_cast<double>(calls),
+                                                 benchmark::Counter::kIsRate);
+  d.ts.CloseAll();
+}
+BENCHMARK(BM_CanSize)->Arg(0)->Arg(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();
