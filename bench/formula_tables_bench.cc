@@ -1,7 +1,10 @@
 // Formula records over the tables: Wy_Frm::read with an open ruler over
-// 10 000 FRM records, and CanSize with CANS closed and open.
+// 10 000 FRM records, CanSize with CANS closed and open, and the colour-key
+// tables rebuilt over 3 products x 3 sub-products x 5 000 formulas (with the
+// process's peak memory).
 
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
 #include <cstdio>
 #include <memory>
@@ -96,6 +99,60 @@ void BM_CanSize(benchmark::State& state) {
   d.ts.CloseAll();
 }
 BENCHMARK(BM_CanSize)->Arg(0)->Arg(1);
+
+// 3 products with 3 sub-products each, 5 000 formulas in every sub-product's
+// FRM; the colour keys repeat across sub-products (2 000 distinct keys).
+struct KeyDataSet {
+  platform::ScopedTempDrives drives;
+  CMixtableEx ts;
+  KeyDataSet() {
+    mixtable_testing::DataSetBuilder b("c:\\keys\\");
+    for (int p = 1; p <= 3; ++p) {
+      b.AddProduct(p, "P" + std::to_string(p), "PRD" + std::to_string(p));
+      for (int s = 1; s <= 3; ++s) {
+        b.AddSubProduct(p, s, "S" + std::to_string(s),
+                        "SUB" + std::to_string(p) + std::to_string(s));
+        b.Create(Y_FRM, p, s);
+        Wdbase frm;
+        frm.SetFiles(b.Dir(p, s).c_str(), "FRM", 0, nullptr, nullptr);
+        frm.Open();
+        const int old = Wdbase::FlushSet(0);
+        frm.Lock();
+        for (int i = 1; i <= 5000; ++i) {
+          const int key = (i * 7 + p * 13 + s) % 2000;
+          frm.AppendBlank();
+          frm.WriteString("ID", mixtable_testing::Id(i).c_str());
+          frm.WriteString("KEY1", ("K" + std::to_string(key)).c_str());
+          frm.WriteString("KEY2", ("FAM" + std::to_string(key % 17)).c_str());
+          frm.WriteString("KEY3", "");
+          frm.WriteString("BASE_ID", mixtable_testing::Id(1).c_str());
+          frm.WriteString("FORMULA", "1,10.5,2,3.25");
+        }
+        frm.Unlock();
+        frm.Close();
+        Wdbase::FlushSet(old);
+      }
+    }
+    ts.SetDataDir("c:\\keys\\");
+  }
+};
+
+void BM_CreateColorKeyDb(benchmark::State& state) {
+  static KeyDataSet* d = new KeyDataSet;
+  int result = 0;
+  for (auto _ : state) {
+    result = d->ts.Mixtable().CreateColorKeyDb();
+    d->ts.CloseAll();
+  }
+  struct rusage ru;
+  getrusage(RUSAGE_SELF, &ru);
+  state.counters["result"] = result;
+  state.counters["peak_MiB"] = static_cast<double>(ru.ru_maxrss) / 1024.0;
+}
+BENCHMARK(BM_CreateColorKeyDb)
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 
