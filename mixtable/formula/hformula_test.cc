@@ -7,7 +7,11 @@
 
 #include <cmath>
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <string>
+
+#include "platform/testing/temp_drives.h"
 
 namespace {
 
@@ -366,6 +370,26 @@ TEST(HFormulaTest, ReadFromFile) {
   std::string text;
   EXPECT_EQ(f.GetDataId(&text), 5u);
   EXPECT_EQ(text, "G");
+}
+
+TEST(HFormulaTest, PyWriteTruncatesAndWritesWithoutColorantText) {
+  platform::ScopedTempDrives drives;
+  ASSERT_FALSE(drives.dir().empty());
+  std::string dir = drives.drives() + "/c";
+  ASSERT_EQ(std::system(("mkdir -p '" + dir + "'").c_str()), 0);
+  {
+    std::ofstream old(dir + "/frm.txt");
+    old << std::string(5000, 'z');
+  }
+  HFormula f;
+  f.m_Frm = "1,2";
+  EXPECT_EQ(f.Py_Write("c:\\frm.txt", "RED 1"), 1);
+  std::ifstream in(dir + "/frm.txt", std::ios::binary);
+  std::stringstream got;
+  got << in.rdbuf();
+  EXPECT_EQ(got.str(), f.WriteText(nullptr));
+  EXPECT_EQ(f.Py_Write(nullptr, nullptr), 0);
+  EXPECT_EQ(f.Py_Write("c:\\no\\such\\dir\\frm.txt", nullptr), 0);
 }
 
 TEST(HFormulaTest, Status) {
