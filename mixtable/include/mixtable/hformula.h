@@ -1,0 +1,226 @@
+// HFormula: everything known about one formula to be dispensed (data set,
+// product, colour, base, can, colorant list, units, colorimetric data,
+// substrate, shop data, information items, dispenser levels) in one object
+// that reads from and writes to a line-oriented text ("@TAG arguments").
+//
+// The object owns all its data; copies are deep. Nothing here throws.
+// Numbers are read and printed with a decimal point whatever the process
+// locale. Reading never fails half-way: a malformed argument (a number out
+// of its member's range, "nan", "1e999" for an integer member, a row of the
+// wrong length) leaves the member as it was. Lines have no length limit,
+// except that a line longer than kMaxLine bytes is skipped whole; a NUL byte
+// ends a line's content. A text Write produced reads back to the same
+// members within the printed precision, except the members never written
+// ("@CNX", "@LOG", "@SHL", "@PNC", the units of the other mode, the second
+// fractions, flags of "@FRM" while its quantity is 0).
+
+#ifndef MIXTABLE_HFORMULA_H_
+#define MIXTABLE_HFORMULA_H_
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "mixtable/formula_types.h"
+#include "mixtable/wy_base_can.h"
+#include "mixtable/wy_frminfo.h"
+#include "mixtable/wy_records.h"
+#include "mixtable/wy_substrate.h"
+#include "mixtable/wy_units.h"
+
+// The data members of HFormula, in their documented order, with the
+// defaults Clear restores.
+struct HFormulaMembers {
+  static constexpr int kLevels = 6;
+  static constexpr int kRfl = 16;
+
+  int m_NLevels = 0;  // level lines held (0..6)
+  int32_t m_SlaveId = 0;
+  uint32_t m_DataId = 0;
+  std::string m_DataIdText;
+  int m_WeightMode = 0;  // 1: quantities are weights, 0: volumes
+  int m_BaseFrmWeight = 0;
+  std::string m_UnitName;
+  double m_WgUnit = -1.0, m_WgFraction = -1.0, m_WgFraction2 = 1.0;
+  double m_VlUnit = 1.0, m_VlFraction = 1.0, m_VlFraction2 = 1.0;
+  int32_t m_PrdId = 0;
+  std::string m_PrdName;
+  int32_t m_SpdId = 0;
+  std::string m_SpdName;
+  int32_t m_ClrId = 0;
+  std::string m_ClrName;
+  int32_t m_BasId = 0;
+  std::string m_BasName;
+  int32_t m_CanId = 0;
+  std::string m_CanName;
+  int m_CanWeight = 0;
+  int m_FrmCanWeight = 0;
+  std::string m_Frm;
+  std::string m_Frt;
+  std::string m_Cir;
+  std::string m_CntLine;  // the last "@CNT" line as read
+  std::string m_CnxLine;  // the last "@CNX" line as read
+  int32_t m_BaseFrmId = 0;
+  std::string m_BaseFrm;
+  int m_BaseDispensable = 1;
+  int m_BaseLinked = 0;
+  Wy_Substrate m_Sub;  // kept by Clear
+  std::string m_RemoteSource;
+  double m_Fill_Q = 0.0, m_Fill_W = 0.0, m_Fill_QC = 0.0, m_Fill_WC = 0.0;
+  double m_Spec_W = 0.0;
+  double m_FrmNomQ = 0.0;
+  double m_CanNomQ = 0.0;
+  double m_Rfl[kRfl] = {};
+  double m_X10[3] = {};
+  double m_X02[3] = {};
+  int m_ShlPos[3] = {-10, -10, -10};
+  int m_Pnc = -1;
+  std::string m_Log;
+  std::string m_Shp;
+  std::string m_Cnt;  // "@CNT" lines accumulated, each after one blank
+  std::string m_Cnx;
+  std::string m_Barcode;
+  Wy_FrmInfo m_FrmInfo;
+  Wy_FrmInfo m_FrmCmInfo;
+  Wy_GdataBitmap m_Levels[kLevels];
+  HF_DATASOURCE_TYPE m_Source = HF_SOURCE_MANUAL;
+  int m_Lqnt = 0;
+};
+
+// Keeps HFormula::InstanceCounter: +1 on every construction (copies
+// included), -1 on destruction; assignment leaves it alone.
+struct HFormulaInstanceTicket {
+  HFormulaInstanceTicket();
+  HFormulaInstanceTicket(const HFormulaInstanceTicket&);
+  HFormulaInstanceTicket& operator=(const HFormulaInstanceTicket&) {
+    return *this;
+  }
+  ~HFormulaInstanceTicket();
+};
+
+class HFormula : public HFormulaMembers {
+ public:
+  // Lines longer than this (in bytes, without the line end) are skipped.
+  static constexpr size_t kMaxLine = size_t{1} << 20;
+
+  // Live HFormula objects in the process.
+  static std::atomic<int32_t> InstanceCounter;
+
+  HFormula() { Clear(); }
+  HFormula(const HFormula&) = default;
+  HFormula& operator=(const HFormula&) = default;
+  ~HFormula() = default;
+
+  // Every member back to its default, except m_Sub, which is kept (so a
+  // substrate survives reading another text into the same object).
+  void Clear();
+  void Empty() { Clear(); }
+
+  // ---- accessors (null output pointers are allowed) ----
+  uint32_t GetDataId(std::string* text) const;
+  void SetDataId(uint32_t id, const char* text);
+  int32_t GetPrd(std::string* name) const;
+  int32_t GetSpd(std::string* name) const;
+  int32_t GetClr(std::string* name) const;
+  int32_t GetBas(std::string* name, double* fillQ, double* fillW) const;
+  int32_t GetCan(std::string* name, double* nomQ, int* weight) const;
+  // 1 when m_Frm is not empty.
+  int GetFrm(std::string* text, double* nomQ) const;
+  // m_Frt (m_Frm when m_Frt is empty); 1 when m_Frt is not empty.
+  int GetFrt(std::string* text, double* nomQ) const;
+  int GetCir(std::string* text, double* nomQ) const;
+  // 1 when the log is not empty.
+  int GetLog(std::string* text) const;
+  // Coordinates (3 values) and reflectance curve (16 values); answer 1.
+  int GetX10(double* xyz, double* rfl) const;
+  int GetX02(double* xyz, double* rfl) const;
+  void SetX10(const double* xyz, const double* rfl);
+  void SetX02(const double* xyz, const double* rfl);
+  // 1 when m_WeightMode is 0.
+  int GetVlUnits(double* unit, double* fraction, double* fraction2) const;
+  // Answers m_WeightMode.
+  int GetWgUnits(double* unit, double* fraction, double* fraction2) const;
+  int GetWeightMode() const { return m_WeightMode; }
+  void GetShlPos(int* pos3) const;
+  void GetPnc(int* pnc) const;
+  int GetLqnt() const { return m_Lqnt; }
+  void SetLqnt(int n) { m_Lqnt = n; }
+  void GetCnt(std::string& line) const { line = m_CntLine; }
+  void GetCnx(std::string& line) const { line = m_CnxLine; }
+  int32_t GetSub() const { return m_Sub.GetID(); }
+  void GetSub(Wy_Substrate& sub) const { sub = m_Sub; }
+  // Sets the substrate id when id > 0.
+  void SetSub(int32_t id);
+  void SetSub(const Wy_Substrate& sub) { m_Sub = sub; }
+  HF_DATASOURCE_TYPE GetFormulaSource() const { return m_Source; }
+  void SetFormulaSource(HF_DATASOURCE_TYPE s) { m_Source = s; }
+  const std::string& GetRemoteSource() const { return m_RemoteSource; }
+  void SetRemoteSource(const char* text) { m_RemoteSource = text ? text : ""; }
+  Wy_FrmInfo GetFrmInfo() const { return m_FrmInfo; }
+  void SetFrmInfo(const Wy_FrmInfo& info) { m_FrmInfo = info; }
+  Wy_FrmInfo GetFrmCmInfo() const { return m_FrmCmInfo; }
+  void SetFrmCmInfo(const Wy_FrmInfo& info) { m_FrmCmInfo = info; }
+  int NDspLevelsStrings() const { return m_NLevels; }
+  void SetEmptyClr();
+  int GeBaseLinkedFlag() const { return m_BaseLinked; }
+  void SetBaseLinkedFlag(int flag) { m_BaseLinked = flag ? 1 : 0; }
+  const std::string& GetFrmBarcode() const { return m_Barcode; }
+  void SetFrmBarcode(const char* text) { m_Barcode = text ? text : ""; }
+
+  // ---- plain setters ----
+  // m_ClrId = 0; then m_FrmNomQ = nomQ when > 0, m_ClrName and m_Frm when
+  // given, m_ClrId = clrId when > 0. Answers 1 when nomQ > 0.
+  int SetFrm(const char* text, double nomQ, const char* clrName, int32_t clrId);
+  // Sets m_Frt when given; answers 1.
+  int SetFrt(const char* text);
+  // Changes nothing; answers 1.
+  int SetCir(const char* /*text*/) { return 1; }
+  // Mode 0 sets the volume units, 1 the weight units, any other mode
+  // ResetUnits(); m_WeightMode = mode in the first two cases.
+  void SetUnit(int mode, double unit, double fraction, double fraction2);
+  // Unit name emptied, default units, m_WeightMode 0.
+  void ResetUnits();
+  // flag 0: copies the unit name, the mode and the triple of the current
+  // mode (0.0 each for a mode other than 0 or 1) into units; answers 1.
+  // Null units or flag != 0: 0.
+  int UpdateUnits(Wy_Units* units, int flag) const;
+  // flag != 0: m_Shp = "%s|%s|%s|%s|%ld|%s|%s" of shop lines 1..3, PC id,
+  // progressive number, user id and user name (at most 254 characters).
+  // flag 0: shop cleared, then the same seven fields from the '|' items of
+  // m_Shp (missing items stay empty). Null shop: 0; else 1.
+  int UpdateShopData(Wy_ShopData* shop, int flag);
+
+  // 0: no quantities and a colour referenced; 1: no quantities; 2:
+  // quantities, units unknown; 3: quantities, units and a colour or a can
+  // size; 4: otherwise.
+  int Status() const;
+
+  // Diagnostic listing of all members (to f; null: standard output), and
+  // the same line by line to a callback.
+  std::string DumpText() const;
+  void CDump(FILE* f) const;
+  void Dump(Wy_DumpLineFn line, void* user) const;
+
+  // ---- text ----
+  // Clear, then read the text from file (from its current position to
+  // "@END" or the end). 1 when a recognised line yielded something before
+  // "@END"; 0 otherwise or for a null file.
+  int TxtRead(FILE* file);
+  // The same from text[0..len).
+  int TxtReadText(const char* text, size_t len);
+  // Writes the object as text; cntText (may be null) replaces the formula
+  // text of "@FRM" and the "@CNT" line. Base fills <= 0 become 0 in the
+  // object. 1, or 0 for a null file (traced) or a write error.
+  int Write(FILE* file, const char* cntText);
+  // The text Write writes.
+  std::string WriteText(const char* cntText);
+  // Writes to the file at path (truncated) without a colorant text; 0 when
+  // it cannot be opened or written.
+  int Py_Write(const char* path, const char* cntText);
+
+ private:
+  HFormulaInstanceTicket ticket_;
+};
+
+#endif  // MIXTABLE_HFORMULA_H_
