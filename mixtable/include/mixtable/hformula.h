@@ -29,6 +29,8 @@
 #include "mixtable/wy_substrate.h"
 #include "mixtable/wy_units.h"
 
+class CMixtable;
+
 // The data members of HFormula, in their documented order, with the
 // defaults Clear restores.
 struct HFormulaMembers {
@@ -219,8 +221,28 @@ class HFormula : public HFormulaMembers {
   // it cannot be opened or written.
   int Py_Write(const char* path, const char* cntText);
 
+  // ---- colorant lists ----
+  // The messages of ParseCntString, exactly as they read (padded with blanks
+  // to 20 characters where they are shorter).
+  static constexpr const char* kCntSyntaxError = "Syntax error.       ";
+  static constexpr const char* kCntWrongTokens = "Wronk tokens.       ";
+  static constexpr const char* kCntWrongIdentifier = "Wrong identifier(s).";
+  static constexpr const char* kCntWrongFormula = "Wrong formula       ";
+  static constexpr const char* kCntNoConversion = "Could not convert to Wy_Frm";
+
+  // Parses a colorant list ("#12 10.5 #7 3", "@RPC RED %40 \"OXIDE Y\" %60")
+  // against the colorant table of tables (opened temporarily, its previous
+  // state restored; null tables: names never match). In the units mode the
+  // pairs replace m_Frm ("12,10.5,7,3", 3 decimals). 1 on success with a
+  // non-empty m_Frm; 0 otherwise, m_Frm unchanged, LastCntMessage() telling
+  // why. text may be null (an empty list).
+  int ParseCntString(CMixtable* tables, const char* text);
+  // The message of the last failed ParseCntString; empty after a success.
+  const std::string& LastCntMessage() const { return cnt_message_; }
+
  private:
   HFormulaInstanceTicket ticket_;
+  std::string cnt_message_;
 };
 
 #endif  // MIXTABLE_HFORMULA_H_
