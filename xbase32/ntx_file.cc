@@ -589,8 +589,8 @@ bool NtxFile::RunRead(Op op) {
 
 // --- walking ----------------------------------------------------------------
 
-bool NtxFile::Descend(const char* s, size_t n, bool strict, Path* path,
-                      bool* at_end) {
+template <typename GoesLeft>
+bool NtxFile::DescendBy(GoesLeft goes_left, Path* path, bool* at_end) {
   path->clear();
   *at_end = false;
   uint32_t off = header_.root;
@@ -604,8 +604,7 @@ bool NtxFile::Descend(const char* s, size_t n, bool strict, Path* path,
     int hi = p->count;
     while (lo < hi) {
       const int mid = (lo + hi) / 2;
-      const int c = KeyCmp(p->key(mid), s, n);
-      if (strict ? c > 0 : c >= 0) {
+      if (goes_left(*p, mid)) {
         hi = mid;
       } else {
         lo = mid + 1;
@@ -616,6 +615,16 @@ bool NtxFile::Descend(const char* s, size_t n, bool strict, Path* path,
     off = p->child[lo];
   }
   return ClimbForward(path, at_end);
+}
+
+bool NtxFile::Descend(const char* s, size_t n, bool strict, Path* path,
+                      bool* at_end) {
+  return DescendBy(
+      [&](const NtxPage& p, int i) {
+        const int c = KeyCmp(p.key(i), s, n);
+        return strict ? c > 0 : c >= 0;
+      },
+      path, at_end);
 }
 
 // The last level stands at or past its last entry: climbs to the first
@@ -731,32 +740,13 @@ bool NtxFile::Entry(const Path& path, const char** key, uint32_t* recno) {
 // record number.
 bool NtxFile::DescendEntry(const char* key, uint32_t recno, Path* path,
                            bool* at_end) {
-  path->clear();
-  *at_end = false;
   const size_t L = static_cast<size_t>(info_.length);
-  uint32_t off = header_.root;
-  for (;;) {
-    if (path->size() >= static_cast<size_t>(kMaxDepth)) {
-      return Fault("tree deeper than any real index (a cycle?)");
-    }
-    NtxPage* p = nullptr;
-    if (!GetPage(off, &p)) return false;
-    int lo = 0;
-    int hi = p->count;
-    while (lo < hi) {
-      const int mid = (lo + hi) / 2;
-      const int c = KeyCmp(p->key(mid), key, L);
-      if (c > 0 || (c == 0 && p->recno[mid] >= recno)) {
-        hi = mid;
-      } else {
-        lo = mid + 1;
-      }
-    }
-    path->push_back({off, lo});
-    if (p->leaf()) break;
-    off = p->child[lo];
-  }
-  return ClimbForward(path, at_end);
+  return DescendBy(
+      [&](const NtxPage& p, int i) {
+        const int c = KeyCmp(p.key(i), key, L);
+        return c > 0 || (c == 0 && p.recno[i] >= recno);
+      },
+      path, at_end);
 }
 
 // Finds the entry (key, recno): the first entry of the key, then along the

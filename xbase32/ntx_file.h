@@ -193,6 +193,10 @@ class NtxFile : public IndexHook {
 
   // Tree walking (ascending order).
   bool Descend(const char* s, size_t n, bool strict, Path* path, bool* at_end);
+  // Down the tree, on each page to the first entry i for which
+  // goes_left(page, i) holds; then on to the first entry at or after it.
+  template <typename GoesLeft>
+  bool DescendBy(GoesLeft goes_left, Path* path, bool* at_end);
   bool ClimbForward(Path* path, bool* at_end);
   bool ClimbBack(Path* path, bool* at_begin);
   bool Advance(Path* path, bool* at_end);
