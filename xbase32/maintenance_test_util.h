@@ -18,19 +18,8 @@
 
 namespace xbase32::testing {
 
-class TableTest : public ::testing::Test {
+class TableTest : public EngineTest {
  protected:
-  void SetUp() override {
-    dir_ = drives_.dir() + "/";
-    platform::SetLockRetryIntervalMs(5);
-    Wdbase::SetDebugLevel(0);
-    Wdbase::FlushSet(1);
-  }
-  void TearDown() override {
-    platform::SetLockRetryIntervalMs(0);
-    Wdbase::SetDebugLevel(0);
-    Wdbase::FlushSet(1);
-  }
 
   // Defines (and, with fields, creates) table name in the test directory.
   bool Define(Wdbase* w, const char* name) {
@@ -80,19 +69,6 @@ class TableTest : public ::testing::Test {
     const char* p = w->MemoPtr(field);
     return p ? std::string(p, w->MemoLen(field)) : "<null>";
   }
-
-  // Runs body in a child process and answers its exit code.
-  template <typename F>
-  static int InChild(F body) {
-    pid_t pid = fork();
-    if (pid == 0) _exit(body());
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
-  }
-
-  platform::ScopedTempDrives drives_;
-  std::string dir_;
 };
 
 }  // namespace xbase32::testing

@@ -25,18 +25,8 @@ namespace {
 using testing::Fields;
 using testing::Fld;
 
-class NtxBulkTest : public ::testing::Test {
+class NtxBulkTest : public testing::EngineTest {
  protected:
-  void SetUp() override {
-    dir_ = drives_.dir() + "/";
-    platform::SetLockRetryIntervalMs(5);
-    Wdbase::SetDebugLevel(0);
-    Wdbase::FlushSet(1);
-  }
-  void TearDown() override {
-    platform::SetLockRetryIntervalMs(0);
-    Wdbase::FlushSet(1);
-  }
   // Table "b": NAME C(10), N N(8); indexes on NAME (few distinct values),
   // on N (all distinct) and on a constant key (one run of equal keys).
   bool Open(Wdbase* w, bool create) {
@@ -65,9 +55,6 @@ class NtxBulkTest : public ::testing::Test {
   static std::string Name(int i) {
     return i % 10 == 0 ? "K" + std::to_string(i % 7) : std::string();
   }
-
-  platform::ScopedTempDrives drives_;
-  std::string dir_;
 };
 
 // Key changes, deletions of keys and appends interleaved under one lock,

@@ -73,19 +73,8 @@ TEST(NtxKey, NumericKeyForm) {
   EXPECT_EQ("+*)('&%$#,", std::string(d, 10));
 }
 
-class NtxTest : public ::testing::Test {
+class NtxTest : public EngineTest {
  protected:
-  void SetUp() override {
-    dir_ = drives_.dir() + "/";
-    platform::SetLockRetryIntervalMs(5);
-    Wdbase::SetDebugLevel(0);
-    Wdbase::FlushSet(1);
-  }
-  void TearDown() override {
-    platform::SetLockRetryIntervalMs(0);
-    Wdbase::SetDebugLevel(0);
-    Wdbase::FlushSet(1);
-  }
   // Table "t" with NAME C(10), PRICE N(6,2), BORN D.
   void MakeTable() {
     Wdbase w;
@@ -121,9 +110,6 @@ class NtxTest : public ::testing::Test {
     if (!ix) return "not open";
     return ix->CheckTree(nullptr);
   }
-
-  platform::ScopedTempDrives drives_;
-  std::string dir_;
 };
 
 TEST_F(NtxTest, OpenCreatesAMissingIndexWithAWarning) {
@@ -764,16 +750,6 @@ TEST_F(NtxTest, LockTakesTheIndexLocks) {
   EXPECT_FALSE(busy("b.ntx"));
   ASSERT_EQ(1, w.SelectIdx(1));
   EXPECT_EQ(std::vector<std::string>({"x", "y"}), Names(&w));
-}
-
-// Runs body in a child process and answers its exit code.
-template <typename F>
-int InChild(F body) {
-  pid_t pid = fork();
-  if (pid == 0) _exit(body());
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
 }
 
 TEST_F(NtxTest, AnotherProcessAppendsAndSeekFindsTheKey) {

@@ -328,17 +328,6 @@ TEST_F(SpecialFilterLifeTest, ConditionAndDirectionQueries) {
   EXPECT_TRUE(w_.SpecialFilterIsInverted());
 }
 
-// Runs body in a child process; answers its exit code.
-template <typename Body>
-int InChild(Body body) {
-  std::fflush(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) _exit(body());
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
-}
-
 TEST_F(SpecialFilterLifeTest, TwoProcessesFilterTheSameTable) {
   Make(100);
   ASSERT_TRUE(w_.SpecialFilterInit("QTY > 0", false, false));

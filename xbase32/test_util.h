@@ -4,6 +4,11 @@
 #ifndef XBASE32_TEST_UTIL_H_
 #define XBASE32_TEST_UTIL_H_
 
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -79,6 +84,40 @@ class MessageRecorder {
   }
   platform::MessageBoxHook old_;
 };
+
+// Base of the engine's test fixtures: a fresh drives root (dir_, with a
+// trailing "/"), lock retries every 5 ms, debug level 0 and auto-flush on;
+// TearDown puts the retry interval, debug level and auto-flush back.
+class EngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = drives_.dir() + "/";
+    platform::SetLockRetryIntervalMs(5);
+    Wdbase::SetDebugLevel(0);
+    Wdbase::FlushSet(1);
+  }
+  void TearDown() override {
+    platform::SetLockRetryIntervalMs(0);
+    Wdbase::SetDebugLevel(0);
+    Wdbase::FlushSet(1);
+  }
+
+  platform::ScopedTempDrives drives_;
+  std::string dir_;
+};
+
+// Runs body in a forked child and answers its exit code (100 when the child
+// did not exit normally). Buffered output is flushed first, so the child
+// repeats none of it.
+template <typename F>
+int InChild(F body) {
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) _exit(body());
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+}
 
 }  // namespace xbase32::testing
 

@@ -131,13 +131,10 @@ std::string ShmName(const std::string& path) {
   return name;
 }
 
-class PeerTest : public ::testing::Test {
+class PeerTest : public EngineTest {
  protected:
   void SetUp() override {
-    dir_ = drives_.dir() + "/";
-    platform::SetLockRetryIntervalMs(5);
-    Wdbase::SetDebugLevel(0);
-    Wdbase::FlushSet(1);
+    EngineTest::SetUp();
     Wdbase w;
     ASSERT_EQ(1, w.SetFiles(dir_.c_str(), "shared", 0, nullptr, nullptr));
     auto f = Fields({Fld("NAME", 'C', 12), Fld("SEQ", 'N', 6)});
@@ -152,10 +149,6 @@ class PeerTest : public ::testing::Test {
     }
     w.Close();
   }
-  void TearDown() override {
-    platform::SetLockRetryIntervalMs(0);
-    Wdbase::FlushSet(1);
-  }
   bool Open(Wdbase* w, bool indexed) {
     const char* names[] = {"byname"};
     const char* exprs[] = {"NAME"};
@@ -163,14 +156,6 @@ class PeerTest : public ::testing::Test {
            w->Open();
   }
   std::string Path() const { return dir_ + "shared.dbf"; }
-  template <typename F>
-  int InChild(F body) {
-    pid_t pid = fork();
-    if (pid == 0) _exit(body());
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
-  }
   static void Scan(Wdbase* w) {
     for (int ok = w->Top(); ok; ok = w->Next()) {
     }
@@ -194,8 +179,6 @@ class PeerTest : public ::testing::Test {
     if (!w.Goto(1) || !w.WriteString("NAME", name)) return 3;
     return w.Close() ? 0 : 4;
   }
-  platform::ScopedTempDrives drives_;
-  std::string dir_;
 };
 
 TEST_F(PeerTest, RawPeerAppendsAndRewritesAreSeenAndKept) {

@@ -13,37 +13,19 @@
 namespace xbase32::testing {
 namespace {
 
-class ShareTest : public ::testing::Test {
+class ShareTest : public EngineTest {
  protected:
   void SetUp() override {
-    dir_ = drives_.dir() + "/";
-    platform::SetLockRetryIntervalMs(5);
-    Wdbase::SetDebugLevel(0);
-    Wdbase::FlushSet(1);
+    EngineTest::SetUp();
     Wdbase w;
     ASSERT_EQ(1, w.SetFiles(dir_.c_str(), "shared", 0, nullptr, nullptr));
     auto f = Fields({Fld("NAME", 'C', 12), Fld("SEQ", 'N', 6)});
     ASSERT_EQ(1, w.CreateDb(f.data()));
   }
-  void TearDown() override {
-    platform::SetLockRetryIntervalMs(0);
-    Wdbase::FlushSet(1);
-  }
   bool OpenShared(Wdbase* w) {
     return w->SetFiles(dir_.c_str(), "shared", 0, nullptr, nullptr) &&
            w->Open();
   }
-  // Runs body in a child process and answers its exit code.
-  template <typename F>
-  int InChild(F body) {
-    pid_t pid = fork();
-    if (pid == 0) _exit(body());
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
-  }
-  platform::ScopedTempDrives drives_;
-  std::string dir_;
 };
 
 TEST_F(ShareTest, ConcurrentAppendsLoseNoRecord) {
