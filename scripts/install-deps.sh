@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev libcli11-dev
-  libboost-python-dev python3-dev ccache
+  libboost-python-dev python3-dev ccache libarchive-dev
+  qt6-base-dev dpkg-dev fakeroot file lintian xauth xvfb
 )
 
 missing=()
