@@ -13,26 +13,17 @@ namespace {
 // Descriptions and codes keep at most this many characters.
 constexpr size_t kMaxDescr = 63;
 
-// Opens `table` temporarily and positions it on `id`; the destructor puts
-// the table back as it was.
+// The record of `id` in `table` (see CMixtable::TmpLookup); the table is
+// put back as it was when the object goes.
 class TmpRecord {
  public:
   TmpRecord(CMixtable* tables, int table, int32_t id)
-      : tables_(tables), db_(tables->Handle(table)) {
-    found_ = tables_->TmpOpen(db_, &state_) && tables_->Select(db_, id);
-  }
-  ~TmpRecord() { tables_->TmpClose(db_, &state_); }
-  TmpRecord(const TmpRecord&) = delete;
-  TmpRecord& operator=(const TmpRecord&) = delete;
-
-  bool found() const { return found_; }
-  const Wdbase* db() const { return db_; }
+      : lookup_(tables, table, id) {}
+  bool found() const { return lookup_.db() != nullptr; }
+  const Wdbase* db() const { return lookup_.db(); }
 
  private:
-  CMixtable* tables_;
-  Wdbase* db_;
-  uint32_t state_ = 0;
-  bool found_ = false;
+  CMixtable::TmpLookup lookup_;
 };
 
 }  // namespace

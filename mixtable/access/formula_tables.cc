@@ -163,13 +163,11 @@ int Wy_Frm::read(CMixtable* tables, int which) {
   out.m_Nom_Q0 = 0.0;
   const int32_t can_id = mf::Id(src, "CAN_ID");
   if (can_id > 0) {
-    Wdbase* cans = tables->Handle(Y_CANS);
-    uint32_t state = 0;
-    if (tables->TmpOpen(cans, &state) && tables->Select(cans, can_id)) {
-      out.m_CanWeight0 = mf::Flag(cans, "CAN_WEIGHT");
-      out.m_Nom_Q0 = mf::Number(cans, "NOM_Q");
+    CMixtable::TmpLookup can(tables, Y_CANS, can_id);
+    if (can.db() != nullptr) {
+      out.m_CanWeight0 = mf::Flag(can.db(), "CAN_WEIGHT");
+      out.m_Nom_Q0 = mf::Number(can.db(), "NOM_Q");
     }
-    tables->TmpClose(cans, &state);
   } else if (archive) {
     out.m_CanWeight0 = mf::Flag(src, "CAN_WEIGHT");
     out.m_Nom_Q0 = mf::Number(src, "NOM_Q0");

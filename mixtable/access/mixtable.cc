@@ -158,6 +158,7 @@ void CMixtable::CloseSlot(int table) {
   if (s.db.IsOpen(0)) s.db.Close();
   s.cur_level = 0;
   s.tmp_states.clear();
+  DropHeld(table);
 }
 
 void CMixtable::CloseAll() {
@@ -168,6 +169,7 @@ void CMixtable::CloseAll(uint8_t levels) {
   for (int i = 0; i < Y_N_MAX; ++i) {
     Slot& s = m_wyarray[i];
     if (s.db.IsOpen(0) && (s.cur_level & levels)) CloseSlot(i);
+    if (s.held && (s.held_level & levels)) DropHeld(i);
   }
 }
 
@@ -249,7 +251,10 @@ int CMixtable::TmpClose(Wdbase* db, uint32_t* state) {
   if (s == nullptr || state == nullptr) return 0;
   const uint32_t word = *state;
   if ((word & 0xFFFFu) == kWasClosed) {
-    CloseSlot(DbToI(db));
+    // The table goes back to closed; a handle the hold keeps stays.
+    if (db->IsOpen(0)) db->Close();
+    s->cur_level = 0;
+    s->tmp_states.clear();
     return 1;
   }
   if (!db->IsOpen(0)) return 0;
@@ -271,6 +276,86 @@ int CMixtable::TmpClose(Wdbase* db, uint32_t* state) {
     db->Goto(recno);
   }
   return 1;
+}
+
+// ---- holding tables for a run of lookups -----------------------------------
+
+CMixtable::TmpHold::TmpHold(CMixtable* tables) : tables_(tables) {
+  if (tables_ != nullptr) ++tables_->m_holds;
+}
+
+CMixtable::TmpHold::~TmpHold() {
+  if (tables_ == nullptr || --tables_->m_holds > 0) return;
+  for (int i = 0; i < Y_N_MAX; ++i) tables_->DropHeld(i);
+}
+
+bool CMixtable::IsHeld(int table) const {
+  return table >= 0 && table < Y_N_MAX && m_wyarray[table].held != nullptr;
+}
+
+void CMixtable::DropHeld(int table) {
+  Slot& s = m_wyarray[table];
+  if (!s.held) return;
+  s.held->Close();
+  s.held.reset();
+  s.held_level = 0;
+  s.held_dir.clear();
+}
+
+int CMixtable::TableOfHandle(const Wdbase* db) const {
+  if (db == nullptr) return -1;
+  for (int i = 0; i < Y_N_MAX; ++i) {
+    const Slot& s = m_wyarray[i];
+    if (&s.db == db || s.held.get() == db) return i;
+  }
+  return -1;
+}
+
+Wdbase* CMixtable::HeldHandle(int table) {
+  Slot& s = m_wyarray[table];
+  if (s.held) {
+    std::string dir;
+    if (LevelToPath(s.held_level, dir) && dir == s.held_dir)
+      return s.held.get();
+    DropHeld(table);  // another product or sub-product: its level moved
+  }
+  auto db = std::make_unique<Wdbase>();
+  db->SetFiles(&WyGetFileInfo(table)->def);
+  for (uint8_t bit : kLevelsSpecificFirst) {
+    if (!(s.level_mask & bit)) continue;
+    std::string path;
+    if (!LevelToPath(bit, path)) continue;
+    db->SetPath(path.c_str());
+    if (!db->Access(0)) continue;
+    if (!db->Open()) return nullptr;
+    s.held = std::move(db);
+    s.held_level = bit;
+    s.held_dir = path;
+    return s.held.get();
+  }
+  return nullptr;
+}
+
+CMixtable::TmpLookup::TmpLookup(CMixtable* tables, int table, int32_t id)
+    : tables_(tables) {
+  if (tables_ == nullptr || table < 0 || table >= Y_N_MAX) return;
+  Wdbase* own = tables_->Handle(table);
+  const bool holdable =
+      table != Y_FRM && table != Y_RULER && table != Y_FRM_REFL;
+  if (!own->IsOpen(0) && tables_->m_holds > 0 && holdable) {
+    db_ = tables_->HeldHandle(table);
+    if (db_ != nullptr) {
+      found_ = tables_->Select(db_, id) != 0;
+      return;
+    }
+  }
+  db_ = own;
+  temporary_ = true;
+  found_ = tables_->TmpOpen(own, &state_) && tables_->Select(own, id);
+}
+
+CMixtable::TmpLookup::~TmpLookup() {
+  if (temporary_) tables_->TmpClose(db_, &state_);
 }
 
 // ---- diagnostics ------------------------------------------------------------

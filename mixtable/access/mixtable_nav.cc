@@ -41,11 +41,12 @@ std::string IdKey(int32_t id) {
 }  // namespace
 
 int CMixtable::Select(Wdbase* db, int32_t id) {
-  if (id == -1 || SlotOf(db) == nullptr || !db->IsOpen(0)) {
+  const int table = TableOfHandle(db);
+  if (id == -1 || table < 0 || !db->IsOpen(0)) {
     Trace(__func__, __LINE__, "Error : invalid db handle or id value");
     return 0;
   }
-  const char* name = WyGetFileInfo(DbToI(db))->def.name;
+  const char* name = WyGetFileInfo(table)->def.name;
   if (db->GetIdxCount() < 1) {
     Trace(__func__, __LINE__, "Error : db \"%s\" is not indexed", name);
     return 0;

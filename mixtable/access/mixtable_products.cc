@@ -36,12 +36,8 @@ double CMixtable::DblCanSize(int32_t can_id) {
   Wdbase* cans = Handle(Y_CANS);
   if (can_id == 0 && cans->IsOpen(0)) return mf::Number(cans, "NOM_Q");
   if (can_id <= 0) return 0.0;
-  uint32_t state = 0;
-  double q = 0.0;
-  if (TmpOpen(cans, &state) && Select(cans, can_id))
-    q = mf::Number(cans, "NOM_Q");
-  TmpClose(cans, &state);
-  return q;
+  TmpLookup can(this, Y_CANS, can_id);
+  return can.db() ? mf::Number(can.db(), "NOM_Q") : 0.0;
 }
 
 int32_t CMixtable::CanSize(int32_t can_id) {

@@ -26,6 +26,7 @@
 #define MIXTABLE_MIXTABLE_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,11 @@ class CMixtable {
       int32_t recno;  // full record number; -1 at end of file
     };
     std::vector<TmpState> tmp_states;
+    // The hold's own handle of the table (see TmpHold), the level it was
+    // opened at and that level's directory then; null when none is held.
+    std::unique_ptr<Wdbase> held;
+    uint8_t held_level = 0;
+    std::string held_dir;
   };
 
   CMixtable();
@@ -118,6 +124,59 @@ class CMixtable {
   // record number remembered for that state word. Null pointers answer 0.
   int TmpOpen(Wdbase* db, uint32_t* state);
   int TmpClose(Wdbase* db, uint32_t* state);
+
+  // --- holding tables for a run of lookups ---------------------------------
+  // While a TmpHold is alive, a TmpLookup in a table that the caller has
+  // closed reads through a handle of the hold's own, opened at the first
+  // lookup (at the level Open would choose) and kept open until the last
+  // hold ends, instead of opening and closing the table for every lookup.
+  // The table's own handle stays closed and unmoved, so callers see no
+  // difference. Nothing stale is read: the engine proves what an open handle
+  // has kept against every writer (the table's change counter and the
+  // host's write reports), as for any table the caller keeps open. A held
+  // handle whose level directory changed (another product or sub-product
+  // selected) is opened again; closing the table (CloseSlot, CloseAll)
+  // closes its held handle too. A held table is open in this process, so
+  // other programs cannot replace or delete it meanwhile: hold only around
+  // a run of work. Holds nest; a copy of the table set holds nothing. FRM,
+  // RULER and FRM_REFL, whose opening has rules of its own, are never held.
+  // A hold must not outlive its table set.
+  class TmpHold {
+   public:
+    explicit TmpHold(CMixtable* tables);  // null: holds nothing
+    ~TmpHold();
+    TmpHold(const TmpHold&) = delete;
+    TmpHold& operator=(const TmpHold&) = delete;
+
+   private:
+    CMixtable* tables_;
+  };
+  // The number of holds alive.
+  int HoldCount() const { return m_holds; }
+  // Whether the hold keeps a handle of the table open (tests, diagnostics).
+  bool IsHeld(int table) const;
+
+  // One record of a table looked up by id (Select rules), for reading: the
+  // table's own handle when it is open (its index and position are put back
+  // by the destructor), the hold's handle while a hold is alive, else the
+  // own handle opened temporarily (TmpOpen) and closed by the destructor.
+  // db() is null when the table cannot be opened or the id is not found.
+  // Nothing may be written through db(). Must not outlive the table set.
+  class TmpLookup {
+   public:
+    TmpLookup(CMixtable* tables, int table, int32_t id);
+    ~TmpLookup();
+    TmpLookup(const TmpLookup&) = delete;
+    TmpLookup& operator=(const TmpLookup&) = delete;
+    const Wdbase* db() const { return found_ ? db_ : nullptr; }
+
+   private:
+    CMixtable* tables_;
+    Wdbase* db_ = nullptr;
+    uint32_t state_ = 0;
+    bool temporary_ = false;  // TmpOpen/TmpClose of the own handle
+    bool found_ = false;
+  };
 
   // --- navigation by id (first index on ID) --------------------------------
   // Positions on the record with this id that fits the current product and
@@ -204,6 +263,7 @@ class CMixtable {
                              int* weight_mode, std::string* unit_name);
   Slot* SlotOf(const Wdbase* db);
   const Slot* SlotOf(const Wdbase* db) const;
+  // Closes the table and the hold's handle of it (see TmpHold).
   void CloseSlot(int table);
 
  private:
@@ -213,8 +273,15 @@ class CMixtable {
   bool AtLevel(int table, uint8_t level, std::string& path);
   int NextAtLevel(uint8_t level, int& pos);
   bool IsDuplicatePath(Wdbase* db);
+  // The table of a handle: the table set's own or the hold's; -1 otherwise.
+  int TableOfHandle(const Wdbase* db) const;
+  // The hold's handle of the table, opened (or opened again at the level
+  // Open would choose now) as needed; null when it cannot be opened.
+  Wdbase* HeldHandle(int table);
+  void DropHeld(int table);
 
   uint32_t m_dataId = 0;
+  int m_holds = 0;
   Slot m_wyarray[Y_N_MAX];
   std::string m_dataDir;
 };
