@@ -38,7 +38,7 @@ CWymask::CWymask(const CWymask& other) : null_flag_(other.null_flag_) {
     ids_ = other.ids_;
   } catch (const std::bad_alloc&) {
     Wy_Trace("(%s)(%d): Allocation failure in ymask\n", __FILE__, __LINE__);
-    ids_.clear();
+    Clear();
   }
 }
 
@@ -49,7 +49,7 @@ CWymask& CWymask::operator=(const CWymask& other) {
     ids_ = other.ids_;
   } catch (const std::bad_alloc&) {
     Wy_Trace("(%s)(%d): Allocation failure in ymask\n", __FILE__, __LINE__);
-    ids_.clear();
+    Clear();
   }
   return *this;
 }
@@ -68,6 +68,11 @@ int32_t CWymask::operator[](int i) const {
 }
 
 int CWymask::Fill(const char* type, Wdbase* mask) {
+  bool no_memory = false;
+  return FillFromTable(type, mask, &no_memory);
+}
+
+int CWymask::FillFromTable(const char* type, Wdbase* mask, bool* no_memory) {
   Clear();
   if (!ValidKind(type) || mask == nullptr || !mask->IsOpen(0)) return 0;
   try {
@@ -76,7 +81,8 @@ int CWymask::Fill(const char* type, Wdbase* mask) {
         ids_.push_back(mf::Id(mask, "PNT_ID"));
   } catch (const std::bad_alloc&) {
     Wy_Trace("%s(%4d): Allocation failure in ymask\n", __FILE__, __LINE__);
-    ids_.clear();
+    Clear();
+    *no_memory = true;
     return 0;
   }
   return ids_.empty() ? 0 : 1;
@@ -86,19 +92,21 @@ int CWymask::Fill(const char* type, CMixtable* tables) {
   Clear();
   if (!ValidKind(type) || tables == nullptr) return 0;
   Wdbase* mask = tables->Handle(Y_MASK);
-  // Reopen so that the mask is the current sub-product's.
-  if (mask->IsOpen(0)) mask->Close();
-  if (tables->Open(mask) && Fill(type, mask)) return 1;
-
   int table = -1;
   if (SameKind(type, "BA")) table = Y_BASES;
   if (SameKind(type, "CO")) table = Y_CNTS;
   if (SameKind(type, "CA")) table = Y_CANS;
-  if (table < 0) return 0;
-  Wdbase* db = tables->Handle(table);
+  Wdbase* db = table < 0 ? nullptr : tables->Handle(table);
   uint32_t state = 0;
+  bool tmp_open = false;
   int result = 0;
   try {
+    // Reopen so that the mask is the current sub-product's.
+    if (mask->IsOpen(0)) mask->Close();
+    bool no_memory = false;
+    if (tables->Open(mask) && FillFromTable(type, mask, &no_memory)) return 1;
+    if (no_memory || db == nullptr) return 0;
+    tmp_open = true;
     if (tables->TmpOpen(db, &state)) {
       std::unordered_set<int32_t> seen;
       for (int ok = db->Top(); ok && !db->Eof(); ok = db->Next()) {
@@ -109,9 +117,9 @@ int CWymask::Fill(const char* type, CMixtable* tables) {
     }
   } catch (const std::bad_alloc&) {
     Wy_Trace("%s(%4d): Allocation failure in ymask\n", __FILE__, __LINE__);
-    ids_.clear();
+    Clear();
     result = 0;
   }
-  tables->TmpClose(db, &state);
+  if (tmp_open) tables->TmpClose(db, &state);
   return result;
 }

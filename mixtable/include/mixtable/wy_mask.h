@@ -23,7 +23,8 @@ class CWymask {
   CWymask& operator=(const CWymask& other);
   ~CWymask() = default;
 
-  void Clear() { ids_.clear(); }
+  // Frees the ids: the count is 0 and no array is kept.
+  void Clear() { std::vector<int32_t>().swap(ids_); }
   int GetLen() const { return static_cast<int>(ids_.size()); }
   int GetNullFlag() const { return null_flag_; }
   void SetNullFlag(int flag) { null_flag_ = flag; }
@@ -42,9 +43,16 @@ class CWymask {
   // sub-product's (and left open). Without a matching record the type's
   // table gives every distinct ID in record order: "BA" BASES, "CO" CNTS,
   // "CA" CANS (opened temporarily); 0 for any other type or an empty table.
+  // An allocation failure while reading the mask table ends with the empty
+  // mask and 0, without the fallback (which would allow ids the mask
+  // refuses).
   int Fill(const char* type, CMixtable* tables);
 
  private:
+  // Fill from a mask table; *no_memory tells an allocation failure from a
+  // table without matching records.
+  int FillFromTable(const char* type, Wdbase* mask, bool* no_memory);
+
   std::vector<int32_t> ids_;
   int null_flag_ = 0;
 };
