@@ -40,11 +40,29 @@ void* operator new(std::size_t n) {
   if (void* p = std::malloc(n != 0 ? n : 1)) return p;
   throw std::bad_alloc();
 }
-// The replaced operator new allocates with malloc.
+// Every other form of the plain operator new and delete goes the same way,
+// so that allocation and release always pair malloc with free.
+void* operator new[](std::size_t n) { return operator new(n); }
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+  try {
+    return operator new(n);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+void* operator new[](std::size_t n, const std::nothrow_t& t) noexcept {
+  return operator new(n, t);
+}
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
 #pragma GCC diagnostic pop
 
 namespace {
@@ -100,6 +118,10 @@ class MaskAllocationTest : public ::testing::Test {
     Wdbase* mask = ts.Handle(Y_MASK);
     Wdbase* cnts = ts.Handle(Y_CNTS);
     ASSERT_TRUE(ts.Open(mask) && ts.Open(cnts));
+    // One lock and no flush per record: the records reach the files when
+    // the tables close.
+    const int old_flush = Wdbase::FlushSet(0);
+    ASSERT_TRUE(mask->Lock() && cnts->Lock());
     for (int i = 2; i <= 2 * kIds; ++i) {
       if (i <= kIds) {
         ASSERT_TRUE(mask->AppendBlank());
@@ -109,7 +131,10 @@ class MaskAllocationTest : public ::testing::Test {
       ASSERT_TRUE(cnts->AppendBlank());
       ASSERT_TRUE(cnts->WriteString("ID", Id((i - 1) % kIds + 1).c_str()));
     }
+    mask->Unlock();
+    cnts->Unlock();
     ts.CloseAll();
+    Wdbase::FlushSet(old_flush);
   }
   static void TearDownTestSuite() {
     delete drives_;

@@ -2,6 +2,7 @@
 
 #include "formula_commands.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <string>
 
@@ -81,6 +82,15 @@ int Frm(const std::string& dir, int32_t prd, int32_t spd, int32_t id,
 
 int Mask(const std::string& dir, int32_t prd, int32_t spd,
          const std::string& type, std::ostream& out, std::ostream& err) {
+  // The mask's kinds, matched as the library does: the first two
+  // characters, any case.
+  std::string kind = type.substr(0, 2);
+  for (char& c : kind)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (kind != "BA" && kind != "CO" && kind != "CA") {
+    err << "mixtool: unknown mask type \"" << type << "\" (BA, CO or CA)\n";
+    return 1;
+  }
   CMixtableEx ts;
   SetDataSet(ts, dir);
   if (!Position(ts, prd, spd, err)) return 1;

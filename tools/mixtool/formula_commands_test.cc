@@ -38,8 +38,9 @@ TEST_F(FormulaCommandsTest, Mask) {
   ASSERT_EQ(0, Mask("c:\\gdata\\", 2, 1, "CO", out_, err_));
   EXPECT_EQ(out_.str(), "1 2 3\n");
   out_.str("");
-  ASSERT_EQ(0, Mask("c:\\gdata\\", 2, 1, "XX", out_, err_));
-  EXPECT_EQ(out_.str(), "every id\n");
+  EXPECT_EQ(1, Mask("c:\\gdata\\", 2, 1, "XX", out_, err_));
+  EXPECT_EQ(out_.str(), "");
+  EXPECT_EQ(err_.str(), "mixtool: unknown mask type \"XX\" (BA, CO or CA)\n");
   EXPECT_EQ(1, Mask("c:\\gdata\\", 7, 1, "BA", out_, err_));
 }
 
