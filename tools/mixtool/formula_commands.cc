@@ -136,6 +136,8 @@ int Cans(const std::string& dir, std::ostream& out, std::ostream& err) {
   for (int ok = cans->Top(); ok && !cans->Eof(); ok = cans->Next())
     ids.push_back(cans->ReadLong("ID"));
   ts.CloseAll();
+  // One opening of CANS for all the lookups of the list.
+  CMixtable::TmpHold hold(&m);
   for (int32_t id : ids) {
     Wy_Can can;
     can.Set(id, &m);
