@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <new>
 
 #include "dbf_file.h"
 #include "engine.h"
@@ -204,8 +205,9 @@ int Wdbase::Rename(const char* newname, int k) {
   // Onto its own name (in any case): nothing to do, and nothing may be
   // deleted as "the existing target".
   std::string host_from, host_to;
-  if (to == from || (env->HostPath(from, &host_from).ok() &&
-                     env->HostPath(to, &host_to).ok() && host_from == host_to)) {
+  if (to == from ||
+      (env->HostPath(from, &host_from).ok() &&
+       env->HostPath(to, &host_to).ok() && host_from == host_to)) {
     return 1;
   }
   // Neither the table nor a table about to be replaced may be open
@@ -272,22 +274,43 @@ int Wdbase::CreateDb(const WDBASE_FIELD* fields) {
 int Wdbase::Open() {
   xbase32::ClearError();
   if (data_ || def_->name.empty()) return 0;
-  std::unique_ptr<DbfFile> d = xbase32::OpenShared(def_->Full(0));
-  xbase32::NoticeLeftoverSet(def_->path, def_->Full(0), d != nullptr);
-  if (!d) return 0;
-  if (read_from_file_ >= 0) d->set_read_from_file(read_from_file_ != 0);
-  data_ = d.release();
-  def_->selected = 0;
-  if (!xbase32::OpenIndexes(this)) {
-    // An index that could not be created closes everything again.
+  // Out of memory anywhere while opening leaves the table closed: no
+  // exception leaves the engine, and nothing half-open stays behind.
+  auto close_partial = [this] {
+    if (!data_) return;
     data_->Close();
     xbase32::CloseIndexes(this);
     delete data_;
     data_ = nullptr;
-    return 0;
+  };
+  try {
+    std::unique_ptr<DbfFile> d = xbase32::OpenShared(def_->Full(0));
+    xbase32::NoticeLeftoverSet(def_->path, def_->Full(0), d != nullptr);
+    if (!d) return 0;
+    if (read_from_file_ >= 0) d->set_read_from_file(read_from_file_ != 0);
+    data_ = d.release();
+    def_->selected = 0;
+    if (!xbase32::OpenIndexes(this)) {
+      // An index that could not be created closes everything again.
+      close_partial();
+      return 0;
+    }
+    Top();
+    return 1;
+  } catch (const std::bad_alloc&) {
   }
-  Top();
-  return 1;
+  // Closing and reporting may need memory too; neither may throw out.
+  try {
+    close_partial();
+  } catch (const std::bad_alloc&) {
+    delete data_;
+    data_ = nullptr;
+  }
+  try {
+    ReportError(xbase32::kErrMemory, def_->Full(0).c_str());
+  } catch (const std::bad_alloc&) {
+  }
+  return 0;
 }
 
 int Wdbase::Close() {
