@@ -163,7 +163,11 @@ class HFormula : public HFormulaMembers {
   void SetFrmInfo(const Wy_FrmInfo& info) { m_FrmInfo = info; }
   Wy_FrmInfo GetFrmCmInfo() const { return m_FrmCmInfo; }
   void SetFrmCmInfo(const Wy_FrmInfo& info) { m_FrmCmInfo = info; }
-  int NDspLevelsStrings() const { return m_NLevels; }
+  // The level lines held: m_NLevels within 0..kLevels (the member is
+  // public, so a value set from outside is bounded here).
+  int NDspLevelsStrings() const {
+    return m_NLevels < 0 ? 0 : m_NLevels > kLevels ? kLevels : m_NLevels;
+  }
   void SetEmptyClr();
   int GeBaseLinkedFlag() const { return m_BaseLinked; }
   void SetBaseLinkedFlag(int flag) { m_BaseLinked = flag ? 1 : 0; }
