@@ -8,6 +8,8 @@
 #include "catalog_command.h"
 #include "formula_commands.h"
 #include "gdata_command.h"
+#include "levels_command.h"
+#include "units_command.h"
 
 int main(int argc, char** argv) {
   CLI::App app{
@@ -51,6 +53,10 @@ int main(int argc, char** argv) {
   CLI::App* cans = app.add_subcommand(
       "cans", "every can with its sizes, and the data set's units");
   cans->add_option("dir", dir, "data directory or data id")->required();
+  mixtool::UnitsArgs units_args;
+  CLI::App* units = mixtool::AddUnitsCommand(app, &units_args);
+  std::string levels_file;
+  CLI::App* levels = mixtool::AddLevelsCommand(app, &levels_file);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -66,6 +72,9 @@ int main(int argc, char** argv) {
     return mixtool::Mask(dir, prd, spd, type, std::cout, std::cerr);
   if (colorkeys->parsed()) return mixtool::ColorKeys(dir, std::cout, std::cerr);
   if (cans->parsed()) return mixtool::Cans(dir, std::cout, std::cerr);
+  if (units->parsed()) return mixtool::Units(units_args, std::cout, std::cerr);
+  if (levels->parsed())
+    return mixtool::Levels(levels_file, std::cout, std::cerr);
   scan = scan_opt->count() > 0;
   if (catalog->parsed()) {
     return scan ? mixtool::CatalogScan(roots, std::cout, std::cerr)
