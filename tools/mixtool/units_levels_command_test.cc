@@ -155,6 +155,18 @@ TEST_F(UnitsLevelsTest, UnitsFailures) {
   }
 }
 
+TEST_F(UnitsLevelsTest, CommandLinesThatDoNotParse) {
+  // The option parser's refusals keep the program's usage status 2.
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"units", "c:\\gdata\\", "1=1"},
+        std::vector<std::string>{"levels"}}) {
+    Result r = Run(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.rfind("mixtool: ", 0), 0u) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+}
+
 TEST_F(UnitsLevelsTest, Levels) {
   const std::string file = WriteFormula(
       "f.txt",
