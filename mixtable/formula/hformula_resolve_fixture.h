@@ -62,9 +62,28 @@ inline bool AllClosed(CMixtable& ts) {
   return true;
 }
 
+// The data set is built once for all the tests of a suite (they do not
+// change it; what a test adds goes to directories of its own).
 class ResolveTest : public ::testing::Test {
  protected:
+  static void SetUpTestSuite() {
+    drives_ = new platform::ScopedTempDrives;
+    no_local_ = new mixtable::ScopedEnvVar("LOCALDIR");
+    built_ = false;
+    Build();
+  }
+  static void TearDownTestSuite() {
+    delete no_local_;
+    delete drives_;
+    no_local_ = nullptr;
+    drives_ = nullptr;
+  }
   void SetUp() override {
+    ASSERT_TRUE(built_) << "the test data set could not be built";
+    ts_.SetDataDir("c:\\gdata\\");
+  }
+
+  static void Build() {
     mixtable_testing::DataSetBuilder b("c:\\gdata\\");
     const Values products[] = {
         {{"ID", Id(1)},
@@ -193,7 +212,7 @@ class ResolveTest : public ::testing::Test {
 
     std::string path = "c:\\gdata\\";
     ASSERT_EQ(Wy_UpdateDatactl(kDataId, 0, path.data(), "Demo set"), 2);
-    ts_.SetDataDir("c:\\gdata\\");
+    built_ = true;
   }
 
   // Reads text into a fresh formula and resolves it on the test's set.
@@ -207,8 +226,9 @@ class ResolveTest : public ::testing::Test {
 
   CMixtable& ts() { return ts_.Mixtable(); }
 
-  platform::ScopedTempDrives drives_;
-  mixtable::ScopedEnvVar no_local_{"LOCALDIR"};
+  static inline platform::ScopedTempDrives* drives_ = nullptr;
+  static inline mixtable::ScopedEnvVar* no_local_ = nullptr;
+  static inline bool built_ = false;
   CMixtableEx ts_;
 };
 
