@@ -5,7 +5,6 @@
 // none stops the others. Each closes the tables it opened on every path (a
 // guard does it), so after Read or Resolve no table of the set is open.
 
-#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -15,7 +14,6 @@
 #include "mixtable/hformula.h"
 #include "mixtable/mixtable.h"
 #include "mixtable/wy_catalog.h"
-#include "mixtable/wy_frm.h"
 #include "platform/env.h"
 
 namespace mf = mixtable_fields;
@@ -215,9 +213,8 @@ int HFormula::HndlBas(CMixtable* tables) {
 
 int HFormula::HndlCan(CMixtable* tables) {
   if (tables == nullptr) return 0;
-  hi::CloseOnExit close(tables, Y_CANS);
-  if (tables->Handle(Y_CANS)->IsOpen(0)) close.Release();
   Wdbase* cans = tables->Handle(Y_CANS);
+  hi::CloseOnExit close(tables, Y_CANS);
   if (m_CanId > 0 && hr::EnsureOpen(tables, cans) &&
       tables->Select(cans, m_CanId)) {
     m_CanName = hr::Descr(cans, hr::kShortName);
