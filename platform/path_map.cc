@@ -10,6 +10,11 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/hooks.h"
@@ -120,6 +125,84 @@ std::string DrivesRootFromEnvironment() {
   return home + "/.local/share/kalvo/drives";
 }
 
+namespace {
+
+// Case-insensitive directory listings, kept while the directory provably did
+// not change: same device, inode, modification and change time. A listing
+// is kept only when the directory's modification time lay at least
+// kRacySeconds before it was read, so that a change within the same clock
+// tick as the listing (which can leave the time stamp as it was) can never
+// go unnoticed: any later change stamps a time after the listing.
+constexpr int64_t kRacySeconds = 2;
+constexpr size_t kMaxCachedDirs = 256;
+
+struct Listing {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  struct timespec mtime = {}, ctime = {};
+  // Lower-cased name -> the smallest stored spelling and how many match.
+  std::unordered_map<std::string, std::pair<std::string, int>> names;
+};
+
+std::mutex g_listing_mu;
+std::unordered_map<std::string, std::shared_ptr<const Listing>>* g_listings =
+    new std::unordered_map<std::string, std::shared_ptr<const Listing>>;
+
+std::string LowerString(const std::string& s) {
+  std::string r = s;
+  for (char& c : r) c = Lower(c);
+  return r;
+}
+
+bool SameStamp(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// The listing of dir, from the cache when the directory did not change.
+// Null when the directory cannot be read.
+std::shared_ptr<const Listing> ListDirectory(const std::string& dir) {
+  struct stat st;
+  if (stat(dir.c_str(), &st) != 0) return nullptr;
+  {
+    std::lock_guard<std::mutex> lock(g_listing_mu);
+    auto it = g_listings->find(dir);
+    if (it != g_listings->end()) {
+      const Listing& l = *it->second;
+      if (l.dev == st.st_dev && l.ino == st.st_ino &&
+          SameStamp(l.mtime, st.st_mtim) && SameStamp(l.ctime, st.st_ctim)) {
+        return it->second;
+      }
+      g_listings->erase(it);
+    }
+  }
+  DIR* d = opendir(dir.c_str());
+  if (d == nullptr) return nullptr;
+  auto l = std::make_shared<Listing>();
+  l->dev = st.st_dev;
+  l->ino = st.st_ino;
+  l->mtime = st.st_mtim;
+  l->ctime = st.st_ctim;
+  while (struct dirent* e = readdir(d)) {
+    std::string n = e->d_name;
+    if (n == "." || n == "..") continue;
+    auto& slot = l->names[LowerString(n)];
+    if (slot.second == 0 || n < slot.first) slot.first = n;
+    ++slot.second;
+  }
+  closedir(d);
+  struct timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  if (now.tv_sec - st.st_mtim.tv_sec >= kRacySeconds &&
+      now.tv_sec - st.st_ctim.tv_sec >= kRacySeconds) {
+    std::lock_guard<std::mutex> lock(g_listing_mu);
+    if (g_listings->size() >= kMaxCachedDirs) g_listings->clear();
+    (*g_listings)[dir] = l;
+  }
+  return l;
+}
+
+}  // namespace
+
 bool FindEntryIgnoreCase(const std::string& dir, const std::string& name,
                          std::string* found) {
   std::string probe = (dir == "/" ? "" : dir) + "/" + name;
@@ -128,28 +211,22 @@ bool FindEntryIgnoreCase(const std::string& dir, const std::string& name,
     *found = name;
     return true;
   }
-  DIR* d = opendir(dir.empty() ? "/" : dir.c_str());
-  if (d == nullptr) return false;
+  std::shared_ptr<const Listing> l = ListDirectory(dir.empty() ? "/" : dir);
+  if (l == nullptr) return false;
   // Several names may differ only in case (DATA.DBF, data.dbf): the choice
   // must not depend on the directory's order, so the smallest name in byte
   // order wins, and the ambiguity is traced.
-  int matches = 0;
-  while (struct dirent* e = readdir(d)) {
-    std::string n = e->d_name;
-    if (n == "." || n == "..") continue;
-    if (EqualsIgnoreCase(n, name)) {
-      if (matches == 0 || n < *found) *found = n;
-      ++matches;
-    }
-  }
-  closedir(d);
+  auto it = l->names.find(LowerString(name));
+  if (it == l->names.end()) return false;
+  *found = it->second.first;
+  const int matches = it->second.second;
   if (matches > 1) {
     const std::string text = "path: " + std::to_string(matches) + " names in " +
                              dir + " match \"" + name +
                              "\" ignoring case; using \"" + *found + "\"";
     Trace(kPathTraceCategory, text.c_str());
   }
-  return matches > 0;
+  return true;
 }
 
 Status MapPath(const std::string& path, const std::string& drives_root,
@@ -207,10 +284,34 @@ Status MapPath(const std::string& path, const std::string& drives_root,
     if (!s.ok()) return s;
   }
 
+  // The longest prefix that exists exactly as given needs no search: each
+  // of its components is its own exact match. Probed from the full path
+  // down, as most paths name something that exists, or its directory.
+  size_t exact = comps.size();
+  {
+    std::vector<std::string> prefixes(comps.size() + 1);
+    prefixes[0] = base;
+    for (size_t i = 0; i < comps.size(); ++i) {
+      prefixes[i + 1] = prefixes[i] + "/" + comps[i];
+    }
+    struct stat st;
+    while (exact > 0 && lstat(prefixes[exact].c_str(), &st) != 0) --exact;
+    if (exact == comps.size()) {
+      *host = prefixes[exact].empty() ? "/" : prefixes[exact];
+      return Status::OK();
+    }
+  }
+
   // Case-insensitive walk while the components exist.
   std::string cur = base;
   bool exists = true;
+  size_t index = 0;
   for (const std::string& c : comps) {
+    if (index++ < exact) {
+      cur += "/";
+      cur += c;
+      continue;
+    }
     std::string name = c;
     if (exists) {
       std::string found;
