@@ -224,6 +224,58 @@ class HFormula : public HFormulaMembers {
   // Writes to the file at path (truncated) without a colorant text; 0 when
   // it cannot be opened or written.
   int Py_Write(const char* path, const char* cntText);
+  // TxtRead, then, when that succeeded, FillUp on a table set of m_DataId
+  // (CMixtable::SetDataId; destroyed before returning, so no table stays
+  // open). Answers the TxtRead result; LastCntMessage() tells whether the
+  // colorant list was taken.
+  int Read(FILE* file);
+  // Read from the file at path; 0 when it cannot be opened.
+  int Py_Read(const char* path);
+
+  // ---- resolution against the tables of a data set ----
+  // Completes the formula from the tables of `tables` (FillUp) and closes
+  // every table of the set: names from ids, ids from names, units, base,
+  // can, formula text, reflectance and coordinates. What cannot be found is
+  // reset (ids 0, an unknown formula id makes the formula manual). For a
+  // set the caller made (CMixtable::SetDataDir, a work area); its positions
+  // are lost. 1, or 0 for a null table set.
+  int Resolve(CMixtable* tables);
+
+  // Table-driven setters. Those marked "private" work on a copy of `tables`
+  // (same data id and data directory, every table closed) that is
+  // destroyed before returning, so the caller's tables stay as they were.
+  //
+  // Product (private): ids and names cleared, then, unless tables is null
+  // or exactly one id is <= 0, units reset and read from the product with
+  // its id and name, then the sub-product's id and name. 1 only when the
+  // product and the sub-product were found.
+  int SetPrd(CMixtable* tables, int32_t prdId, int32_t spdId);
+  // Base (private): id, name and fills cleared; with a product or
+  // sub-product set both must be found first; then name, id, fills and the
+  // base formula of base basId. 1 when the base was found.
+  int SetBas(CMixtable* tables, int32_t basId);
+  // Can (CANS opened temporarily, its state restored): id, name, nominal
+  // quantity and weight flag cleared, then read from can canId. 1 when
+  // found.
+  int SetCan(CMixtable* tables, int32_t canId);
+  // Formula (private): m_ClrId = clrId, the colour name, the formula text,
+  // its can quantity, the units, reflectance and coordinates cleared; then,
+  // with tables, the formula is read as HndlClr does and its answer given
+  // (0 for an id that does not exist: the formula is then manual). 1
+  // without tables.
+  int SetClr(CMixtable* tables, int32_t clrId);
+  // m_DataId = the table set's data id, m_DataIdText = text (or empty). 0
+  // for a null table set.
+  int SetDataId(CMixtable* tables, const char* text);
+
+  // Plain setters, no tables. Product: the names that are not null, the
+  // ids that are > 0. Base: manual base of that name (id, base formula and
+  // its id cleared, dispensable), fills when > 0. Can: custom can of that
+  // name (id 0), nominal quantity when > 0, weight flag when >= 0. Answer 1.
+  int SetPrd(const char* name, const char* spdName, int32_t prdId,
+             int32_t spdId);
+  int SetBas(const char* name, double fillQ, double fillW);
+  int SetCan(const char* name, double nomQ, int weight);
 
   // ---- colorant lists ----
   // The messages of ParseCntString, exactly as they read (padded with blanks
@@ -243,6 +295,50 @@ class HFormula : public HFormulaMembers {
   int ParseCntString(CMixtable* tables, const char* text);
   // The message of the last failed ParseCntString; empty after a success.
   const std::string& LastCntMessage() const { return cnt_message_; }
+
+ protected:
+  // Resolution (see Resolve). For a standard formula (source standard or 8)
+  // with an id, what the tables supply is cleared first; then the handlers
+  // run in this order, their answers not combined. Every handler closes the
+  // tables it opened on every path. Answers 1 (0 for null tables).
+  int FillUp(CMixtable* tables);
+  // Description of m_DataId from the catalogue; 0 (text emptied) when the
+  // id is not catalogued.
+  int HndlGdt(CMixtable* tables);
+  // Product and sub-product by id or by name (a single-product data set
+  // takes a lone id as the sub-product's); ids 0 when not found.
+  int HndlPrd(CMixtable* tables);
+  // The weight mode of the product, when the formula has an id or the mode
+  // is unknown (-1).
+  int HndlWgh(CMixtable* tables);
+  // The units of the product, unless a formula without id has usable ones.
+  int HndlUnt(CMixtable* tables);
+  // Base by id or name at the sub-product's level, with its base formula.
+  int HndlBas(CMixtable* tables);
+  // The formula record (FRM, or ARCHIVE for a custom formula): colour keys,
+  // text, base, can quantity, reflectance, coordinates. An id that does not
+  // exist makes the formula manual (answer 0).
+  int HndlClr(CMixtable* tables);
+  // The target can; m_CanId 0 unless found.
+  int HndlCan(CMixtable* tables);
+  // The accumulated colorant list (whole) when there is no formula yet;
+  // m_Cnt is emptied.
+  int HndlCnt(CMixtable* tables);
+  // Shelf positions from the can's heights and flags.
+  int HndlShl(CMixtable* tables);
+  // A pouring count of -1 becomes 1.
+  int HndlPnc(CMixtable* tables);
+  // These have nothing to resolve; they answer 1.
+  int HndlCnx(CMixtable*) { return 1; }
+  int HndlFrm(CMixtable*) { return 1; }
+  int HndlRfl(CMixtable*) { return 1; }
+  int HndlX02(CMixtable*) { return 1; }
+  int HndlX10(CMixtable*) { return 1; }
+
+  // BASESFRM record m_BaseFrmId (opened temporarily): base formula and its
+  // weight mode, dispensable when m_BasId is set; m_BaseFrmId 0 when not
+  // found.
+  void LoadBaseFrm(CMixtable* tables);
 
  private:
   HFormulaInstanceTicket ticket_;
