@@ -119,7 +119,9 @@ class FriezeTest : public ::testing::Test {
   void AddArchive(const Values& values) {
     CMixtableEx ts;
     ts.SetDataDir("c:\\gdata\\");
-    if (!ts.Exist(Y_ARCHIVE)) ASSERT_TRUE(ts.Create(Y_ARCHIVE));
+    if (!ts.Exist(Y_ARCHIVE)) {
+      ASSERT_TRUE(ts.Create(Y_ARCHIVE));
+    }
     Wdbase* arc = ts.Handle(Y_ARCHIVE);
     ASSERT_TRUE(ts.Open(arc));
     ASSERT_TRUE(arc->AppendBlank());

@@ -80,15 +80,6 @@ bool ReadFile(const std::string& file, HFormula* f, std::string* why) {
   return true;
 }
 
-// Resolve(tables) where the library offers it; -1 otherwise.
-template <typename F>
-int CallResolve(F& f, CMixtable* tables) {
-  if constexpr (requires { f.Resolve(tables); })
-    return f.Resolve(tables);
-  else
-    return -1;
-}
-
 // Resolves f against gdata (or its own data id when gdata is empty).
 bool Resolve(HFormula* f, const std::string& gdata, CMixtableEx& ts,
              std::string* why) {
@@ -103,10 +94,7 @@ bool Resolve(HFormula* f, const std::string& gdata, CMixtableEx& ts,
   } else if (AllDigits(gdata)) {
     f->m_DataId = ts.GetDataId();
   }
-  if (CallResolve(*f, &ts.Mixtable()) < 0) {
-    *why = "this build of the tables library cannot resolve formulas";
-    return false;
-  }
+  f->Resolve(&ts.Mixtable());
   return true;
 }
 
