@@ -12,6 +12,7 @@
 
 #include "mixtable/hformula.h"
 #include "mixtable/mixtable_ex.h"
+#include "mixtable/wy_util.h"
 #include "platform/hooks.h"
 #include "platform/testing/temp_drives.h"
 #include "testing/data_set_builder.h"
@@ -353,6 +354,50 @@ TEST_F(FriezeTest, DefriezeFailures) {
   for (int t : {Y_FRM, Y_FRM_REFL, Y_BASES, Y_CANS})
     EXPECT_FALSE(ts_.Handle(t)->IsOpen(0)) << t;
   EXPECT_TRUE(ts_.Handle(Y_SUBPRODS)->IsOpen(0));
+}
+
+TEST_F(FriezeTest, LeanFormulaTable) {
+  // FRM without CAN_WEIGHT, NOM_Q0 and the coordinates, and no FRM_REFL.
+  static const WDBASE_FIELD kFrm[] = {{"ID", 'C', 5, 0, 0},
+                                      {"KEY1", 'C', 24, 0, 0},
+                                      {"KEY2", 'C', 24, 0, 0},
+                                      {"KEY3", 'C', 24, 0, 0},
+                                      {"NCS", 'C', 8, 0, 0},
+                                      {"BASE_ID", 'C', 5, 0, 0},
+                                      {"CAN_ID", 'C', 5, 0, 0},
+                                      {"FORMULA", 'C', 128, 0, 0},
+                                      {}};
+  Wdbase db;
+  db.SetFiles(&WyGetFileInfo(Y_FRM)->def);
+  db.SetPath("c:\\lean\\");
+  ASSERT_TRUE(Wy_MkDir("c:\\lean\\"));
+  ASSERT_TRUE(db.CreateDb(kFrm));
+  ASSERT_TRUE(db.Open());
+  for (int32_t id : {5, 0}) {
+    ASSERT_TRUE(db.AppendBlank());
+    ASSERT_TRUE(db.WriteString("ID", Id(id).c_str()));
+    ASSERT_TRUE(db.WriteString("KEY1", "LEAN"));
+    ASSERT_TRUE(db.WriteString("CAN_ID", Id(0).c_str()));
+    ASSERT_TRUE(db.WriteString("FORMULA", "1,2"));
+  }
+  db.Close();
+  CMixtableEx lean;
+  lean.SetDataDir("c:\\lean\\");
+  Wdbase* frm = lean.Handle(Y_FRM);
+  ASSERT_TRUE(lean.Open(frm));
+  for (int rec : {1, 2}) {
+    ASSERT_TRUE(frm->Goto(rec));
+    HFormula f;
+    f.m_Rfl[0] = 7;
+    ASSERT_EQ(f.Frieze(&lean.Mixtable()), 1);
+    EXPECT_EQ(f.m_ClrName, "LEAN||||");
+    EXPECT_EQ(f.m_Frm, "1,2");
+    EXPECT_EQ(f.m_FrmNomQ, 0.0);
+    EXPECT_EQ(f.m_CanWeight, 0);
+    EXPECT_EQ(f.m_Rfl[0], 0.0);
+    EXPECT_EQ(f.m_X10[0], 0.0);
+    EXPECT_FALSE(lean.Handle(Y_FRM_REFL)->IsOpen(0));
+  }
 }
 
 TEST_F(FriezeTest, NoDescriptorLeftBehind) {
