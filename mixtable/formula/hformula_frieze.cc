@@ -157,7 +157,8 @@ int HFormula::Frieze(CMixtable* tables) {
 
   // 4. The formula record.
   Captured c;
-  if (OnRecord(archive)) {
+  const bool from_archive = OnRecord(archive);
+  if (from_archive) {
     ReadRecord(tables, Y_ARCHIVE, &c);
   } else if (OnRecord(frm)) {
     ReadRecord(tables, Y_FRM, &c);
@@ -232,8 +233,9 @@ int HFormula::Frieze(CMixtable* tables) {
   }
 
   // 8. An archive record stored under another product or sub-product than
-  // the selected ones: take them from the record (custom recovery).
-  if (archive_open && (c.prod_id != m_PrdId || c.subp_id != m_SpdId)) {
+  // the selected ones: take them from the record (custom recovery). Only a
+  // record actually read from the archive has ids to recover.
+  if (from_archive && (c.prod_id != m_PrdId || c.subp_id != m_SpdId)) {
     Wy_Trace("%s %s %d h__CustomRecover!!\n", "HFormula::Frieze ", kUnit,
              __LINE__);
     Wy_Trace("%ld != this->%ld; %ld != this->%ld\n",

@@ -181,6 +181,22 @@ TEST_F(FriezeTest, CapturesAFormulaOfFrm) {
   EXPECT_TRUE(Traced(trace_, " Prd 1 Spd 1 \n"));
   EXPECT_FALSE(Traced(trace_, "h__CustomRecover"));
 
+  // An archive open on no record: the formula of FRM is read, and the
+  // product is not "recovered" from a record that was never read.
+  {
+    CMixtableEx ts;
+    ts.SetDataDir("c:\\gdata\\");
+    ASSERT_TRUE(ts.Create(Y_ARCHIVE));
+  }
+  ASSERT_TRUE(ts_.Open(ts_.Handle(Y_ARCHIVE)));
+  HFormula g;
+  EXPECT_EQ(g.Frieze(&ts_.Mixtable()), 1);
+  EXPECT_EQ(g.m_Frm, "1,10,2,4");
+  EXPECT_EQ(g.m_PrdId, 1);
+  EXPECT_EQ(g.m_SpdId, 1);
+  EXPECT_EQ(g.m_ClrId, 0);  // neither table alone is open
+  ts_.Handle(Y_ARCHIVE)->Close();
+
   // A formula of another data set's FRM keeps its source.
   f.m_Source = static_cast<HF_DATASOURCE_TYPE>(8);
   EXPECT_EQ(f.Frieze(&ts_.Mixtable()), 1);
