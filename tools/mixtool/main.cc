@@ -7,6 +7,7 @@
 
 #include "catalog_command.h"
 #include "formula_commands.h"
+#include "formula_text_commands.h"
 #include "gdata_command.h"
 #include "levels_command.h"
 #include "units_command.h"
@@ -57,14 +58,17 @@ int main(int argc, char** argv) {
   CLI::App* units = mixtool::AddUnitsCommand(app, &units_args);
   std::string levels_file;
   CLI::App* levels = mixtool::AddLevelsCommand(app, &levels_file);
+  mixtool::FormulaTextCli formula_text(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     std::cerr << "mixtool: " << e.what() << "\n";
-    return 2;
+    // The formula commands keep 2 for an incomplete formula.
+    return formula_text.parsed() ? 1 : 2;
   }
+  if (formula_text.parsed()) return formula_text.Run(std::cout, std::cerr);
   if (gdata->parsed()) return mixtool::Gdata(dir, std::cout, std::cerr);
   if (frm->parsed())
     return mixtool::Frm(dir, prd, spd, id, std::cout, std::cerr);

@@ -277,6 +277,59 @@ class HFormula : public HFormulaMembers {
   int SetBas(const char* name, double fillQ, double fillW);
   int SetCan(const char* name, double nomQ, int weight);
 
+  // ---- colour keys, correction difference, extended status ----
+  // Splits m_ClrName ("KEY1|KEY2|KEY3|COMMENT|") into its keys. Every
+  // output may be null; the given ones are emptied first. The comment is
+  // assigned only when not empty; a name without '|' is key1 whole.
+  // Answers 1.
+  int ClrTok(std::string* key1, std::string* key2, std::string* key3,
+             std::string* comment) const;
+  // The correction difference: what has to be added to m_Frm to obtain
+  // m_Frt, in the order of m_Frt, each quantity printed with 13 characters
+  // ("0.50000000000"). *nomQ (may be null) receives m_FrmNomQ. Answers 1
+  // (text empty when m_Frt is empty, m_Frt when m_Frm is empty); 0 (text
+  // empty) when a text is malformed, m_Frm has no pair, m_Frt has fewer
+  // pairs, lacks a colorant of m_Frm or holds less of one. A null text
+  // answers 1.
+  int GetFrd(std::string* text, double* nomQ) const;
+  // Bits of what the formula lacks (see kStatus* below). kind 1 examines
+  // m_Frt, kind 2 the correction difference, any other kind m_Frm. The mask
+  // bits are examined only when product and sub-product are set and the
+  // formula has a base, a can or a pair: on a private table set, a closed
+  // copy of tables when given, else one made for m_DataId, the
+  // sub-product's masks are asked about the ids as they stand (id 0
+  // included). Nothing of tables is touched.
+  int StatusEx(int kind, CMixtable* tables = nullptr) const;
+  static constexpr int kStatusNoBase = 0x1;
+  static constexpr int kStatusNoCan = 0x2;
+  static constexpr int kStatusNoClr = 0x4;
+  static constexpr int kStatusBaseMasked = 0x8;
+  static constexpr int kStatusCanMasked = 0x10;
+  static constexpr int kStatusCntMasked = 0x20;
+  static constexpr int kStatusNoPair = 0x40;
+  static constexpr int kStatusNoQuantity = 0x80;
+  static constexpr int kStatusMalformed = 0x100;
+  static constexpr int kStatusBaseNoQuantity = 0x200;
+  static constexpr int kStatusBaseNoPair = 0x400;
+  static constexpr int kStatusBaseMalformed = 0x800;
+
+  // ---- capture from and positioning of a table set (hformula_frieze.cc) ----
+  // Clears the formula (m_Sub kept) and captures it from the current records
+  // of tables: data set, product and sub-product, the formula record of FRM
+  // or ARCHIVE with its base, can, reflectance and coordinates, units. An
+  // archive record whose product or sub-product differs from the selected
+  // ones takes them from a private table set (a closed copy of tables).
+  // Tables opened here are closed again; the positions of tables are not
+  // changed. 1, or 0 for a null table set.
+  int Frieze(CMixtable* tables);
+  // Closes every table of tables, points it at m_DataId (when it is at
+  // another id), and opens and positions PRODUCTS, SUBPRODS, FRM (ARCHIVE
+  // for a custom formula) with FRM_REFL, BASES and CANS on the formula's
+  // ids. A record that cannot be found leaves its table closed (FRM_REFL
+  // is left past its end). 1 when every id that is set was found; 0
+  // otherwise or for a null table set.
+  int Defrieze(CMixtable* tables);
+
   // ---- colorant lists ----
   // The messages of ParseCntString, exactly as they read (padded with blanks
   // to 20 characters where they are shorter).
