@@ -160,8 +160,7 @@ bool MakeDirs(const std::string& dir, std::vector<std::string>* created,
     if (drive_root) E()->CreateDir(parent + "\\");  // the drive itself
   }
   s = E()->CreateDir(dir);
-  if (!s.ok() && !E()->FileExists(dir))
-    return Fail(why, "cannot create " + dir + ": " + s.ToString());
+  if (!s.ok() && !E()->FileExists(dir)) return Fail(why, s.ToString());
   if (created) created->push_back(dir);
   return true;
 }
@@ -187,7 +186,7 @@ bool WriteFile(struct archive* a, int64_t entry_size, const std::string& path,
   std::unique_ptr<platform::File> f;
   platform::Status s =
       E()->OpenFile(path, platform::OpenMode::kCreateAlways, &f);
-  if (!s.ok()) return Fail(why, "cannot create " + s.ToString());
+  if (!s.ok()) return Fail(why, s.ToString());
   uint64_t end = 0;
   for (;;) {
     const void* block = nullptr;
@@ -202,17 +201,17 @@ bool WriteFile(struct archive* a, int64_t entry_size, const std::string& path,
     }
     if (offset < 0) return Fail(why, "bad data offset for " + path);
     s = f->WriteAt(static_cast<uint64_t>(offset), block, size);
-    if (!s.ok()) return Fail(why, "cannot write " + s.ToString());
+    if (!s.ok()) return Fail(why, s.ToString());
     end = static_cast<uint64_t>(offset) + size;
     *bytes += size;
   }
   // A sparse file may end in a hole.
   if (entry_size > 0 && end < static_cast<uint64_t>(entry_size)) {
     s = f->Truncate(static_cast<uint64_t>(entry_size));
-    if (!s.ok()) return Fail(why, "cannot write " + s.ToString());
+    if (!s.ok()) return Fail(why, s.ToString());
   }
   s = f->Sync();
-  if (!s.ok()) return Fail(why, "cannot sync " + s.ToString());
+  if (!s.ok()) return Fail(why, s.ToString());
   return true;
 }
 
@@ -344,7 +343,7 @@ bool ExtractPayload(const std::string& archive, const std::string& target,
     return Fail(why, "the payload changed while it was unpacked");
   for (const std::string& d : touched) {
     platform::Status s = E()->SyncDir(d);
-    if (!s.ok()) return Fail(why, "cannot sync " + s.ToString());
+    if (!s.ok()) return Fail(why, s.ToString());
   }
   if (options.progress)
     platform::Progress(kProgressEnd, static_cast<int64_t>(done.bytes),

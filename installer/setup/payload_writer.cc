@@ -103,7 +103,7 @@ class Writer {
   bool Open(const std::string& path, std::string* why) {
     platform::Status s =
         E()->OpenFile(path, platform::OpenMode::kCreateAlways, &sink_.file);
-    if (!s.ok()) return Fail(why, "cannot create " + s.ToString());
+    if (!s.ok()) return Fail(why, s.ToString());
     a_ = archive_write_new();
     if (!a_) return Fail(why, "out of memory");
     if (archive_write_set_format_pax_restricted(a_) != ARCHIVE_OK ||
@@ -140,7 +140,7 @@ bool AddItem(Writer& w, const Item& item, int64_t epoch, uint64_t* bytes,
     platform::Status s =
         E()->OpenFile(item.path, platform::OpenMode::kReadOnly, &in);
     if (s.ok()) s = in->Size(&size);
-    if (!s.ok()) return Fail(why, "cannot read " + s.ToString());
+    if (!s.ok()) return Fail(why, s.ToString());
   }
   std::unique_ptr<archive_entry, void (*)(archive_entry*)> e(
       archive_entry_new(), &archive_entry_free);
@@ -162,7 +162,7 @@ bool AddItem(Writer& w, const Item& item, int64_t epoch, uint64_t* bytes,
   while (done < size) {
     size_t got = 0;
     platform::Status s = in->ReadAt(done, buf.data(), buf.size(), &got);
-    if (!s.ok()) return Fail(why, "cannot read " + s.ToString());
+    if (!s.ok()) return Fail(why, s.ToString());
     if (got == 0) break;
     if (got > size - done) got = static_cast<size_t>(size - done);
     if (archive_write_data(w.get(), buf.data(), got) !=
@@ -205,7 +205,7 @@ bool WritePayload(const std::string& src_dir, const std::string& archive,
   }
   if (archive_write_close(w.get()) != ARCHIVE_OK) return Fail(why, w.Error());
   platform::Status s = w.file()->Sync();
-  if (!s.ok()) return Fail(why, "cannot sync " + s.ToString());
+  if (!s.ok()) return Fail(why, s.ToString());
   if (summary) *summary = sum;
   return true;
 }

@@ -79,7 +79,7 @@ bool MakeDirs(const std::string& host, std::string* why) {
     return false;
   platform::Status s = E()->CreateDir(host);
   if (!s.ok() && !E()->FileExists(host)) {
-    *why = "cannot create " + s.ToString();
+    *why = s.ToString();
     return false;
   }
   return true;
@@ -161,7 +161,7 @@ bool WriteWhole(const std::string& dir, const std::string& name,
   if (s.ok()) s = E()->RenameFile(tmp, Join(dir, name), true);
   if (!s.ok()) {
     E()->DeleteFile(tmp);
-    *why = "cannot write " + s.ToString();
+    *why = s.ToString();
     return false;
   }
   return true;
@@ -232,7 +232,7 @@ int Package(const PackageOptions& o, std::ostream& out, std::ostream& err) {
       E()->RenameFile(payload_tmp, Join(dst, setup::kPayloadName), true);
   if (!s.ok()) {
     E()->DeleteFile(payload_tmp);
-    return Fail(err, "cannot write " + s.ToString());
+    return Fail(err, s.ToString());
   }
   std::string txt = o.id + "\r\n" + path + "\r\n" + descr + "\r\n";
   if (!o.abs_id.empty()) txt += o.abs_id + "\r\n";
