@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "installer/install_engine.h"
+#include "payload_test_util.h"
 #include "platform/env.h"
 #include "platform/hooks.h"
 #include "platform/testing/temp_drives.h"
@@ -29,100 +30,14 @@ namespace {
 
 platform::Env* E() { return platform::Env::Current(); }
 
-std::string Host(const std::string& path) {
-  std::string host;
-  E()->HostPath(path, &host);
-  return host;
-}
+using payload_testing::Contents;
+using payload_testing::Entry;
+using payload_testing::Host;
+using payload_testing::MakeArchive;
+using payload_testing::Snapshot;
 
 void Write(const std::string& path, const std::string& text) {
-  std::string host = Host(path);
-  for (size_t i = 1; i < host.size(); ++i)
-    if (host[i] == '/') mkdir(host.substr(0, i).c_str(), 0755);
-  std::unique_ptr<platform::File> f;
-  ASSERT_TRUE(E()->OpenFile(host, platform::OpenMode::kCreateAlways, &f).ok());
-  ASSERT_TRUE(f->WriteAt(0, text.data(), text.size()).ok());
-}
-
-std::string Contents(const std::string& path) {
-  std::unique_ptr<platform::File> f;
-  if (!E()->OpenFile(path, platform::OpenMode::kReadOnly, &f).ok()) return "";
-  uint64_t size = 0;
-  f->Size(&size);
-  std::string s(size, '\0');
-  size_t got = 0;
-  f->ReadAt(0, s.data(), s.size(), &got);
-  s.resize(got);
-  return s;
-}
-
-// Every entry below the host directory: files with contents, directories
-// with "/", links with "->" and their target.
-void SnapshotInto(const std::string& host, const std::string& rel,
-                  std::map<std::string, std::string>* out) {
-  std::vector<platform::DirEntry> entries;
-  if (!E()->ListDir(host, "*", &entries).ok()) return;
-  for (const platform::DirEntry& e : entries) {
-    std::string p = host + "/" + e.name, r = rel + e.name;
-    if (e.info.is_link) {
-      std::string t;
-      E()->ReadLink(p, &t);
-      (*out)[r] = "->" + t;
-    } else if (e.info.is_dir) {
-      (*out)[r + "/"] = "";
-      SnapshotInto(p, r + "/", out);
-    } else {
-      (*out)[r] = Contents(p);
-    }
-  }
-}
-std::map<std::string, std::string> Snapshot(const std::string& host) {
-  std::map<std::string, std::string> out;
-  SnapshotInto(host, "", &out);
-  return out;
-}
-
-// One entry of a hand-made archive.
-struct Entry {
-  Entry(std::string n, unsigned t = AE_IFREG, std::string d = "",
-        std::string l = "", std::string h = "")
-      : name(std::move(n)),
-        type(t),
-        data(std::move(d)),
-        link(std::move(l)),
-        hardlink(std::move(h)) {}
-  std::string name;
-  unsigned type;
-  std::string data;
-  std::string link;  // symbolic link target
-  std::string hardlink;
-};
-
-// Writes a gzip'ed tar of the entries to a host path.
-void MakeArchive(const std::string& host, const std::vector<Entry>& entries,
-                 bool gzip = true) {
-  struct archive* a = archive_write_new();
-  archive_write_set_format_pax_restricted(a);
-  if (gzip) archive_write_add_filter_gzip(a);
-  ASSERT_EQ(archive_write_open_filename(a, host.c_str()), ARCHIVE_OK);
-  for (const Entry& x : entries) {
-    struct archive_entry* e = archive_entry_new();
-    archive_entry_set_pathname(e, x.name.c_str());
-    archive_entry_set_filetype(e, x.type);
-    archive_entry_set_perm(e, 0644);
-    if (!x.link.empty()) archive_entry_set_symlink(e, x.link.c_str());
-    if (!x.hardlink.empty()) archive_entry_set_hardlink(e, x.hardlink.c_str());
-    if (x.type == AE_IFCHR) archive_entry_set_rdev(e, makedev(1, 3));
-    archive_entry_set_size(e, x.type == AE_IFREG && x.hardlink.empty()
-                                  ? static_cast<int64_t>(x.data.size())
-                                  : 0);
-    archive_write_header(a, e);
-    if (x.type == AE_IFREG && !x.data.empty())
-      archive_write_data(a, x.data.data(), x.data.size());
-    archive_entry_free(e);
-  }
-  archive_write_close(a);
-  archive_write_free(a);
+  ASSERT_TRUE(payload_testing::Write(path, text)) << path;
 }
 
 class PayloadTest : public ::testing::Test {
@@ -276,7 +191,7 @@ TEST_F(PayloadTest, EscapingAndOddEntriesAreRefusedBeforeWriting) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     // The bad entry last: a single pass would have written GOOD.DBF.
-    MakeArchive(Host("d:\\bad.tgz"), {good, c.bad});
+    ASSERT_TRUE(MakeArchive(Host("d:\\bad.tgz"), {good, c.bad}));
     auto before = Snapshot(drives_.drives());
     std::string why;
     EXPECT_FALSE(setup::CheckPayload("d:\\bad.tgz", nullptr, &why));
