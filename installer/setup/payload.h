@@ -55,6 +55,9 @@ struct ExtractOptions {
   // Test hook: when non-zero, the process kills itself (KillCurrentProcess)
   // after writing this many files, as a setup ended part way would.
   uint32_t kill_after_files = 0;
+  // Commit files and directories to disk (off only where durability does
+  // not matter, e.g. the fuzz target).
+  bool sync = true;
 };
 
 // Checks the archive (CheckPayload) and, only when it passes, unpacks it

@@ -176,7 +176,7 @@ std::string ParentOf(const std::string& path) {
 
 // Writes the data of the current entry into path and syncs it.
 bool WriteFile(struct archive* a, int64_t entry_size, const std::string& path,
-               uint64_t* bytes, std::string* why) {
+               bool sync, uint64_t* bytes, std::string* why) {
   platform::FileInfo info;
   if (E()->GetFileInfo(path, &info).ok()) {
     if (info.is_link) return Fail(why, path + " is a link; it is not followed");
@@ -210,7 +210,7 @@ bool WriteFile(struct archive* a, int64_t entry_size, const std::string& path,
     s = f->Truncate(static_cast<uint64_t>(entry_size));
     if (!s.ok()) return Fail(why, s.ToString());
   }
-  s = f->Sync();
+  if (sync) s = f->Sync();
   if (!s.ok()) return Fail(why, s.ToString());
   return true;
 }
@@ -328,7 +328,8 @@ bool ExtractPayload(const std::string& archive, const std::string& target,
       touched.insert(path);
       ++done.dirs;
     } else {
-      if (!WriteFile(r.get(), archive_entry_size(e), path, &done.bytes, why))
+      if (!WriteFile(r.get(), archive_entry_size(e), path, options.sync,
+                     &done.bytes, why))
         return false;
       touched.insert(ParentOf(path));
       ++done.files;
@@ -342,6 +343,7 @@ bool ExtractPayload(const std::string& archive, const std::string& target,
   if (done.dirs != total.dirs || done.files != total.files)
     return Fail(why, "the payload changed while it was unpacked");
   for (const std::string& d : touched) {
+    if (!options.sync) break;
     platform::Status s = E()->SyncDir(d);
     if (!s.ok()) return Fail(why, s.ToString());
   }
