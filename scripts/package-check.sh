@@ -55,7 +55,22 @@ work=$root/work
 mkdir -p "$work"
 "$usr/bin/xbtool" create "$work/t.dbf" NAME:C:10 >/dev/null
 "$usr/bin/xbtool" append "$work/t.dbf" NAME=Blue >/dev/null
-"$usr/bin/xbtool" dump "$work/t.dbf" | grep -q Blue || fail "xbtool dump"
+dump=$("$usr/bin/xbtool" dump "$work/t.dbf")
+grep -q Blue <<<"$dump" || fail "xbtool dump: $dump"
+
+# The packaged installer installs the packaged demo data set into a sandbox
+# drives root, then again through the package's own launcher (an update).
+demo=$usr/lib/kalvo/demo
+[ -f "$demo/GDATA.TXT" ] || fail "the demo package is missing"
+export KALVO_DRIVES=$root/drives
+"$usr/bin/KalvoINSTALL" --console --package "$demo" --answer yes >"$root/install.log" ||
+  { cat "$root/install.log"; fail "the demo package does not install"; }
+PATH=$usr/bin:$PATH "$demo/KalvoINSTALL" --console --answer yes >"$root/install.log" ||
+  { cat "$root/install.log"; fail "the demo package does not update"; }
+catalog=$("$usr/bin/mixtool" catalog)
+grep -q 'C:\\GDATA ' <<<"$catalog" || fail "the demo is not catalogued: $catalog"
+"$usr/bin/xbtool" check 'c:\GDATA\INTERIOR\MATT\FRM.DBF' \
+  'c:\GDATA\INTERIOR\MATT\FRM_KEY1.NTX' >/dev/null || fail "xbtool check"
 
 status=0
 report=$(lintian --fail-on error "$deb" 2>&1) || status=$?

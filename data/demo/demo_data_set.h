@@ -24,10 +24,12 @@ namespace kalvo_demo {
 // Identity of the demo data set: PARAM "ABS_DATAID" and "DATAID" (the
 // data-set id form "3" + version integer part + digits 3..7 of the
 // absolute id + version decimals), FVERS.DAT's version and description.
-constexpr uint32_t kDemoAbsId = 1765432100u;
-constexpr uint32_t kDemoDataId = 3015432100u;  // version 1.00
-constexpr const char* kDemoVersion = "1.00";
-constexpr const char* kDemoDescr = "Kalvo demo colours";
+// The build defines them (data/demo/CMakeLists.txt), where the package
+// command takes them from as well.
+constexpr uint32_t kDemoAbsId = KALVO_DEMO_ABS_ID;
+constexpr uint32_t kDemoDataId = KALVO_DEMO_DATA_ID;
+constexpr const char* kDemoVersion = KALVO_DEMO_VERSION;
+constexpr const char* kDemoDescr = KALVO_DEMO_DESCR;
 
 // The date every table header carries: 2026-01-15.
 constexpr int kDemoYear = 2026, kDemoMonth = 1, kDemoDay = 15;

@@ -13,17 +13,18 @@
 #include <string>
 #include <vector>
 
-#include "commands.h"  // xbtool::Check
+#include "demo_test_util.h"
 #include "mixtable/mixtable_ex.h"
 #include "mixtable/ytable.h"
 #include "platform/env.h"
 #include "platform/testing/temp_drives.h"
-#include "testing/data_set_builder.h"
 #include "xbase32/wdbase.h"
 
 namespace {
 
 using kalvo_demo::BuildDemoDataSet;
+using kalvo_demo_testing::ReadAll;
+using kalvo_demo_testing::TreeFiles;
 using platform::Env;
 
 constexpr const char* kDir = "c:\\gdata\\";
@@ -33,35 +34,6 @@ std::string Trim(const char* s) {
   while (!t.empty() && t.back() == ' ') t.pop_back();
   while (!t.empty() && t.front() == ' ') t.erase(0, 1);
   return t;
-}
-
-std::string ReadAll(const std::string& path) {
-  std::unique_ptr<platform::File> f;
-  if (!Env::Current()->OpenFile(path, platform::OpenMode::kReadOnly, &f).ok())
-    return "<missing>";
-  uint64_t size = 0;
-  f->Size(&size);
-  std::string data(size, '\0');
-  size_t got = 0;
-  f->ReadAt(0, data.data(), data.size(), &got);
-  data.resize(got);
-  return data;
-}
-
-// Every file below dir (host or Windows-style), by relative path (upper
-// case), with its bytes.
-void Files(const std::string& dir, const std::string& rel,
-           std::map<std::string, std::string>* out) {
-  std::vector<platform::DirEntry> entries;
-  ASSERT_TRUE(Env::Current()->ListDir(dir, "*", &entries).ok()) << dir;
-  for (const platform::DirEntry& e : entries) {
-    std::string name = rel + e.name;
-    for (char& c : name) c = static_cast<char>(std::toupper(c));
-    if (e.info.is_dir)
-      Files(dir + "/" + e.name, name + "/", out);
-    else
-      (*out)[name] = ReadAll(dir + "/" + e.name);
-  }
 }
 
 // The demo set is built once for the suite, below a temporary drives root.
@@ -78,12 +50,6 @@ class DemoDataSetTest : public ::testing::Test {
     drives_ = nullptr;
   }
   void SetUp() override { ASSERT_TRUE(built_); }
-
-  // The directory of the root, a product or a sub-product.
-  static std::string Dir(int32_t prd = 0, int32_t spd = 0) {
-    mixtable_testing::DataSetBuilder b(kDir);
-    return b.Dir(prd, spd);
-  }
 
   static platform::ScopedTempDrives* drives_;
   static bool built_;
@@ -145,33 +111,12 @@ TEST_F(DemoDataSetTest, TablesOpenAtTheirLevelsWithTheirRecordCounts) {
 }
 
 TEST_F(DemoDataSetTest, EveryIndexOfEveryTableIsSound) {
-  std::vector<std::string> dirs = {Dir()};
-  for (int32_t prd = 1; prd <= 3; ++prd) {
-    dirs.push_back(Dir(prd));
-    for (int32_t spd = 1; spd <= 2; ++spd) dirs.push_back(Dir(prd, spd));
-  }
-  int tables = 0, indexes = 0;
-  for (const std::string& dir : dirs) {
-    ASSERT_FALSE(dir.empty());
-    for (int t = 0; t < Y_N_MAX; ++t) {
-      const DB_DEF& def = WyGetFileInfo(t)->def;
-      const std::string table = dir + def.name + ".DBF";
-      if (!Env::Current()->FileExists(table)) continue;
-      ++tables;
-      for (int k = 0; k < def.idx_count; ++k) {
-        const std::string index = dir + def.idx_names[k] + ".NTX";
-        std::ostringstream out, err;
-        EXPECT_EQ(xbtool::Check(table, index, out, err), 0)
-            << index << ": " << err.str();
-        EXPECT_NE(out.str().find("sound"), std::string::npos) << out.str();
-        ++indexes;
-      }
-    }
-  }
+  const kalvo_demo_testing::IndexCount n =
+      kalvo_demo_testing::ExpectEveryIndexSound(kDir);
   // Root: 8 tables with 14 indexes; each product SUBPRODS; each
   // sub-product FRM (5), FRM_REFL, MASK and RULER (2).
-  EXPECT_EQ(tables, 8 + 3 + 6 * 4);
-  EXPECT_EQ(indexes, 14 + 3 + 6 * 9);
+  EXPECT_EQ(n.tables, 8 + 3 + 6 * 4);
+  EXPECT_EQ(n.indexes, 14 + 3 + 6 * 9);
 }
 
 TEST_F(DemoDataSetTest, IdentityInParamAndVersionLine) {
@@ -259,9 +204,8 @@ TEST_F(DemoDataSetTest, FormulasKeepToTheirMasks) {
 
 TEST_F(DemoDataSetTest, TwoBuildsWriteTheSameBytes) {
   ASSERT_TRUE(BuildDemoDataSet("c:\\again\\", nullptr));
-  std::map<std::string, std::string> first, second;
-  Files(drives_->drives() + "/c/gdata", "", &first);
-  Files(drives_->drives() + "/c/again", "", &second);
+  std::map<std::string, std::string> first = TreeFiles(kDir),
+                                     second = TreeFiles("c:\\again\\");
   EXPECT_EQ(first.size(), 107u);
   EXPECT_TRUE(first == second);
   // Table headers carry the demo date (bytes 1..3: year - 1900, month, day).
@@ -273,13 +217,11 @@ TEST_F(DemoDataSetTest, TwoBuildsWriteTheSameBytes) {
 }
 
 TEST_F(DemoDataSetTest, RefusesADirectoryHoldingADataSet) {
-  std::map<std::string, std::string> before, after;
-  Files(drives_->drives() + "/c/gdata", "", &before);
+  const std::map<std::string, std::string> before = TreeFiles(kDir);
   std::string error;
   EXPECT_FALSE(BuildDemoDataSet(kDir, &error));
   EXPECT_NE(error.find("PRODUCTS"), std::string::npos) << error;
-  Files(drives_->drives() + "/c/gdata", "", &after);
-  EXPECT_TRUE(before == after);
+  EXPECT_TRUE(before == TreeFiles(kDir));
 }
 
 // The data set the build generated (KALVO_DEMO_GDATA, set by CTest) is what
@@ -288,9 +230,8 @@ TEST_F(DemoDataSetTest, ShippedDataSetIsAFreshBuild) {
   std::string shipped;
   if (!Env::Current()->GetEnv("KALVO_DEMO_GDATA", &shipped) || shipped.empty())
     GTEST_SKIP() << "KALVO_DEMO_GDATA not set";
-  std::map<std::string, std::string> fresh, built;
-  Files(drives_->drives() + "/c/gdata", "", &fresh);
-  Files(shipped, "", &built);
+  const std::map<std::string, std::string> fresh = TreeFiles(kDir);
+  std::map<std::string, std::string> built = TreeFiles(shipped);
   EXPECT_EQ(built.size(), fresh.size());
   for (const auto& [name, bytes] : fresh)
     EXPECT_TRUE(built[name] == bytes) << name << " differs";
