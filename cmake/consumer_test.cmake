@@ -29,7 +29,7 @@ if(PKG_CONFIG)
   set(ENV{PKG_CONFIG_PATH} ${stage}/lib/pkgconfig)
   execute_process(COMMAND ${PKG_CONFIG} --cflags --libs xbase32
     RESULT_VARIABLE rc OUTPUT_VARIABLE flags)
-  if(rc OR NOT flags MATCHES "-lxbase32")
+  if(rc OR NOT flags MATCHES "-lxbase32" OR NOT flags MATCHES "-L${stage}/")
     message(FATAL_ERROR "pkg-config failed: ${flags}")
   endif()
 endif()

@@ -27,6 +27,15 @@ function(kalvo_install_package name)
     DESTINATION ${KALVO_CMAKE_DIR}/${name})
 endfunction()
 
+# Shared libraries carry the project's version in their file names and its
+# major version in their sonames (the engine sets its own).
+foreach(lib kalvo_platform mixtable kalvo_installer)
+  if(TARGET ${lib})
+    set_target_properties(${lib} PROPERTIES
+      VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
+  endif()
+endforeach()
+
 # The platform layer travels with the engine: every library links it.
 kalvo_install_package(xbase32 TARGETS kalvo_platform xbase32
   HEADERS ${PROJECT_SOURCE_DIR}/xbase32/include/xbase32
@@ -39,6 +48,11 @@ if(TARGET mixtable)
     DESTINATION ${CMAKE_INSTALL_LIBDIR})
 endif()
 
+# pkg-config files find the prefix from their own directory, so that an
+# installation moved elsewhere (a package, a staging prefix) still fits.
+file(RELATIVE_PATH KALVO_PC_TO_PREFIX
+  /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+string(REGEX REPLACE "/$" "" KALVO_PC_TO_PREFIX "${KALVO_PC_TO_PREFIX}")
 foreach(pc xbase32 mixtable)
   if(TARGET ${pc})
     configure_file(${PROJECT_SOURCE_DIR}/cmake/${pc}.pc.in

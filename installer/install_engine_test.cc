@@ -337,4 +337,26 @@ TEST_F(InstallTest, MissingFile) {
   EXPECT_FALSE(Exists("c:\\local\\datactl.dbf"));
 }
 
+TEST_F(InstallTest, HelpAndBadArguments) {
+  struct Case {
+    std::vector<const char*> args;
+    int status;
+    bool usage_on_out;
+  } cases[] = {{{"--help"}, 0, true},
+               {{"-h", "--console"}, 0, true},
+               {{"--console", "--answer", "maybe"}, 2, false},
+               {{"--bogus"}, 2, false}};
+  for (const Case& c : cases) {
+    std::vector<const char*> argv = {"KalvoINSTALL"};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    std::ostringstream out, err;
+    std::istringstream in;
+    EXPECT_EQ(c.status, ConsoleMain(static_cast<int>(argv.size()), argv.data(),
+                                    out, err, in));
+    EXPECT_EQ(c.usage_on_out, out.str().find("usage:") == 0) << out.str();
+    EXPECT_EQ(!c.usage_on_out, err.str().find("usage:") == 0) << err.str();
+  }
+  EXPECT_FALSE(Exists("c:\\local\\datactl.dbf"));
+}
+
 }  // namespace

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -84,6 +87,46 @@ TEST(EnvTest, Clock) {
   EXPECT_GE(env->NowMicros(), a + 2000);  // slept at least that long
   env->SleepMs(0);
   env->SleepMs(-5);
+}
+
+}  // namespace
+}  // namespace platform
+
+namespace platform {
+namespace {
+
+TEST(EnvTest, SyncDirAndMarkExecutable) {
+  ScopedTempDrives drives;
+  Env* env = Env::Current();
+  ASSERT_TRUE(env->CreateDir("c:\\").ok() || env->FileExists("c:\\"));
+  ASSERT_TRUE(env->CreateDir("c:\\pkg").ok());
+  EXPECT_TRUE(env->SyncDir("c:\\pkg").ok());
+  EXPECT_EQ(env->SyncDir("c:\\missing").code(), ENOENT);
+  std::unique_ptr<File> f;
+  ASSERT_TRUE(env->OpenFile("c:\\pkg\\run", OpenMode::kCreateAlways, &f).ok());
+  f->WriteAt(0, "#!/bin/sh\nexit 7\n", 17);
+  f.reset();
+  EXPECT_EQ(env->SyncDir("c:\\pkg\\run").code(), ENOTDIR);
+  EXPECT_FALSE(env->IsExecutable("c:\\pkg\\run"));
+  ASSERT_TRUE(env->MarkExecutable("c:\\pkg\\run").ok());
+  EXPECT_TRUE(env->IsExecutable("c:\\pkg\\run"));
+  EXPECT_EQ(env->MarkExecutable("c:\\pkg").code(), EINVAL);  // a directory
+  std::string host;
+  env->HostPath("c:\\pkg", &host);
+  ASSERT_EQ(symlink((host + "/run").c_str(), (host + "/link").c_str()), 0);
+  EXPECT_EQ(env->MarkExecutable("c:\\pkg\\link").code(), ELOOP);
+}
+
+TEST(EnvTest, KillCurrentProcessEndsByTheKillSignal) {
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    KillCurrentProcess();
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(WTERMSIG(status), SIGKILL);
 }
 
 }  // namespace

@@ -61,10 +61,10 @@ int ConsoleBox(const char* caption, const char* text, unsigned style) {
   return answer;
 }
 
-int Usage(std::ostream& err) {
+int Usage(std::ostream& err, int status = 2) {
   err << "usage: KalvoINSTALL --console [--package DIR] [--answer "
          "yes|no|cancel]\n";
-  return 2;
+  return status;
 }
 
 }  // namespace
@@ -76,6 +76,7 @@ int ConsoleMain(int argc, const char* const* argv, std::ostream& out,
   int answer = 0;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
+    if (a == "--help" || a == "-h") return Usage(out, 0);
     if (a == "--console") {
       console = true;
     } else if (a == "--package" && i + 1 < argc) {

@@ -7,7 +7,8 @@
 // question is answered by --answer, else by a line read from in ("y", "yes",
 // "n", "no"; anything else and the end of input mean Cancel). Answers the
 // exit status: 0 only after "Installation success!", 1 when the
-// installation failed or was cancelled, 2 for bad arguments. Installs its
+// installation failed or was cancelled, 2 for bad arguments. --help (or
+// -h) writes the usage line to out and answers 0. Installs its
 // message-box hook for the duration of the call.
 
 #ifndef INSTALLER_CONSOLE_CONSOLE_FRONT_H_

@@ -1,6 +1,7 @@
 // mixtool: a support tool for the tables library: what it sees of a data
 // set (gdata), its formulas, masks, colour keys and cans (frm, mask,
-// colorkeys, cans) and the machine's catalogue of data sets (catalog).
+// colorkeys, cans), the machine's catalogue of data sets (catalog), and
+// data-set packages for the installer (package).
 
 #include <CLI/CLI.hpp>
 #include <iostream>
@@ -11,6 +12,7 @@
 #include "gdata_command.h"
 #include "levels_command.h"
 #include "units_command.h"
+#include "package_command.h"
 
 int main(int argc, char** argv) {
   CLI::App app{
@@ -59,6 +61,23 @@ int main(int argc, char** argv) {
   std::string levels_file;
   CLI::App* levels = mixtool::AddLevelsCommand(app, &levels_file);
   mixtool::FormulaTextCli formula_text(app);
+  mixtool::PackageOptions pkg;
+  CLI::App* package = app.add_subcommand(
+      "package",
+      "build a data-set package: GDATA.TXT, the payload GDATA.TGZ, setup.exe "
+      "and a KalvoINSTALL launcher");
+  package->add_option("SRC_DIR", pkg.src_dir, "the data-set tree")->required();
+  package->add_option("OUT_DIR", pkg.out_dir, "the package directory")
+      ->required();
+  package->add_option("--id", pkg.id, "data id (1 to 4294967295)")->required();
+  package
+      ->add_option("--path", pkg.path,
+                   "target directory of the installation, e.g. C:\\GDATA001")
+      ->required();
+  package->add_option("--descr", pkg.descr, "description of the data set")
+      ->required();
+  package->add_option("--abs-id", pkg.abs_id,
+                      "absolute data id (the data set it derives from)");
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -79,6 +98,7 @@ int main(int argc, char** argv) {
   if (units->parsed()) return mixtool::Units(units_args, std::cout, std::cerr);
   if (levels->parsed())
     return mixtool::Levels(levels_file, std::cout, std::cerr);
+  if (package->parsed()) return mixtool::Package(pkg, std::cout, std::cerr);
   scan = scan_opt->count() > 0;
   if (catalog->parsed()) {
     return scan ? mixtool::CatalogScan(roots, std::cout, std::cerr)

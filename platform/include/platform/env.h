@@ -261,6 +261,12 @@ class Env {
   // Entries come sorted as ListDir sorts them. Sub-directories that cannot
   // be read are skipped; only a failure to open dir itself is answered.
   virtual Status WalkTree(const std::string& dir, const TreeVisitor& visit);
+  // Commits a directory's entries (files created, renamed or removed in it)
+  // to disk, as File::Sync commits a file's contents.
+  virtual Status SyncDir(const std::string& dir);
+  // Lets every user who may read the regular file path run it (a script or
+  // program written by the caller). Links are refused (ELOOP).
+  virtual Status MarkExecutable(const std::string& path);
   // The target of the symbolic link path, as stored in the link (one level;
   // EINVAL when path is no link). Symbolic links stand in for shortcuts.
   virtual Status ReadLink(const std::string& path, std::string* target) = 0;
@@ -352,6 +358,10 @@ class EnvWrapper : public Env {
   Status WalkTree(const std::string& p, const TreeVisitor& v) override {
     return target_->WalkTree(p, v);
   }
+  Status SyncDir(const std::string& d) override { return target_->SyncDir(d); }
+  Status MarkExecutable(const std::string& p) override {
+    return target_->MarkExecutable(p);
+  }
   Status ReadLink(const std::string& p, std::string* t) override {
     return target_->ReadLink(p, t);
   }
@@ -392,6 +402,11 @@ class EnvWrapper : public Env {
  private:
   Env* target_;
 };
+
+// Ends the running process at once by the uncatchable kill signal, as a
+// power cut or "kill -9" would: no destructor, handler or buffer flush runs.
+// Used to test what a half-done program leaves behind.
+[[noreturn]] void KillCurrentProcess();
 
 // Lock retry rule used by File::Lock while a range is busy. With
 // interval_ms = 0 (the default) the waiter sleeps until the clock's seconds
