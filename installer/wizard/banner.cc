@@ -41,7 +41,7 @@ void CBanner::paintEvent(QPaintEvent*) {
   // Drops falling towards the wave, on the right.
   const qreal d = h * 0.16;
   for (int i = 0; i < n; ++i) {
-    qreal x = w * 0.60 + i * d * 1.5;
+    qreal x = w * 0.66 + i * d * 1.5;
     qreal y = h * (0.18 + 0.07 * (i % 3));
     QPainterPath drop;
     drop.moveTo(x, y - d);

@@ -51,7 +51,10 @@ CInstallSheet::~CInstallSheet() {
 
 TOutputWnd* CInstallSheet::Output() const { return step2_->Output(); }
 
-bool CInstallSheet::Start() { return step1_->Setup(); }
+bool CInstallSheet::Start() {
+  if (!step1_->Setup()) return false;
+  return true;
+}
 
 void CInstallSheet::OnLine(const std::string& line) {
   lines_.push_back(line);
@@ -91,6 +94,12 @@ void CInstallSheet::Screenshot(const char* page_name) {
                  QString::fromLatin1(page_name) + QStringLiteral(".png");
   if (!grab().save(file))
     std::cerr << "KalvoINSTALL: cannot save " << file.toStdString() << '\n';
+}
+
+void CInstallSheet::showEvent(QShowEvent* event) {
+  QWizard::showEvent(event);
+  // The wizard lays its pages out only once shown: size it to them now.
+  resize(sizeHint());
 }
 
 void CInstallSheet::reject() {

@@ -61,6 +61,7 @@ class CInstallSheet : public QWizard {
  protected:
   void reject() override;
   void accept() override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void OnLine(const std::string& line);

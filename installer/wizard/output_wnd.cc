@@ -1,12 +1,12 @@
 #include "output_wnd.h"
 
-#include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
+#include <cmath>
 
 #include "output_text.h"
 
@@ -89,8 +89,11 @@ void TOutputWnd::SetFont(const QFont& font) {
   fixed_pitch_ = QFontInfo(font_).fixedPitch();
   line_height_ = std::max(1, fm.height());
   // In a fixed-pitch font every character takes the cell width.
-  char_width_ = std::max(1, fixed_pitch_ ? fm.horizontalAdvance(QChar('0'))
-                                         : fm.averageCharWidth());
+  // (rounded up, so that a wrapped row never runs past the edge).
+  char_width_ = std::max(
+      1, fixed_pitch_ ? static_cast<int>(std::ceil(
+                            QFontMetricsF(font_).horizontalAdvance(QChar('0'))))
+                      : fm.averageCharWidth());
   widest_ = 0;
   for (const std::string& l : lines_) widest_ = std::max(widest_, LineWidth(l));
   UpdateHorizontal();
@@ -145,21 +148,22 @@ void TOutputWnd::resizeEvent(QResizeEvent* event) {
 
 void TOutputWnd::DrawRow(QPainter& p, const std::string& row, int y, int* fg,
                          int* bg) const {
+  // The row's background first: glyphs may reach a little past the measured
+  // cells, and nothing drawn later may cover them.
+  p.fillRect(0, y, viewport()->width(), line_height_, background_);
+  QFontMetrics fm(font_);
   int x = -hoffset_;
-  int ascent = QFontMetrics(font_).ascent();
   for (const output_text::Run& r : output_text::SplitRuns(row)) {
     if (r.fg >= 0) *fg = r.fg;
     if (r.bg >= 0) *bg = r.bg;
     if (r.text.empty()) continue;
-    int w = LineWidth(r.text);
-    p.fillRect(x, y, w, line_height_,
-               *bg >= 0 ? PaletteColor(*bg) : background_);
+    QString text = Latin1(r.text);
+    int w = fm.horizontalAdvance(text);
+    if (*bg >= 0) p.fillRect(x, y, w, line_height_, PaletteColor(*bg));
     p.setPen(PaletteColor(*fg));
-    p.drawText(x, y + ascent, Latin1(r.text));
+    p.drawText(x, y + fm.ascent(), text);
     x += w;
   }
-  int right = viewport()->width();
-  if (x < right) p.fillRect(x, y, right - x, line_height_, background_);
 }
 
 void TOutputWnd::paintEvent(QPaintEvent*) {
