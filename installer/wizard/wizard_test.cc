@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QTimer>
 #include <algorithm>
 #include <cstdlib>
@@ -189,6 +190,102 @@ TEST_F(WizardTest, FailedSetupRestoresAndOffersClose) {
             WizardBoxLog()[0].text);
   EXPECT_TRUE(Has(sheet.Lines(), "Database installation failed !!!"));
   EXPECT_FALSE(Exists("C:\\GDATA001"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WizardTest, IdPathQuestionTakesTheAnswerOrCancelsUnattended) {
+  std::string pkg = MakePackage("700\nC:\\GDATA001\nNew set\n");
+  Write("C:\\GDATA001\\OLD.TXT", "old");
+  char path[] = "C:\\GDATA001";
+  ASSERT_EQ(2, Wy_UpdateDatactl(500, 0, path, "Other"));
+  std::string catalogue = Contents("c:\\local\\datactl.dbf");
+  {
+    // Nobody there and no answer: Cancel, and the program ends at once.
+    CInstallSheet sheet(Unattended(pkg));
+    EXPECT_FALSE(Run(sheet));
+    EXPECT_EQ(1, sheet.Status());
+    ASSERT_EQ(1u, WizardBoxLog().size());
+    EXPECT_EQ(platform::kIdCancel, WizardBoxLog()[0].answer);
+    EXPECT_EQ(0u, WizardBoxLog()[0].text.find("In the directory C:\\GDATA001"));
+    EXPECT_EQ(catalogue, Contents("c:\\local\\datactl.dbf"));
+    EXPECT_EQ("old", Contents("C:\\GDATA001\\OLD.TXT"));
+  }
+  ClearWizardBoxLog();
+  InstallerOptions o = Unattended(pkg);
+  o.answer = platform::kIdYes;
+  CInstallSheet sheet(o);
+  ASSERT_TRUE(Run(sheet));
+  EXPECT_EQ(0, sheet.Status());
+  ASSERT_EQ(1u, WizardBoxLog().size());
+  EXPECT_EQ(platform::kIdYes, WizardBoxLog()[0].answer);
+  EXPECT_EQ("Path : C:\\GDATA002",
+            sheet.Step1()->PathLabel()->text().toStdString());
+  EXPECT_TRUE(Exists("C:\\GDATA002\\PRODUCTS.DBF"));
+  EXPECT_EQ("old", Contents("C:\\GDATA001\\OLD.TXT"));
+}
+
+TEST_F(WizardTest, StaleBackupStopsBeforeAnyChangeAndOffersClose) {
+  std::string pkg = MakePackage("7\nC:\\GDATA001\nNew set\n");
+  Write("C:\\GDATATMP\\only.copy", "precious");
+  Write("C:\\GDATA001\\OLD.TXT", "old");
+  CInstallSheet sheet(Unattended(pkg));
+  ASSERT_TRUE(Run(sheet));
+  EXPECT_EQ(1, sheet.Status());
+  EXPECT_TRUE(sheet.Failed());
+  EXPECT_TRUE(Has(sheet.Lines(), "The backup directory C:\\GDATATMP\\"));
+  EXPECT_EQ("precious", Contents("C:\\GDATATMP\\only.copy"));
+  EXPECT_EQ("old", Contents("C:\\GDATA001\\OLD.TXT"));
+  EXPECT_FALSE(Exists("d:\\pkg\\ARGS"));  // the setup never ran
+}
+
+TEST(WizardOptions, UnattendedSwitchAndOptions) {
+  for (const char* on : {"/i-", "-I-", "xi-"})
+    EXPECT_TRUE(IsUnattendedSwitch(on)) << on;
+  for (const char* off : {"i-", "/i", "/i--", "/j-", ""})
+    EXPECT_FALSE(IsUnattendedSwitch(off)) << off;
+
+  InstallerOptions o;
+  std::string error;
+  ASSERT_TRUE(ParseWizardArgs(
+      {"/x", "/I-", "--package", "/p", "--answer", "no", "--screenshots", "/s"},
+      &o, &error));
+  EXPECT_TRUE(o.unattended);
+  EXPECT_EQ("/p", o.package_dir);
+  EXPECT_EQ(platform::kIdNo, o.answer);
+  EXPECT_EQ("/s", o.screenshot_dir);
+  for (std::vector<std::string> bad :
+       {std::vector<std::string>{"--answer", "maybe"},
+        {"--package"},
+        {"--verbose"}}) {
+    InstallerOptions x;
+    EXPECT_FALSE(ParseWizardArgs(bad, &x, &error)) << bad[0];
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+TEST_F(WizardTest, PageOneLabelsAndColours) {
+  std::string pkg = MakePackage("7\nc:\\gcspaces\nWork area\n");
+  CInstallSheet sheet(Unattended(pkg));
+  ASSERT_TRUE(sheet.Start());
+  CInstallStep1* p = sheet.Step1();
+  EXPECT_EQ("Database ID : 7", p->DataIdLabel()->text().toStdString());
+  EXPECT_EQ("Path : c:\\gcspaces", p->PathLabel()->text().toStdString());
+  EXPECT_EQ("Work area", p->DescriptionLabel()->text().toStdString());
+  EXPECT_EQ("Press the Next button to continue ...",
+            p->StatusLabel()->text().toStdString());
+  EXPECT_EQ(QColor(255, 232, 153), p->DataIdLabel()->BkColor());
+  EXPECT_EQ(QColor(255, 255, 225), p->StatusLabel()->BkColor());
+  EXPECT_EQ(QColor(0, 0, 0), p->StatusLabel()->TextColor());
+  // Work-area mode leaves the catalogue alone.
+  EXPECT_FALSE(Exists("c:\\local\\datactl.dbf"));
+  ColorLabel plain;
+  plain.SetBkColor(Rgb(1, 2, 3));
+  EXPECT_EQ(QColor(1, 2, 3), plain.BkColor());
+  plain.SetBkColor(-1);
+  EXPECT_EQ(QApplication::palette().color(QPalette::Button), plain.BkColor());
 }
 
 }  // namespace
