@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev libcli11-dev
   libboost-python-dev python3-dev ccache libarchive-dev
   qt6-base-dev dpkg-dev fakeroot file lintian xauth xvfb locales
-  libxml2-dev libxml2-utils
+  libxml2-dev libxml2-utils fonts-dejavu-core
 )
 
 sudo=""
