@@ -203,14 +203,12 @@ std::shared_ptr<const Listing> ListDirectory(const std::string& dir) {
 
 }  // namespace
 
-bool FindEntryIgnoreCase(const std::string& dir, const std::string& name,
-                         std::string* found) {
-  std::string probe = (dir == "/" ? "" : dir) + "/" + name;
-  struct stat st;
-  if (lstat(probe.c_str(), &st) == 0) {
-    *found = name;
-    return true;
-  }
+namespace {
+
+// The case-insensitive half of FindEntryIgnoreCase, for a name known not to
+// exist exactly as given.
+bool FindInListing(const std::string& dir, const std::string& name,
+                   std::string* found) {
   std::shared_ptr<const Listing> l = ListDirectory(dir.empty() ? "/" : dir);
   if (l == nullptr) return false;
   // Several names may differ only in case (DATA.DBF, data.dbf): the choice
@@ -227,6 +225,19 @@ bool FindEntryIgnoreCase(const std::string& dir, const std::string& name,
     Trace(kPathTraceCategory, text.c_str());
   }
   return true;
+}
+
+}  // namespace
+
+bool FindEntryIgnoreCase(const std::string& dir, const std::string& name,
+                         std::string* found) {
+  std::string probe = (dir == "/" ? "" : dir) + "/" + name;
+  struct stat st;
+  if (lstat(probe.c_str(), &st) == 0) {
+    *found = name;
+    return true;
+  }
+  return FindInListing(dir, name, found);
 }
 
 Status MapPath(const std::string& path, const std::string& drives_root,
@@ -315,7 +326,12 @@ Status MapPath(const std::string& path, const std::string& drives_root,
     std::string name = c;
     if (exists) {
       std::string found;
-      if (FindEntryIgnoreCase(cur.empty() ? "/" : cur, c, &found)) {
+      // The first component after the exact prefix is known not to exist
+      // as given: straight to the listing.
+      const std::string& dir = cur.empty() ? "/" : cur;
+      const bool hit = index == exact + 1 ? FindInListing(dir, c, &found)
+                                          : FindEntryIgnoreCase(dir, c, &found);
+      if (hit) {
         name = found;
       } else {
         exists = false;
