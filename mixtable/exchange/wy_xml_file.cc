@@ -2,6 +2,7 @@
 
 #include "mixtable/wy_xml_file.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -201,6 +202,15 @@ bool Wy_XmlFile::FindInsertPoint(uint64_t size) {
   if (lt == std::string::npos) return false;
   uint64_t at = start + lt;
   std::string after = tail.substr(lt + 1);
+  // A "<" inside a comment, processing instruction or character data
+  // section tells nothing reliable about where the root ends.
+  if (after.find("-->") != std::string::npos ||
+      after.find("?>") != std::string::npos ||
+      after.find("]]>") != std::string::npos || after.empty() ||
+      !(after[0] == '/' || after[0] == '_' || after[0] == ':' ||
+        isalpha(static_cast<unsigned char>(after[0])) ||
+        static_cast<unsigned char>(after[0]) >= 0x80))
+    return false;
   std::string closing = "/" + root;
   bool is_closing = false;
   if (after.compare(0, closing.size(), closing) == 0) {

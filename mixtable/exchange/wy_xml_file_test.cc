@@ -156,6 +156,9 @@ TEST_F(XmlFileTest, BadExistingFilesAreRefusedUnchanged) {
       std::string(kDecl) + "<OTHER></OTHER>",  // another root
       std::string(kDecl) + "<FRM_REPORT/>",    // root closed on itself
       "\x01\x02<",
+      std::string(kDecl) + "<FRM_REPORT></FRM_REPORT><!-- x -->",
+      good + "<!-- </FRM_REPORT> -->",
+      good + "<![CDATA[ a < b ]]>",
   };
   for (const std::string& bytes : cases) {
     WriteAll(path_, bytes);

@@ -55,7 +55,7 @@ class Wy_XmlFile {
   // first use; null when there is no name or no root, the file is read-only,
   // a directory, cannot be opened or stays locked by another writer, or an
   // existing document cannot be appended to (no root element of this type,
-  // or a last tag cut short).
+  // a last tag cut short, or markup other than a tag at its end).
   Wy_SeqFile* GetFileHandle();
   // Writes the held content and the closing tag, cuts the file after it,
   // unlocks and closes. 1, or 0 when no file was open or writing failed
