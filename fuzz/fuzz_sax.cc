@@ -1,6 +1,7 @@
 // fuzz_sax: arbitrary bytes through Wy_SAXParseMemory with the do-nothing
 // handlers.
 
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 

@@ -37,7 +37,12 @@ std::string Path() {
   static std::string path = [] {
     char dir[] = "/tmp/fuzz_xml_fileXXXXXX";
     if (mkdtemp(dir) == nullptr) abort();
-    return std::string(dir) + "/doc.xml";
+    static std::string made = dir;
+    atexit([] {
+      unlink((made + "/doc.xml").c_str());
+      rmdir(made.c_str());
+    });
+    return made + "/doc.xml";
   }();
   return path;
 }
