@@ -294,4 +294,20 @@ std::string Utf8ToCodePage(const std::string& s, int codepage) {
   return out;
 }
 
+char32_t CodePageChar(int codepage, unsigned char b) {
+  return GetPage(codepage == 0 ? OemCodePage() : codepage).to_uni[b];
+}
+
+bool CharsetByteToUnicode(const char* charset, unsigned char b, char32_t* u) {
+  if (charset == nullptr || *charset == 0) return false;
+  char in = static_cast<char>(b);
+  wchar_t w;
+  if (IconvOne("WCHAR_T", charset, &in, 1, reinterpret_cast<char*>(&w),
+               sizeof(w)) != sizeof(w)) {
+    return false;
+  }
+  *u = static_cast<char32_t>(w);
+  return true;
+}
+
 }  // namespace platform

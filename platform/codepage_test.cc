@@ -130,5 +130,23 @@ TEST(CodePageEnvTest, PagesFromTheEnvironment) {
   unsetenv("KALVO_ANSICP");
 }
 
+TEST(CodePageChars, PageCharactersAndDeclaredSets) {
+  EXPECT_EQ(CodePageChar(1252, 0x80), U'\u20AC');
+  EXPECT_EQ(CodePageChar(1252, 0x81), char32_t{0x81});  // undefined byte
+  EXPECT_EQ(CodePageChar(1251, 0xC0), U'\u0410');
+  EXPECT_EQ(CodePageChar(874, 0x80), U'\u20AC');
+  char32_t u = 0;
+  EXPECT_TRUE(CharsetByteToUnicode("windows-1252", 0xE9, &u));
+  EXPECT_EQ(u, U'\u00E9');
+  EXPECT_FALSE(CharsetByteToUnicode("windows-1252", 0x81, &u));
+  EXPECT_FALSE(CharsetByteToUnicode("windows-1251", 0x98, &u));
+  // The ISO set reads the bytes page 874 uses for the euro sign and
+  // others as C1 control characters.
+  EXPECT_TRUE(CharsetByteToUnicode("iso-8859-11", 0x80, &u));
+  EXPECT_EQ(u, char32_t{0x80});
+  EXPECT_FALSE(CharsetByteToUnicode("no-such-set", 0x41, &u));
+  EXPECT_FALSE(CharsetByteToUnicode(nullptr, 0x41, &u));
+}
+
 }  // namespace
 }  // namespace platform

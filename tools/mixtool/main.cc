@@ -13,6 +13,7 @@
 #include "levels_command.h"
 #include "units_command.h"
 #include "package_command.h"
+#include "xml_command.h"
 
 int main(int argc, char** argv) {
   CLI::App app{
@@ -78,6 +79,8 @@ int main(int argc, char** argv) {
       ->required();
   package->add_option("--abs-id", pkg.abs_id,
                       "absolute data id (the data set it derives from)");
+  mixtool::XmlArgs xml_args;
+  CLI::App* xml = mixtool::AddXmlCommand(app, &xml_args);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -95,6 +98,7 @@ int main(int argc, char** argv) {
     return mixtool::Mask(dir, prd, spd, type, std::cout, std::cerr);
   if (colorkeys->parsed()) return mixtool::ColorKeys(dir, std::cout, std::cerr);
   if (cans->parsed()) return mixtool::Cans(dir, std::cout, std::cerr);
+  if (xml->parsed()) return mixtool::Xml(xml_args, std::cout, std::cerr);
   if (units->parsed()) return mixtool::Units(units_args, std::cout, std::cerr);
   if (levels->parsed())
     return mixtool::Levels(levels_file, std::cout, std::cerr);

@@ -32,6 +32,16 @@ std::string AnsiToOem(const std::string& s);
 std::string CodePageToUtf8(const std::string& s, int codepage);
 std::string Utf8ToCodePage(const std::string& s, int codepage);
 
+// The Unicode character byte b stands for in a single-byte page (0: the
+// OEM page). Bytes the page leaves undefined answer the control character
+// of the same number, as the tables above do.
+char32_t CodePageChar(int codepage, unsigned char b);
+
+// How a character-set name as an XML declaration carries it ("windows-1252",
+// "iso-8859-11") reads byte b: true with *u set, false when that set leaves
+// the byte undefined or the name is unknown to the host.
+bool CharsetByteToUnicode(const char* charset, unsigned char b, char32_t* u);
+
 }  // namespace platform
 
 #endif  // PLATFORM_CODEPAGE_H_
