@@ -47,9 +47,14 @@ bool CMixtableEx::SeekParam(Wdbase* db, const char* key) {
   std::string padded(key);
   padded.resize(static_cast<size_t>(width), ' ');
   if (db->Seek(padded.c_str()) != 1) return false;
-  char buf[256];
-  db->ReadString(kKeyField, buf, sizeof buf, 0, 1);
-  return std::strcmp(buf, key) == 0;
+  // Deleted records (a setter's failed append) do not count.
+  for (;;) {
+    char buf[256];
+    db->ReadString(kKeyField, buf, sizeof buf, 0, 1);
+    if (db->Eof() || std::strcmp(buf, key) != 0) return false;
+    if (!db->Deleted()) return true;
+    if (!db->Next()) return false;
+  }
 }
 
 bool CMixtableEx::ReadParam(const char* key, std::string* value,
