@@ -1,6 +1,8 @@
 // CMixtableEx::Convert against real tables: matching, the log lines, the
 // survival rule, extras, renames, memo texts, deleted marks, failures.
 
+#include "maintenance/convert.h"
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,10 +12,10 @@
 #include <vector>
 
 #include "access/table_set_fixture.h"
-#include "maintenance/convert_test_util.h"
 #include "platform/env.h"
 #include "platform/hooks.h"
 #include "platform/testing/fault_env.h"
+#include "testing/table_rows.h"
 
 namespace {
 

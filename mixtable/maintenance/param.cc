@@ -105,6 +105,19 @@ bool CMixtableEx::WriteParam(const char* key, const char* value,
   return ok;
 }
 
+bool CMixtableEx::GetParam(const char* key, std::string& value,
+                           std::string& comment) {
+  value.clear();
+  comment.clear();
+  return key != nullptr && *key != '\0' && ReadParam(key, &value, &comment);
+}
+
+bool CMixtableEx::SetParam(const char* key, const char* value,
+                           const char* comment) {
+  return key != nullptr && *key != '\0' &&
+         WriteParam(key, value, comment, false);
+}
+
 uint32_t CMixtableEx::GetParamGdataId(bool absolute) {
   std::string v;
   if (!ReadParam(absolute ? "ABS_DATAID" : "DATAID", &v, nullptr)) return 0;

@@ -6,8 +6,9 @@
 #include <string>
 
 #include "access/table_set_fixture.h"
-#include "maintenance/convert_test_util.h"
+#include "maintenance/convert.h"
 #include "platform/codepage.h"
+#include "testing/table_rows.h"
 
 namespace {
 

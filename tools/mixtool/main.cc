@@ -13,6 +13,7 @@
 #include "levels_command.h"
 #include "units_command.h"
 #include "package_command.h"
+#include "maintenance_commands.h"
 
 int main(int argc, char** argv) {
   CLI::App app{
@@ -78,6 +79,8 @@ int main(int argc, char** argv) {
       ->required();
   package->add_option("--abs-id", pkg.abs_id,
                       "absolute data id (the data set it derives from)");
+  mixtool::MaintenanceCommands maintenance;
+  mixtool::AddMaintenanceCommands(app, &maintenance);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -88,6 +91,10 @@ int main(int argc, char** argv) {
     return formula_text.parsed() ? 1 : 2;
   }
   if (formula_text.parsed()) return formula_text.Run(std::cout, std::cerr);
+  if (int r =
+          mixtool::RunMaintenanceCommands(maintenance, std::cout, std::cerr);
+      r >= 0)
+    return r;
   if (gdata->parsed()) return mixtool::Gdata(dir, std::cout, std::cerr);
   if (frm->parsed())
     return mixtool::Frm(dir, prd, spd, id, std::cout, std::cerr);

@@ -165,6 +165,10 @@ class CMixtableEx {
   bool SetParamCodePage(uint32_t value, const char* comment);  // "%u"
   bool SetParamLastCheck(const char* value, const char* comment);
   bool SetParamFrmHistoryEnabled(bool enabled, const char* comment);
+  // Any key: its VALUE and COMMENT (trimmed), false when missing; and the
+  // setter rule above for any key (false for a key longer than its field).
+  bool GetParam(const char* key, std::string& value, std::string& comment);
+  bool SetParam(const char* key, const char* value, const char* comment);
   // The machine's OEM code page (the platform layer's).
   static uint32_t GetSystemCodePage();
 

@@ -1,15 +1,15 @@
-// Tables for the conversion tests and fuzz target: built from raw field
-// texts and read back whole.
+// Tables for tests, fuzz targets and benchmarks of structure conversions:
+// built from raw field texts and read back whole (header only).
 
-#ifndef MIXTABLE_MAINTENANCE_CONVERT_TEST_UTIL_H_
-#define MIXTABLE_MAINTENANCE_CONVERT_TEST_UTIL_H_
+#ifndef MIXTABLE_TESTING_TABLE_ROWS_H_
+#define MIXTABLE_TESTING_TABLE_ROWS_H_
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "maintenance/convert.h"
 #include "platform/env.h"
 #include "xbase32/wdbase.h"
 
@@ -147,4 +147,4 @@ inline TableRows ReadTable(const std::string& path) {
 
 }  // namespace convert_testing
 
-#endif  // MIXTABLE_MAINTENANCE_CONVERT_TEST_UTIL_H_
+#endif  // MIXTABLE_TESTING_TABLE_ROWS_H_
