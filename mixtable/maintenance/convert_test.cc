@@ -319,6 +319,43 @@ TEST_F(ConvertTest, ATableHeldByAnotherProcessIsNotReplaced) {
   EXPECT_EQ(ts_.Convert(Y_CNT_BLND, nullptr, log_, false), 1);
 }
 
+TEST_F(ConvertTest, AKillAtEveryStepLeavesTheOldTableOrTheNewOne) {
+  std::vector<Field> f = Dictionary();
+  f[2] = {"PTR_CONCP", 'N', 6, 2};
+  f.push_back({"NOTE", 'M', 10, 0});
+  const std::vector<Row> rows = {{"    1", "    2", "  1.50", "", "", "memo:a"},
+                                 {"    2", "    3", "  2.25", "", "", ""}};
+  ASSERT_TRUE(MakeTable(kBlend, f, rows, {false, true}));
+  const TableRows before = ReadTable(kBlend);
+  ASSERT_EQ(ts_.Convert(Y_CNT_BLND, nullptr, log_, false), 1);
+  const TableRows converted = ReadTable(kBlend);
+  ASSERT_EQ(converted.fields.size(), 6u);
+  bool finished = false;
+  int n = 1;
+  for (; n < 400 && !finished; ++n) {
+    ASSERT_TRUE(MakeTable(kBlend, f, rows, {false, true}));
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      platform::FaultInjectionEnv env(platform::Env::Current());
+      platform::ScopedEnv use(&env);
+      env.CrashAfterMutations(n);
+      CMixtableEx ts;
+      ts.SetDataDir("c:\\gdata\\");
+      std::vector<std::string> log;
+      _exit(ts.Convert(Y_CNT_BLND, nullptr, log, false) == 1 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    finished = WIFEXITED(status);
+    if (finished) EXPECT_EQ(WEXITSTATUS(status), 0);
+    const TableRows now = ReadTable(kBlend);  // Open undoes a half swap
+    EXPECT_TRUE(now == before || now == converted) << "killed at " << n;
+  }
+  EXPECT_TRUE(finished);
+  EXPECT_GT(n, 10);  // the crash points covered the copy and the swap
+}
+
 TEST_F(ConvertTest, WithoutHandleOrDictionaryOrTable) {
   EXPECT_EQ(ts_.Convert(Y_N_MAX, nullptr, log_, false), -1);
   EXPECT_EQ(ts_.Convert(Y_CNT_BLND, nullptr, log_, false), -1);  // no file
