@@ -12,6 +12,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -38,9 +39,10 @@ using mixtable::ConvTarget;
 constexpr uint64_t kFileLockOffset = 1000000000ULL;
 constexpr uint64_t kFileLockLength = 1000000000ULL;
 
-// Records appended to the work table between two commits: bounds the
-// memory the engine keeps for records appended under a lock.
-constexpr int32_t kCommitEvery = 4096;
+// Bytes of records appended to the work table between two commits: bounds
+// the memory the engine keeps for records appended under a lock, while
+// keeping the commits (each one syncs) few.
+constexpr int64_t kCommitBytes = 8 << 20;
 
 constexpr const char* kErrorLine = "CONVERSION ERROR";
 constexpr const char* kErrorBox = "ERROR: Check LOG file for details";
@@ -124,7 +126,9 @@ void RemoveTableFiles(const std::string& data) {
 // deleted marks kept.
 bool CopyRecords(Wdbase* src, Wdbase* work, const ConvPlan& plan) {
   std::string memo, text;
-  int32_t since_commit = 0;
+  const int64_t per_commit =
+      std::max<int64_t>(1, kCommitBytes / std::max(1, work->RecordBufferLen()));
+  int64_t since_commit = 0;
   for (int more = src->Top(); more; more = src->Next()) {
     if (!work->AppendBlank()) return false;
     char* out = work->RecordBufferPtr();
@@ -151,7 +155,7 @@ bool CopyRecords(Wdbase* src, Wdbase* work, const ConvPlan& plan) {
     }
     if (!work->RecordBufferWrite()) return false;
     if (src->Deleted() && !work->Delete()) return false;
-    if (++since_commit >= kCommitEvery) {
+    if (++since_commit >= per_commit) {
       since_commit = 0;
       if (!work->Flush() || !work->Lock()) return false;
     }

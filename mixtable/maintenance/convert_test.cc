@@ -365,6 +365,15 @@ TEST_F(ConvertTest, WithoutHandleOrDictionaryOrTable) {
   fresh.SetDataDir("c:\\gdata\\");
   EXPECT_EQ(fresh.Convert(Y_CNT_BLND, nullptr, log_, false), -1);
   platform::Env::Current()->UnsetEnv("KALVO_DCT");
+  // A memo field without its memo file.
+  std::vector<Field> f = Dictionary();
+  f.push_back({"NOTE", 'M', 10, 0});
+  f[2].len = 6;
+  ASSERT_TRUE(MakeTable(kBlend, f, {{"    1", "", "", "", "", "memo:x"}}));
+  ASSERT_TRUE(
+      platform::Env::Current()->DeleteFile("c:\\gdata\\cnt_blnd.dbt").ok());
+  EXPECT_EQ(ts_.Convert(Y_CNT_BLND, nullptr, log_, false), -1);
+  EXPECT_TRUE(NoWorkFiles());
   // Not a table.
   std::unique_ptr<platform::File> file;
   ASSERT_TRUE(platform::Env::Current()
