@@ -39,6 +39,9 @@ using mixtable::ConvTarget;
 constexpr uint64_t kFileLockOffset = 1000000000ULL;
 constexpr uint64_t kFileLockLength = 1000000000ULL;
 
+// Bit of a data file's version byte (byte 0) that says it has a memo file.
+constexpr unsigned char kDbfMemoFlag = 0x80;
+
 // Bytes of records appended to the work table between two commits: bounds
 // the memory the engine keeps for records appended under a lock, while
 // keeping the commits (each one syncs) few.
@@ -215,8 +218,29 @@ int16_t CMixtableEx::Convert(int table, const YTABLE_RENAMEFIELD* renames,
   std::string file = row->def.name;
   if (file.find('.') == std::string::npos) file += ".dbf";
   const std::string path = dir + file;
+  // A table with memo fields (flag 0x80 of its version byte) whose memo
+  // file is missing is not touched: opening it would make a new memo file
+  // and lose the texts' references.
+  {
+    std::unique_ptr<platform::File> f;
+    unsigned char version = 0;
+    size_t got = 0;
+    if (!env()->OpenFile(path, platform::OpenMode::kReadOnly, &f).ok() ||
+        !f->ReadAt(0, &version, 1, &got).ok() || got != 1)
+      return -1;
+    if ((version & kDbfMemoFlag) &&
+        !env()->FileExists(path.substr(0, path.size() - 3) + "dbt")) {
+      Wy_Trace("Convert: the memo file of \"%s\" is missing\n", path.c_str());
+      return -1;
+    }
+  }
+  Wdbase src;
+  if (!src.SetFiles(dir.c_str(), row->def.name, 0, nullptr, nullptr) ||
+      !src.Open())
+    return -1;
   // The whole-file lock, held through a handle of our own until the new
-  // table is in place (not for a dry run, which writes nothing).
+  // table is in place (not for a dry run, which writes nothing). Taken once
+  // the table is open: opening may itself lock the table briefly.
   std::unique_ptr<platform::File> guard;
   if (!options.dryRun) {
     if (!env()->OpenFile(path, platform::OpenMode::kReadWrite, &guard).ok())
@@ -227,10 +251,6 @@ int16_t CMixtableEx::Convert(int table, const YTABLE_RENAMEFIELD* renames,
       return fail();
     }
   }
-  Wdbase src;
-  if (!src.SetFiles(dir.c_str(), row->def.name, 0, nullptr, nullptr) ||
-      !src.Open())
-    return -1;
   src.SetOEMConversionMode(Wdbase_OEMtoChar_Off);
 
   plan.source = mixtable::DescribeSource(src);

@@ -261,11 +261,12 @@ TEST_F(ConvertTest, FailuresLeaveTheOldTableWholeAndNoWorkFile) {
   struct Case {
     const char* text;
     unsigned ops;
-  } cases[] = {{"$$$", platform::FaultInjectionEnv::kWrite},
-               {"$$$", platform::FaultInjectionEnv::kOpen},
-               {"$$$", platform::FaultInjectionEnv::kRename},
-               {".old", platform::FaultInjectionEnv::kRename},
-               {"cnt_blnd.dbf", platform::FaultInjectionEnv::kLock}};
+    bool box;  // a failure of the copy or the swap (not of the open)
+  } cases[] = {{"$$$", platform::FaultInjectionEnv::kWrite, true},
+               {"$$$", platform::FaultInjectionEnv::kOpen, true},
+               {"$$$", platform::FaultInjectionEnv::kRename, true},
+               {".old", platform::FaultInjectionEnv::kRename, true},
+               {"cnt_blnd.dbf", platform::FaultInjectionEnv::kLock, false}};
   for (const Case& c : cases) {
     ASSERT_TRUE(MakeTable(kBlend, f, rows));
     const TableRows before = ReadTable(kBlend);
@@ -276,11 +277,13 @@ TEST_F(ConvertTest, FailuresLeaveTheOldTableWholeAndNoWorkFile) {
       env.FailPath(c.text, c.ops, ENOSPC);
       EXPECT_EQ(ts_.Convert(Y_CNT_BLND, nullptr, log_, false), -1) << c.text;
     }
-    ASSERT_FALSE(log_.empty());
-    EXPECT_EQ(log_.back(), "CONVERSION ERROR");
-    EXPECT_EQ(g_boxes, 1);
-    EXPECT_EQ(g_box_text, "ERROR: Check LOG file for details");
-    EXPECT_EQ(g_box_caption, "DBF Convert");
+    if (c.box) {
+      ASSERT_FALSE(log_.empty());
+      EXPECT_EQ(log_.back(), "CONVERSION ERROR");
+      EXPECT_EQ(g_boxes, 1);
+      EXPECT_EQ(g_box_text, "ERROR: Check LOG file for details");
+      EXPECT_EQ(g_box_caption, "DBF Convert");
+    }
     EXPECT_TRUE(ReadTable(kBlend) == before) << c.text;
     EXPECT_TRUE(NoWorkFiles()) << c.text;
   }
