@@ -11,8 +11,9 @@
 #include "formula_text_commands.h"
 #include "gdata_command.h"
 #include "levels_command.h"
-#include "units_command.h"
+#include "maintenance_commands.h"
 #include "package_command.h"
+#include "units_command.h"
 #include "xml_command.h"
 
 int main(int argc, char** argv) {
@@ -81,6 +82,8 @@ int main(int argc, char** argv) {
                       "absolute data id (the data set it derives from)");
   mixtool::XmlArgs xml_args;
   CLI::App* xml = mixtool::AddXmlCommand(app, &xml_args);
+  mixtool::MaintenanceCommands maintenance;
+  mixtool::AddMaintenanceCommands(app, &maintenance);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -91,6 +94,10 @@ int main(int argc, char** argv) {
     return formula_text.parsed() ? 1 : 2;
   }
   if (formula_text.parsed()) return formula_text.Run(std::cout, std::cerr);
+  if (int r =
+          mixtool::RunMaintenanceCommands(maintenance, std::cout, std::cerr);
+      r >= 0)
+    return r;
   if (gdata->parsed()) return mixtool::Gdata(dir, std::cout, std::cerr);
   if (frm->parsed())
     return mixtool::Frm(dir, prd, spd, id, std::cout, std::cerr);

@@ -22,6 +22,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "mixtable/mixtable.h"
 #include "xbase32/wdbase.h"
@@ -48,6 +49,26 @@ struct YTABLE_RENAMEFIELD {
   const char* oldName;
   const char* newName;
 };
+
+// Choices of a structure conversion beyond the dictionary's rule; all off
+// in the four-argument Convert.
+struct YTABLE_CONVERT_OPTIONS {
+  // Decide and log as for a real conversion (same result, same lines) but
+  // write nothing: the table and its files stay as they are.
+  bool dryRun = false;
+  // Leave out the fields the dictionary does not name ("REMOVE EXTRA
+  // FIELDS", then one "REMOVE" line per field with the number of records
+  // that held a value). Off: they are kept after the dictionary's fields.
+  bool removeExtraFields = false;
+  // Convert every changed field by the conversion table even where a value
+  // does not survive. Off: such a field keeps its definition ("KEEP").
+  bool allowLoss = false;
+};
+
+// The signature written into a data set's PARAM table: name, version and
+// the local date and time, "%s #%s [%04d-%02d-%02d] (%02d:%02d:%02d)".
+constexpr const char* kSignatureFormat =
+    "%s #%s [%04d-%02d-%02d] (%02d:%02d:%02d)";
 
 class CMixtableEx {
  public:
@@ -93,6 +114,80 @@ class CMixtableEx {
   // a trailing "\") the data directory.
   void SetDataDir(const char* dir);
 
+  // --- structure conversion (maintenance/convert_*.cc) -----------------------
+  // Brings the table's file to the dictionary's structure. The log is
+  // emptied first and receives the lines below. Answers 1 when the table
+  // was rebuilt, 0 when it already matches, -1 on failure (no handle, no
+  // dictionary item, a table that does not open, a table locked or held
+  // open elsewhere, a failed copy or replacement). The table set's handle
+  // is closed first and the table is read through a private handle without
+  // index files, in physical order with deleted marks; the rebuilt table
+  // replaces the old one crash-safely in the directory it was read from,
+  // under the table's whole-file lock, and its old index files are removed
+  // (the caller reindexes). On failure the old table is left whole, no
+  // work file stays behind, the log ends with "CONVERSION ERROR" and the
+  // message box "ERROR: Check LOG file for details" ("DBF Convert") is
+  // shown through the platform's hook.
+  //
+  // Matching: renames first (a pair whose new name is the dictionary
+  // field's; when that name exists in the table as well, it is the match
+  // and the old-name field stays an extra), then by name. Without
+  // exactWidths a wider C or N field keeps its width. Fields the dictionary
+  // does not name are kept after the dictionary's ("EXTRA" lines); a field
+  // whose values would not all read back as before keeps its definition
+  // ("KEEP ... (record N)" for the first such record). Lines, while record
+  // 1 is copied: "CHANGE: OLD        C  10.0 -> NEW        N   8.3" and
+  // "INSERT: NAME       C  10.0".
+  int16_t Convert(int table, const YTABLE_RENAMEFIELD* renames,
+                  std::vector<std::string>& log, bool exactWidths);
+  int16_t Convert(int table, const YTABLE_RENAMEFIELD* renames,
+                  std::vector<std::string>& log, bool exactWidths,
+                  const YTABLE_CONVERT_OPTIONS& options);
+
+  // --- PARAM (maintenance/param.cc) ------------------------------------------
+  // Each opens PARAM temporarily (its first index selected) and leaves it
+  // in the state it had; 0, false or "" when PARAM has no handle or does
+  // not open. A key is found only when a record holds exactly it (a longer
+  // key beginning with it does not count). Numbers are read as unsigned
+  // 32-bit decimal texts: anything else, or a larger value, reads 0.
+  uint32_t GetParamGdataId(bool absolute);  // "ABS_DATAID" / "DATAID"
+  std::string GetParamHTMLPath();           // "HTMLPATH"
+  uint32_t GetParamCodePage();              // "CODEPAGE"
+  // "CHECK_INFO": both outputs emptied first; true when the key exists.
+  bool GetParamLastCheck(std::string& value, std::string& comment);
+  bool GetParamFrmHistoryEnabled();  // "FRM_HISTORY" value not 0
+  // Setters: seek the key, append a record when it is missing, write KEY,
+  // VALUE and COMMENT. False (nothing written) for a VALUE longer than its
+  // field; a longer COMMENT is cut. A record appended by a setter whose
+  // later write fails is deleted again. A null comment writes blanks.
+  bool SetParamGdataId(const char* value, const char* comment, bool absolute);
+  bool SetParamHTMLPath(const char* value, const char* comment);
+  bool SetParamCodePage(uint32_t value, const char* comment);  // "%u"
+  bool SetParamLastCheck(const char* value, const char* comment);
+  bool SetParamFrmHistoryEnabled(bool enabled, const char* comment);
+  // Any key: its VALUE and COMMENT (trimmed), false when missing; and the
+  // setter rule above for any key (false for a key longer than its field).
+  bool GetParam(const char* key, std::string& value, std::string& comment);
+  bool SetParam(const char* key, const char* value, const char* comment);
+  // The machine's OEM code page (the platform layer's).
+  static uint32_t GetSystemCodePage();
+
+  // --- signature (maintenance/signature.cc)
+  // ----------------------------------- This library's signature now: name and
+  // version of the project (see the README), date and time from the platform's
+  // local clock.
+  static std::string GetSignature();
+  // Splits a signature (replaced by GetSignature() when empty) into name,
+  // version, date ("CCYY-MM-DD") and time ("HH:MM:SS"), each trimmed.
+  // False (outputs emptied) when it does not have that shape.
+  static bool GetSignatureData(std::string& signature, std::string& name,
+                               std::string& version, std::string& date,
+                               std::string& time);
+  // True unless PARAM's "CHECK_INFO" COMMENT is a signature of this
+  // library's name and version (compared ignoring case). On true, last
+  // receives that COMMENT ("" when missing) and current GetSignature().
+  bool NeedsAdvancedCheck(std::string& last, std::string& current);
+
   // --- the contained table set -----------------------------------------------
   CMixtable& Mixtable() { return m_table; }
   const CMixtable& Mixtable() const { return m_table; }
@@ -134,6 +229,14 @@ class CMixtableEx {
  private:
   // The directory Create and Delete work in; false when it cannot be found.
   bool TableDir(int table, std::string& dir);
+  // The directory the table is read from: its open handle's, else the most
+  // specific level of its mask holding its file.
+  bool SourceDir(int table, std::string& dir);
+  // PARAM: positions on the record of key (exactly); false when missing.
+  bool SeekParam(Wdbase* db, const char* key);
+  bool ReadParam(const char* key, std::string* value, std::string* comment);
+  bool WriteParam(const char* key, const char* value, const char* comment,
+                  bool key_only_when_new);
 
   CMixtable m_table;
   YTABLE_DICTIONARY m_dict[Y_N_MAX];
