@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <memory>
 
 #include "platform/mask.h"
 #include "platform/path_map.h"
@@ -54,21 +55,22 @@ Status ReadNames(int dirfd, const std::string& what,
   names->clear();
   int dup_fd = fcntl(dirfd, F_DUPFD_CLOEXEC, 0);
   if (dup_fd < 0) return Status::Error(errno, "list " + what);
-  DIR* d = fdopendir(dup_fd);
+  // Closed on every path, also when memory runs out while listing.
+  std::unique_ptr<DIR, int (*)(DIR*)> d(fdopendir(dup_fd), closedir);
   if (d == nullptr) {
     int e = errno;
     close(dup_fd);
     return Status::Error(e, "list " + what);
   }
-  rewinddir(d);  // the duplicate shares the position of earlier readers
+  rewinddir(d.get());  // the duplicate shares the position of earlier readers
   errno = 0;
-  while (struct dirent* e = readdir(d)) {
+  while (struct dirent* e = readdir(d.get())) {
     std::string n = e->d_name;
     if (n != "." && n != "..") names->push_back(n);
     errno = 0;
   }
   int err = errno;
-  closedir(d);
+  d.reset();
   if (err != 0) return Status::Error(err, "list " + what);
   return Status::OK();
 }

@@ -175,21 +175,22 @@ std::shared_ptr<const Listing> ListDirectory(const std::string& dir) {
       g_listings->erase(it);
     }
   }
-  DIR* d = opendir(dir.c_str());
+  // Closed on every path, also when memory runs out while listing.
+  std::unique_ptr<DIR, int (*)(DIR*)> d(opendir(dir.c_str()), closedir);
   if (d == nullptr) return nullptr;
   auto l = std::make_shared<Listing>();
   l->dev = st.st_dev;
   l->ino = st.st_ino;
   l->mtime = st.st_mtim;
   l->ctime = st.st_ctim;
-  while (struct dirent* e = readdir(d)) {
+  while (struct dirent* e = readdir(d.get())) {
     std::string n = e->d_name;
     if (n == "." || n == "..") continue;
     auto& slot = l->names[LowerString(n)];
     if (slot.second == 0 || n < slot.first) slot.first = n;
     ++slot.second;
   }
-  closedir(d);
+  d.reset();
   struct timespec now;
   clock_gettime(CLOCK_REALTIME, &now);
   if (now.tv_sec - st.st_mtim.tv_sec >= kRacySeconds &&

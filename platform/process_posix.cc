@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -337,9 +338,10 @@ Status StartProcessImpl(const ProcessSpec& launch,
 
 Status ListProcessesImpl(std::vector<ProcessEntry>* list) {
   list->clear();
-  DIR* proc = opendir("/proc");
+  // Closed on every path, also when memory runs out while listing.
+  std::unique_ptr<DIR, int (*)(DIR*)> proc(opendir("/proc"), closedir);
   if (proc == nullptr) return Status::Error(errno, "list processes in /proc");
-  while (struct dirent* e = readdir(proc)) {
+  while (struct dirent* e = readdir(proc.get())) {
     char* end = nullptr;
     long pid = std::strtol(e->d_name, &end, 10);
     if (end == e->d_name || *end != '\0' || pid <= 0) continue;
@@ -363,7 +365,6 @@ Status ListProcessesImpl(std::vector<ProcessEntry>* list) {
     entry.exe = ReadLinkHost(dir + "/exe", &err);
     list->push_back(std::move(entry));
   }
-  closedir(proc);
   return Status::OK();
 }
 
