@@ -20,6 +20,7 @@
 #define MIXTABLE_WY_FORMULA_H_
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 
 #include "mixtable/hformula.h"
@@ -27,6 +28,8 @@
 #include "mixtable/wy_frm.h"
 
 class CMixtable;
+class CMixtableEx;
+class Wy_SeqFile;
 
 class Wy_Formula : public HFormula {
  public:
@@ -79,7 +82,40 @@ class Wy_Formula : public HFormula {
   // Sample content for layout previews; result 0.
   int DummyFill();
 
+  // --- XML writers (wy_formula_xml.cc) -------------------------------------
+  // Each writes the formula as lines "<TAG>content</TAG>\r\n" to file (the
+  // handle of a Wy_XmlFile; the document around it is the caller's), every
+  // text between tags escaped. shop, dispenser and when may be null (no
+  // "<USR>"/"<DIS>" line; the time is now), written in local time. A null
+  // table set makes the writer open its own, pointed at m_DataId. ignored
+  // is not used. Nothing of the caller's is changed, except that the
+  // structured form raises reflectance values below 0.01 to 0.01.
+  // Compact form, wrapped in "<FORMULA>"; result 1 (0 for a null file).
+  int WriteXML(Wy_SeqFile* file, const char* ignored, const Wy_ShopData* shop,
+               const Wy_DispenserData* dispenser, const std::time_t* when,
+               CMixtableEx* tables);
+  // Structured form, wrapped in "<FORMULA>". withCodes adds the base's
+  // CODE; withShop adds "<SHP>"; colorantText (may be null) replaces the
+  // encoded "<YFRM>" content (written as given). Result 1.
+  int WriteXMLEx(Wy_SeqFile* file, const char* ignored, const Wy_ShopData* shop,
+                 const Wy_DispenserData* dispenser, const std::time_t* when,
+                 CMixtableEx* tables, bool withCodes, bool withShop,
+                 const char* colorantText);
+
+  // The "<RGB>" colour: from the curve when its first value exceeds 0.01,
+  // else from m_X10 when X exceeds 0.01. false: no colour. *noClamp (may be
+  // null) as for Wy_XYZToRGB.
+  bool GetRGB(uint32_t* rgb, bool* noClamp) const;
+
  private:
+  // The formula text encoded for XML: "(id,code,quantity)" per colorant
+  // (raw; WriteXML escapes it whole), or "<CMP><ID>..</ID><CODE>..</CODE>
+  // <QTY>..</QTY></CMP>" per colorant with every text escaped. A colorant
+  // missing from CNTS gets an empty code and makes the result 0; an empty
+  // formula text answers 0. The text is appended to.
+  int GetXMLDecodedFrm(std::string& text, CMixtableEx* tables) const;
+  int GetXMLDecodedFrmEx(std::string& text, CMixtableEx* tables) const;
+  int DecodeFrm(std::string& text, CMixtableEx* tables, bool structured) const;
   bool AddOrSubAFormula(const Wy_Formula& other, bool resize, bool add);
 };
 
