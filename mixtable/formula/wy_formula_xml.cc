@@ -275,16 +275,14 @@ std::string InfoItems(const Wy_FrmInfo& info, const char* k2, const char* k3) {
 
 }  // namespace
 
-int Wy_Formula::WriteXMLEx(Wy_SeqFile* file, const char* /*ignored*/,
-                           const Wy_ShopData* shop,
-                           const Wy_DispenserData* dispenser,
-                           const std::time_t* when, CMixtableEx* tables,
-                           bool withCodes, bool withShop,
-                           const char* colorantText) {
+int Wy_Formula::WriteXMLExLines(Wy_SeqFile* file, const Wy_ShopData* shop,
+                                const Wy_DispenserData* dispenser,
+                                const std::time_t* when, CMixtableEx* tables,
+                                bool withCodes, bool withShop,
+                                const char* colorantText) {
   if (file == nullptr) return 0;
   try {
     Tables ts(tables, m_DataId);
-    Wy_htmltag formula(file, "<FORMULA>\r\n");
     std::string s = Fmt("<ID>%lu</ID>",
                         static_cast<unsigned long>(Wy_GetAbsDataId(m_DataId)));
     if (!m_DataIdText.empty()) s += El("DSC", m_DataIdText);
@@ -401,4 +399,42 @@ int Wy_Formula::WriteXMLEx(Wy_SeqFile* file, const char* /*ignored*/,
     return 0;
   }
   return 1;
+}
+
+int Wy_Formula::WriteXMLEx(Wy_SeqFile* file, const char* /*ignored*/,
+                           const Wy_ShopData* shop,
+                           const Wy_DispenserData* dispenser,
+                           const std::time_t* when, CMixtableEx* tables,
+                           bool withCodes, bool withShop,
+                           const char* colorantText) {
+  if (file == nullptr) return 0;
+  try {
+    Wy_htmltag formula(file, "<FORMULA>\r\n");
+    return WriteXMLExLines(file, shop, dispenser, when, tables, withCodes,
+                           withShop, colorantText);
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+}
+
+int Wy_Formula::WriteXMLExCodePercentage(
+    Wy_SeqFile* file, const char* /*ignored*/, const Wy_ShopData* shop,
+    const Wy_DispenserData* dispenser, const std::time_t* when,
+    CMixtableEx* tables, bool withCodes, bool withShop,
+    const char* colorantText, const char* codePercentText) {
+  if (file == nullptr) return 0;
+  try {
+    if (codePercentText != nullptr) {
+      file->Write(codePercentText);
+    } else {
+      Tables ts(tables, m_DataId);
+      std::string frm;
+      GetXMLDecodedFrmEx(frm, ts.get());
+      file->Write(frm);
+    }
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  return WriteXMLExLines(file, shop, dispenser, when, tables, withCodes,
+                         withShop, colorantText);
 }

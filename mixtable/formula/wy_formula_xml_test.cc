@@ -70,6 +70,16 @@ class FormulaXmlTest : public ::testing::Test {
         << b.error();
     ASSERT_TRUE(b.Append(Y_BASES, {{"ID", Id(1)}, {"CODE", "B<1>"}}))
         << b.error();
+    ASSERT_TRUE(b.Append(Y_CANS, {{"ID", Id(1)},
+                                  {"DESCR", "Tin & lid"},
+                                  {"NOM_Q", "1000"},
+                                  {"CAN_WEIGHT", "F"}}))
+        << b.error();
+    ASSERT_TRUE(b.Append(Y_CANS, {{"ID", Id(2)},
+                                  {"DESCR", "Pail"},
+                                  {"NOM_Q", "4000"},
+                                  {"CAN_WEIGHT", "T"}}))
+        << b.error();
     ts_.SetDataDir("c:\\gdata\\");
     path_ = drives_.Host("doc.xml");
     f_.m_DataId = 0;
@@ -89,6 +99,21 @@ class FormulaXmlTest : public ::testing::Test {
     f_.m_FrmNomQ = 1000;
     f_.m_Lqnt = 1;
     f_.m_Source = HF_SOURCE_STANDARD;
+  }
+
+  // Runs write on the handle of a fresh type-3 document; answers the
+  // document's bytes, which must parse.
+  template <typename Fn>
+  std::string WriteWith(Fn write) {
+    Wy_XmlFile doc(3, nullptr);
+    EXPECT_TRUE(doc.SetFileName(path_, false));
+    Wy_SeqFile* h = doc.GetFileHandle();
+    EXPECT_NE(h, nullptr);
+    EXPECT_EQ(write(h), 1);
+    doc.CloseFileHandle();
+    std::string bytes = ReadAll(path_), why;
+    EXPECT_TRUE(ParseStrict(bytes, &why)) << why << "\n" << bytes;
+    return bytes;
   }
 
   // Writes through a type-3 document; answers the document's bytes.
@@ -216,6 +241,34 @@ TEST_F(FormulaXmlTest, HostileTextsStayParseable) {
   f_.m_Frm = "5,<1>,&,2";
   Write(false);
   Write(true);
+}
+
+TEST_F(FormulaXmlTest, CodePercentageAndCansList) {
+  std::string doc = WriteWith([&](Wy_SeqFile* h) {
+    return f_.WriteXMLExCodePercentage(h, nullptr, nullptr, nullptr, nullptr,
+                                       &ts_, false, false, nullptr, nullptr);
+  });
+  EXPECT_TRUE(Has(doc, "\t\n<CMP><ID>5</ID><CODE>R&#x26;D</CODE>"))
+      << doc;
+  EXPECT_FALSE(Has(doc, "<FORMULA>"));
+  EXPECT_TRUE(Has(doc, "</CMP><GDT>")) << doc;
+
+  doc = WriteWith([&](Wy_SeqFile* h) {
+    return f_.WriteXMLFormulaAndCansList(h, nullptr, nullptr);
+  });
+  EXPECT_TRUE(Has(doc,
+                  "</FORMULA>\r\n<DISPENSER id=\"1\" descr=\"New "
+                  "dispenser\">\r\n<CNT id=\"1\""))
+      << doc;
+  EXPECT_TRUE(Has(doc,
+                  "<CANSLIST>\r\n"
+                  "<CAN><ID>1</ID><DSC>Tin &#x26; lid</DSC><NOMQ>1000.0000"
+                  "</NOMQ><WGH>0</WGH></CAN>\r\n"
+                  "<CAN><ID>2</ID><DSC>Pail</DSC><NOMQ>4000.0000</NOMQ>"
+                  "<WGH>1</WGH></CAN>\r\n"
+                  "<CANPICT>\r\nc:\\HTMLDATA\\CanPictures\\</CANPICT>\r\n"
+                  "</CANSLIST>\r\n"))
+      << doc;
 }
 
 }  // namespace

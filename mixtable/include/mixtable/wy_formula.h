@@ -102,6 +102,23 @@ class Wy_Formula : public HFormula {
                  CMixtableEx* tables, bool withCodes, bool withShop,
                  const char* colorantText);
 
+  // The structured lines without the "<FORMULA>" wrapper, after
+  // codePercentText written as given (markup of the caller's; null: the
+  // "<CMP>" encoding of the formula). Result 1.
+  int WriteXMLExCodePercentage(Wy_SeqFile* file, const char* ignored,
+                               const Wy_ShopData* shop,
+                               const Wy_DispenserData* dispenser,
+                               const std::time_t* when, CMixtableEx* tables,
+                               bool withCodes, bool withShop,
+                               const char* colorantText,
+                               const char* codePercentText);
+  // WriteXMLEx without dispenser, time (now), table set or flags, then the
+  // sample "<DISPENSER>" block and "<CANSLIST>": the cans the current
+  // sub-product's mask allows, and "<CANPICT>" with the picture directory
+  // ("CANPICTPATH" of PARAM, else "c:\HTMLDATA\CanPictures\"). Result 1.
+  int WriteXMLFormulaAndCansList(Wy_SeqFile* file, const Wy_ShopData* shop,
+                                 const char* colorantText);
+
   // The "<RGB>" colour: from the curve when its first value exceeds 0.01,
   // else from m_X10 when X exceeds 0.01. false: no colour. *noClamp (may be
   // null) as for Wy_XYZToRGB.
@@ -115,6 +132,10 @@ class Wy_Formula : public HFormula {
   // formula text answers 0. The text is appended to.
   int GetXMLDecodedFrm(std::string& text, CMixtableEx* tables) const;
   int GetXMLDecodedFrmEx(std::string& text, CMixtableEx* tables) const;
+  int WriteXMLExLines(Wy_SeqFile* file, const Wy_ShopData* shop,
+                      const Wy_DispenserData* dispenser,
+                      const std::time_t* when, CMixtableEx* tables,
+                      bool withCodes, bool withShop, const char* colorantText);
   int DecodeFrm(std::string& text, CMixtableEx* tables, bool structured) const;
   bool AddOrSubAFormula(const Wy_Formula& other, bool resize, bool add);
 };
