@@ -61,6 +61,7 @@ class FormulaTextCli {
  public:
   explicit FormulaTextCli(CLI::App& app);
   bool parsed() const { return formula_->parsed(); }
+  CLI::App* app() const { return formula_; }  // for more subcommands
   int Run(std::ostream& out, std::ostream& err) const;
 
  private:

@@ -9,6 +9,7 @@
 #include "catalog_command.h"
 #include "formula_commands.h"
 #include "formula_text_commands.h"
+#include "formula_xml_commands.h"
 #include "gdata_command.h"
 #include "levels_command.h"
 #include "maintenance_commands.h"
@@ -63,6 +64,7 @@ int main(int argc, char** argv) {
   std::string levels_file;
   CLI::App* levels = mixtool::AddLevelsCommand(app, &levels_file);
   mixtool::FormulaTextCli formula_text(app);
+  mixtool::FormulaXmlCli formula_xml(formula_text.app());
   mixtool::PackageOptions pkg;
   CLI::App* package = app.add_subcommand(
       "package",
@@ -93,6 +95,7 @@ int main(int argc, char** argv) {
     // The formula commands keep 2 for an incomplete formula.
     return formula_text.parsed() ? 1 : 2;
   }
+  if (formula_xml.parsed()) return formula_xml.Run(std::cout, std::cerr);
   if (formula_text.parsed()) return formula_text.Run(std::cout, std::cerr);
   if (int r =
           mixtool::RunMaintenanceCommands(maintenance, std::cout, std::cerr);
