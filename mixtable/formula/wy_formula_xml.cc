@@ -81,24 +81,43 @@ class Tables {
   std::unique_ptr<CMixtableEx> own_;
 };
 
-// Field text of the record with id in table (opened temporarily); found
-// tells whether the record exists.
-std::string LookupText(CMixtableEx* ts, int table, int32_t id,
-                       const char* field, size_t max, bool* found) {
-  *found = false;
-  CMixtable& t = ts->Mixtable();
-  Wdbase* db = t.Handle(table);
-  if (db == nullptr) return std::string();
-  uint32_t state = 0;
-  std::string value;
-  if (t.TmpOpen(db, &state) && t.Select(db, id)) {
-    const char* v = db->Read(field, 1, 1);
-    value = v != nullptr ? v : "";
+// A table opened temporarily for a run of lookups by id (one open for the
+// whole formula, not one per colorant); restored on destruction.
+class TmpTable {
+ public:
+  TmpTable(CMixtableEx* ts, int table)
+      : t_(ts->Mixtable()), db_(t_.Handle(table)) {
+    open_ = db_ != nullptr && t_.TmpOpen(db_, &state_);
+  }
+  ~TmpTable() {
+    if (db_ != nullptr) t_.TmpClose(db_, &state_);
+  }
+  TmpTable(const TmpTable&) = delete;
+  TmpTable& operator=(const TmpTable&) = delete;
+
+  // Field text of the record with id; found tells whether it exists.
+  std::string Lookup(int32_t id, const char* field, size_t max, bool* found) {
+    *found = false;
+    if (!open_ || !t_.Select(db_, id)) return std::string();
+    const char* v = db_->Read(field, 1, 1);
+    std::string value = v != nullptr ? v : "";
     if (value.size() > max) value.resize(max);
     *found = true;
+    return value;
   }
-  t.TmpClose(db, &state);
-  return value;
+
+ private:
+  CMixtable& t_;
+  Wdbase* db_;
+  uint32_t state_ = 0;
+  bool open_ = false;
+};
+
+// Field text of the record with id in table (opened temporarily).
+std::string LookupText(CMixtableEx* ts, int table, int32_t id,
+                       const char* field, size_t max, bool* found) {
+  TmpTable t(ts, table);
+  return t.Lookup(id, field, max, found);
 }
 
 // "<TAG>" content "</TAG>\r\n".
@@ -127,14 +146,14 @@ int Wy_Formula::DecodeFrm(std::string& text, CMixtableEx* tables,
   while (!tokens.empty() && tokens.back().empty()) tokens.pop_back();
   if (tokens.empty()) return 0;
   Tables ts(tables, m_DataId);
+  TmpTable cnts(ts.get(), Y_CNTS);
   int result = 1;
   for (size_t i = 0; i < tokens.size(); i += 2) {
     const std::string& id = tokens[i];
     const std::string qty = i + 1 < tokens.size() ? tokens[i + 1] : "";
     bool found = false;
-    const std::string code =
-        LookupText(ts.get(), Y_CNTS, static_cast<int32_t>(atol(id.c_str())),
-                   "CODE", kMaxCntCode, &found);
+    const std::string code = cnts.Lookup(static_cast<int32_t>(atol(id.c_str())),
+                                         "CODE", kMaxCntCode, &found);
     if (!found) result = 0;  // written with an empty code all the same
     if (structured) {
       text +=
