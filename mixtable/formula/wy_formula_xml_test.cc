@@ -173,6 +173,32 @@ TEST_F(FormulaXmlTest, CompactFormLineByLine) {
   EXPECT_FALSE(Has(doc, "<SHP>"));
 }
 
+TEST_F(FormulaXmlTest, CompactFormOfAFormulaReadFromText) {
+  const std::string text =
+      "@RUN\r\n@GDT #0 \"\"\r\n@SRC 0\r\n@PRD #3 \"Prod\" #4 \"Sub\"\r\n"
+      "@WGH 0\r\n@UNT 1.0000 10.0000\r\n@CLR #9 \"K1|K2|K3|note\"\r\n"
+      "@BAS #1 \"Base 1\" 900 1100 0 0 1200\r\n@CAN #2 \"1 L\" 1000 $0$\r\n"
+      "@LQT 0\r\n@FRM \"5,12.5,6,5\" 1000 $0$ $0$\r\n@END\r\n";
+  f_ = Wy_Formula();
+  ASSERT_EQ(f_.TxtReadText(text.data(), text.size()), 1);
+  const std::string doc = Write(false);
+  const std::string want =
+      "<FORMULA>\r\n"
+      "<GDT>(#0)</GDT>\r\n"
+      "<SRC>(0)</SRC>\r\n"
+      "<PRD>(#3)(Prod)(#4)(Sub)</PRD>\r\n"
+      "<WGH>(0)</WGH>\r\n"
+      "<UNT>(1.0000)(10.0000)</UNT>\r\n"
+      "<CLR>(#9)(K1|K2|K3|note)</CLR>\r\n"
+      "<BAS>(#1)(Base 1)(900.000)(1100.000)(0.000)(0.000)</BAS>\r\n"
+      "<CAN>(#2)(1 L)(1000.0000)($0$)</CAN>\r\n"
+      "<LQT>(0)</LQT>\r\n"
+      "<FRM>(5,R&#x26;D,12.5)(6,BLK,5):(1000.0000)($0$)($0$)</FRM>\r\n"
+      "<TIM>(2026:01:02)(03:04:05)</TIM>\r\n"
+      "</FORMULA>\r\n";
+  EXPECT_TRUE(Has(doc, want)) << doc;
+}
+
 TEST_F(FormulaXmlTest, CompactConditions) {
   f_.m_PrdId = 0;  // no sub-product id without a product id
   f_.m_Source = HF_SOURCE_REMOTE;
@@ -248,8 +274,7 @@ TEST_F(FormulaXmlTest, CodePercentageAndCansList) {
     return f_.WriteXMLExCodePercentage(h, nullptr, nullptr, nullptr, nullptr,
                                        &ts_, false, false, nullptr, nullptr);
   });
-  EXPECT_TRUE(Has(doc, "\t\n<CMP><ID>5</ID><CODE>R&#x26;D</CODE>"))
-      << doc;
+  EXPECT_TRUE(Has(doc, "\t\n<CMP><ID>5</ID><CODE>R&#x26;D</CODE>")) << doc;
   EXPECT_FALSE(Has(doc, "<FORMULA>"));
   EXPECT_TRUE(Has(doc, "</CMP><GDT>")) << doc;
 
