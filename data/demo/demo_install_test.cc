@@ -31,11 +31,11 @@ std::string Var(const char* name) {
 
 // Runs the installer on the package; answers its exit status.
 int Install(const std::string& installer, const std::string& package) {
-  platform::ProcessSpec spec;
-  spec.program = installer;
-  spec.args = {"--console", "--package", package, "--answer", "yes"};
+  platform::ProcessSpec launch;
+  launch.program = installer;
+  launch.args = {"--console", "--package", package, "--answer", "yes"};
   std::unique_ptr<platform::Process> p;
-  if (!Env::Current()->StartProcess(spec, &p).ok()) return -1;
+  if (!Env::Current()->StartProcess(launch, &p).ok()) return -1;
   int status = -1;
   if (!p->Wait(120000, &status)) return -2;
   return status;

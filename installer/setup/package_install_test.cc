@@ -219,20 +219,20 @@ TEST_F(PackageInstallTest, FailedUpdatesRollBackByteForByte) {
 TEST_F(PackageInstallTest, KilledSetupLeavesNoMarker) {
   Package("d:\\src1", "d:\\pkg1", "Sample data set");
   std::unique_ptr<platform::Process> p;
-  platform::ProcessSpec spec;
-  spec.program = Host("d:\\pkg1\\setup.exe");
-  spec.args = {"/VERYSILENT"};
+  platform::ProcessSpec launch;
+  launch.program = Host("d:\\pkg1\\setup.exe");
+  launch.args = {"/VERYSILENT"};
   for (const std::string& v : E()->Environment())
-    if (v.rfind("GDATA=", 0) != 0) spec.env.push_back(v);
-  spec.env.push_back("GDATA=C:\\PART");
-  spec.env.push_back("KALVO_SETUP_KILL_AFTER=3");
-  ASSERT_TRUE(E()->StartProcess(spec, &p).ok());
+    if (v.rfind("GDATA=", 0) != 0) launch.env.push_back(v);
+  launch.env.push_back("GDATA=C:\\UNPACKED");
+  launch.env.push_back("KALVO_SETUP_KILL_AFTER=3");
+  ASSERT_TRUE(E()->StartProcess(launch, &p).ok());
   int code = 0;
   ASSERT_TRUE(p->Wait(-1, &code));
   EXPECT_EQ(code, 128 + 9);
   EXPECT_FALSE(E()->FileExists(kCompletionMarker));
   int files = 0;
-  for (const auto& [name, data] : Snapshot(Host("C:\\PART")))
+  for (const auto& [name, data] : Snapshot(Host("C:\\UNPACKED")))
     if (name.back() != '/') ++files;
   EXPECT_EQ(files, 3);
 }
@@ -256,13 +256,13 @@ TEST_F(PackageInstallTest, GarbageInstallFileTouchesNothing) {
 TEST_F(PackageInstallTest, LauncherStartsTheInstallerOnItsPackage) {
   Package("d:\\src1", "d:\\pkg1", "Sample data set");
   std::unique_ptr<platform::Process> p;
-  platform::ProcessSpec spec;
-  spec.program = Host("d:\\pkg1\\KalvoINSTALL");
-  spec.args = {"--console", "--answer", "yes"};
+  platform::ProcessSpec launch;
+  launch.program = Host("d:\\pkg1\\KalvoINSTALL");
+  launch.args = {"--console", "--answer", "yes"};
   for (const std::string& v : E()->Environment())
-    if (v.rfind("PATH=", 0) != 0) spec.env.push_back(v);
-  spec.env.push_back("PATH=" + Host("d:\\pkg1") + ":/usr/bin:/bin");
-  ASSERT_TRUE(E()->StartProcess(spec, &p).ok());
+    if (v.rfind("PATH=", 0) != 0) launch.env.push_back(v);
+  launch.env.push_back("PATH=" + Host("d:\\pkg1") + ":/usr/bin:/bin");
+  ASSERT_TRUE(E()->StartProcess(launch, &p).ok());
   int code = -1;
   ASSERT_TRUE(p->Wait(60000, &code));
   EXPECT_EQ(code, 0);

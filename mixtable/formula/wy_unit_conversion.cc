@@ -135,7 +135,7 @@ double Lookup(const WY_UnitConversion::Map& map, int32_t id) {
   return it == map.end() ? -1.0 : it->second;
 }
 
-// Reads one table into the maps: spec into *spec_w, loading (when a map is
+// Reads one table into the maps: SPEC_W into *spec_w, loading (when a map is
 // given) into *loading, 1.0 into *unit_loading (when given).
 bool ReadTable(CMixtable* tables, int table, WY_UnitConversion::Map* spec_w,
                WY_UnitConversion::Map* loading,
