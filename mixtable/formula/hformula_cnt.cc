@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "hformula_lookup.h"
 #include "mixtable/hformula.h"
 #include "mixtable/mixtable.h"
 #include "mixtable/quantity_format.h"
@@ -21,6 +22,8 @@
 #include "xbase32/wdbase.h"
 
 namespace {
+
+using hformula_internal::EqualNoCase;
 
 // The unit name the trace texts give.
 constexpr const char* kUnit = "WY_HfrCnt";
@@ -60,15 +63,6 @@ std::string Trim(const std::string& s) {
   while (b < e && IsBlank(s[b])) ++b;
   while (e > b && IsBlank(s[e - 1])) --e;
   return s.substr(b, e - b);
-}
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::toupper(static_cast<unsigned char>(a[i])) !=
-        std::toupper(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
 }
 
 // Splits text into tokens; false when a bad token stopped the splitting

@@ -25,15 +25,6 @@ std::string Trim(const std::string& s) {
   return s.substr(b, e - b);
 }
 
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::toupper(static_cast<unsigned char>(a[i])) !=
-        std::toupper(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
-
 // The unique id among the live records whose trimmed field equals name;
 // *recno receives the first such record. 0 when none or several ids.
 int32_t MatchField(Wdbase* db, const char* field, const std::string& name,
@@ -56,6 +47,15 @@ int32_t MatchField(Wdbase* db, const char* field, const std::string& name,
 }
 
 }  // namespace
+
+bool EqualNoCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::toupper(static_cast<unsigned char>(a[i])) !=
+        std::toupper(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
 
 int32_t LookupByName(Wdbase* db, const char* name) {
   if (db == nullptr || !db->IsOpen(0) || name == nullptr) return 0;

@@ -35,6 +35,9 @@ constexpr size_t kReflTextWidth = 255;
 // field gives a unique match, for an empty name, a null or closed table.
 int32_t LookupByName(Wdbase* db, const char* name);
 
+// Whether a and b are equal ignoring the case of their letters.
+bool EqualNoCase(const std::string& a, const std::string& b);
+
 // The colour-key text of db's current record: KEY1, KEY2, KEY3 and COMMENT,
 // each read with at most kColorKeyWidth characters, trimmed of blanks,
 // tabs, carriage returns and line feeds, and each followed by '|' ("||||"
