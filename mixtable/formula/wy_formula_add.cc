@@ -54,14 +54,18 @@ bool FromPlainVolume(const Wy_Formula& f, yformula* text) {
   return text->resize(unit, fraction, kDecimals, 0) != 0;
 }
 
-// The base formula as absolute volumes for the base and can.
+// The base formula as absolute volumes for the base and can. The fill of
+// the can's kind times Nom_Q / 1000 is the base's volume for a can by weight
+// too (the fill quantity, the resize between can kinds and the new fill
+// below, 1000 x V / Nom_Q, all read it so); weighting it by the specific
+// weight as well put some thousand times the base into a can by weight and
+// skewed the merged parts when the two specific weights differ.
 bool BaseVolumes(WY_UnitConversion& uc, const Wy_BaseAndCan& bc,
                  std::vector<YFormulaPair>* out) {
   yformula t;
   if (!t.set(bc.BaseFrm) || !t.parse(out) || out->empty()) return false;
   if (!(bc.Nom_Q > 0)) return false;
-  double total =
-      (bc.CanWeight ? bc.Fill_W * bc.Spec_W : bc.Fill_Q) * bc.Nom_Q * 0.001;
+  double total = (bc.CanWeight ? bc.Fill_W : bc.Fill_Q) * bc.Nom_Q * 0.001;
   // The conversion takes the parts as fractions of 1.
   double parts = 0;
   for (const YFormulaPair& p : *out) parts += p.quantity;

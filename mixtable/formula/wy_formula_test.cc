@@ -262,6 +262,137 @@ TEST_F(WyFormulaTest, BaseFormulasMergedByComponent) {
   EXPECT_EQ(c.m_BaseFrm, "");
 }
 
+// Quantities by weight: GetBaseYFrm in weight and volume units for a can by
+// weight, and sums of formulas whose units or cans are by weight.
+TEST_F(WyFormulaTest, BaseExpansionForACanByWeight) {
+  Wy_Formula f = Make("5,1", 1000);
+  f.m_CanWeight = 1;
+  f.m_FrmCanWeight = 1;
+  f.m_Fill_W = 900;  // 900 x 1000 / 1000 of base, 1080 by weight at 1.2
+  f.m_BaseFrm = "5,1,6,1";
+  f.m_BaseFrmWeight = 1;  // parts by weight
+  struct Case {
+    int mode;
+    double fraction;
+    const char* want;
+  } const cases[] = {
+      {1, 1, "5,540,6,540"},     // halves of 1080 by weight
+      {1, 10, "5,5400,6,5400"},  // in tenths
+      {0, 1, "5,540,6,270"},     // by volume: colorant 6 weighs 2.0
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.want);
+    f.SetUnit(c.mode, 1, c.fraction, 1);
+    Wy_Frm v;
+    double q = -1, w = -1;
+    ASSERT_EQ(f.GetBaseYFrm(v, nullptr, &q, &w), 1);
+    EXPECT_DOUBLE_EQ(q, 900);
+    EXPECT_DOUBLE_EQ(w, 1080);
+    EXPECT_STREQ(v.m_Frm.get(), c.want);
+    EXPECT_EQ(v.m_Nom_Q0, 900);
+    EXPECT_EQ(v.m_Units.m_bWeightMode, c.mode);
+    EXPECT_EQ(v.m_Units.m_dFraction, c.fraction);
+  }
+  // Weight units without a unit: nothing to express the amounts in.
+  f.SetUnit(1, 0, 1, 1);
+  Wy_Frm v;
+  double q = -1;
+  EXPECT_EQ(f.GetBaseYFrm(v, nullptr, &q, nullptr), 0);
+  EXPECT_EQ(q, 0);
+  EXPECT_TRUE(v.IsEmpty());
+}
+
+TEST_F(WyFormulaTest, TotalOfACanByWeightIsTheFillQuantity) {
+  // The base of a can by weight: the fill times the can, by weight further
+  // times the specific weight, as the can's fill quantity says.
+  Wy_Formula f = Make("", 1000);
+  f.m_CanWeight = 1;
+  f.m_FrmCanWeight = 1;
+  f.m_Fill_W = 900;
+  Wy_BaseAndCan bc;
+  ASSERT_EQ(f.GetBaseAndCan(bc), 1);
+  double q = 0, w = 0;
+  ASSERT_EQ(bc.GetCurrentFillQuantity(&q, &w), 1);
+  EXPECT_DOUBLE_EQ(f.CalcolateTotalQuantity(&ts_.Mixtable(), false, false), q);
+  EXPECT_DOUBLE_EQ(f.CalcolateTotalQuantity(&ts_.Mixtable(), true, false), w);
+  EXPECT_DOUBLE_EQ(w, 1080);
+}
+
+TEST_F(WyFormulaTest, SumsInWeightUnits) {
+  // This formula by weight in tenths of a gram, the other by volume: its
+  // 10 of colorant 6 (2.0) are 20 g, 200 tenths.
+  Wy_Formula a = Make("5,100,6,40", 1000);
+  a.SetUnit(1, 1, 10, 1);
+  Wy_Formula b = Make("6,10", 1000);
+  ASSERT_TRUE(a.SumAformula(b, false));
+  EXPECT_EQ(a.m_Frm, "5,100,6,240");
+  EXPECT_EQ(a.m_WeightMode, 1);
+  ASSERT_TRUE(a.SubtractAformula(b, false));
+  EXPECT_EQ(a.m_Frm, "5,100,6,40");
+
+  // The other way round: 20 g of colorant 6 by weight are 10 ml.
+  Wy_Formula c = Make("6,5", 1000);
+  Wy_Formula d = Make("6,20", 1000);
+  d.SetUnit(1, 1, 1, 1);
+  ASSERT_TRUE(c.SumAformula(d, false));
+  EXPECT_EQ(c.m_Frm, "6,15");
+
+  // A colorant without a specific weight cannot be converted: refused.
+  Wy_Formula e = Make("99,1", 1000);
+  e.SetUnit(1, 1, 1, 1);
+  Wy_Formula g = Make("5,1", 1000);
+  EXPECT_FALSE(g.SumAformula(e, false));
+  EXPECT_EQ(g.m_Frm, "5,1");
+}
+
+TEST_F(WyFormulaTest, SumsInCansByWeight) {
+  auto byWeight = [](Wy_Formula f) {
+    f.m_CanWeight = 1;
+    f.m_FrmCanWeight = 1;
+    f.m_Fill_W = 900;
+    return f;
+  };
+  // Without base formulas the weight fill follows the cans.
+  Wy_Formula a = byWeight(Make("5,1", 1000));
+  Wy_Formula b = byWeight(Make("5,0.5,6,2", 1000));
+  ASSERT_TRUE(a.SumAformula(b, false));
+  EXPECT_EQ(a.m_Frm, "5,1.5,6,2");
+  EXPECT_DOUBLE_EQ(a.m_Fill_W, 1800);
+  EXPECT_DOUBLE_EQ(a.m_Fill_WC, 1800);
+  EXPECT_DOUBLE_EQ(a.m_Fill_Q, 900);  // the other kind untouched
+  EXPECT_EQ(a.m_CanWeight, 1);
+
+  // With base formulas: the same formula twice holds twice the base.
+  Wy_Formula c = byWeight(Make("5,1", 1000));
+  c.m_BaseFrm = "5,1,6,1";  // volume parts
+  c.m_BaseFrmId = 1;
+  Wy_Formula d = c;
+  ASSERT_TRUE(c.SumAformula(d, false));
+  EXPECT_EQ(c.m_Frm, "5,2");
+  EXPECT_EQ(c.m_BaseFrm, "5,0.500000,6,0.500000,");
+  EXPECT_DOUBLE_EQ(c.m_Fill_W, 1800);
+  EXPECT_EQ(c.m_Fill_Q, 0);
+  EXPECT_NEAR(c.m_Spec_W, 1000 * (0.5 * 1.0 + 0.5 * 2.0), 1e-6);
+
+  // The bases' own specific weights do not weight the merge: 900 of one
+  // and 900 of the other are halves, whatever each weighs.
+  Wy_Formula e = byWeight(Make("5,1", 1000));
+  e.m_BaseFrm = "5,1";
+  e.m_BaseFrmId = 1;
+  e.m_Spec_W = 1000;
+  Wy_Formula h = byWeight(Make("6,1", 1000));
+  h.m_BaseFrm = "6,1";
+  h.m_BaseFrmId = 2;
+  h.m_Spec_W = 2000;
+  ASSERT_TRUE(e.SumAformula(h, false));
+  EXPECT_EQ(e.m_BaseFrm, "5,0.500000,6,0.500000,");
+  EXPECT_DOUBLE_EQ(e.m_Fill_W, 1800);
+  // And taken out again: the base of e alone.
+  ASSERT_TRUE(e.SubtractAformula(h, false));
+  EXPECT_EQ(e.m_BaseFrm, "5,1.000000,");
+  EXPECT_DOUBLE_EQ(e.m_Fill_W, 900);
+}
+
 TEST_F(WyFormulaTest, BaseExpansionAndDummy) {
   Wy_Formula f = Make("5,1", 1000);
   f.m_BaseFrm = "5,1,6,3";
