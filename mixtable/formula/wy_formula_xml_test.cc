@@ -13,9 +13,11 @@
 #include "mixtable/mixtable_ex.h"
 #include "mixtable/wy_colour.h"
 #include "mixtable/wy_formula.h"
+#include "mixtable/wy_util.h"
 #include "mixtable/wy_xml_file.h"
 #include "platform/testing/temp_drives.h"
 #include "testing/data_set_builder.h"
+#include "xbase32/wdbase.h"
 
 namespace {
 
@@ -294,6 +296,122 @@ TEST_F(FormulaXmlTest, CodePercentageAndCansList) {
                   "<CANPICT>\r\nc:\\HTMLDATA\\CanPictures\\</CANPICT>\r\n"
                   "</CANSLIST>\r\n"))
       << doc;
+}
+
+// Product 3 "P&3" with sub-product 4 "S<4>" (the formula's), whose MASK
+// allows can 2 and a can 9 the cans table lacks; sub-product 5 has no mask.
+void AddProductWithMask(mixtable_testing::DataSetBuilder& b) {
+  ASSERT_TRUE(b.Append(
+      Y_PRODUCTS,
+      {{"ID", Id(3)}, {"CODE", "P&3"}, {"DESCR", "Prod"}, {"PATH", "P3"}}))
+      << b.error();
+  ASSERT_TRUE(Wy_MkDir(b.Dir(3)));
+  ASSERT_TRUE(b.Append(
+      Y_SUBPRODS,
+      {{"ID", Id(4)}, {"CODE", "S<4>"}, {"DESCR", "Sub"}, {"PATH", "S4"}}, 3))
+      << b.error();
+  ASSERT_TRUE(b.AddSubProduct(3, 5, "S5", "Open sub"));
+  ASSERT_TRUE(Wy_MkDir(b.Dir(3, 4)));
+  ASSERT_TRUE(b.Append(Y_MASK, {{"TYPE", "CA"}, {"PNT_ID", Id(2)}}, 3, 4));
+  ASSERT_TRUE(b.Append(Y_MASK, {{"TYPE", "CA"}, {"PNT_ID", Id(9)}}, 3, 4));
+  ASSERT_TRUE(b.Append(Y_MASK, {{"TYPE", "BA"}, {"PNT_ID", Id(1)}}, 3, 4));
+}
+
+TEST_F(FormulaXmlTest, CansListFilteredByTheSubProductsMask) {
+  mixtable_testing::DataSetBuilder b("c:\\gdata\\");
+  AddProductWithMask(b);
+  auto cans = [&]() {
+    const std::string doc = WriteWith([&](Wy_SeqFile* h) {
+      return f_.WriteXMLFormulaAndCansList(h, nullptr, nullptr);
+    });
+    const size_t from = doc.find("<CANSLIST>\r\n");
+    const size_t to = doc.find("<CANPICT>");
+    EXPECT_NE(from, std::string::npos) << doc;
+    EXPECT_NE(to, std::string::npos) << doc;
+    if (from == std::string::npos || to == std::string::npos) return doc;
+    return doc.substr(from, to - from);
+  };
+  // Sub-product 4 allows can 2 only (can 9 is not in the table).
+  EXPECT_EQ(cans(),
+            "<CANSLIST>\r\n<CAN><ID>2</ID><DSC>Pail</DSC><NOMQ>4000.0000"
+            "</NOMQ><WGH>1</WGH></CAN>\r\n");
+  // Sub-product 5 has no mask: every can.
+  f_.m_SpdId = 5;
+  const std::string all = cans();
+  EXPECT_TRUE(Has(all, "<CAN><ID>1</ID>")) << all;
+  EXPECT_TRUE(Has(all, "<CAN><ID>2</ID>")) << all;
+  // A sub-product that does not exist selects nothing: every can.
+  f_.m_SpdId = 8;
+  EXPECT_TRUE(Has(cans(), "<CAN><ID>1</ID>"));
+}
+
+TEST_F(FormulaXmlTest, CanPictureDirectoryFromTheParameters) {
+  mixtable_testing::DataSetBuilder b("c:\\gdata\\");
+  auto pict = [&]() {
+    const std::string doc = WriteWith([&](Wy_SeqFile* h) {
+      return f_.WriteXMLFormulaAndCansList(h, nullptr, nullptr);
+    });
+    const std::string open = "<CANPICT>\r\n";
+    const size_t from = doc.find(open);
+    const size_t to = doc.find("</CANPICT>\r\n</CANSLIST>\r\n");
+    EXPECT_NE(from, std::string::npos) << doc;
+    EXPECT_NE(to, std::string::npos) << doc;
+    if (from == std::string::npos || to == std::string::npos) return doc;
+    return doc.substr(from + open.size(), to - from - open.size());
+  };
+  // An empty value keeps the default.
+  ASSERT_TRUE(b.Append(Y_PARAM, {{"KEY", "CANPICTPATH"}, {"VALUE", ""}}));
+  EXPECT_EQ(pict(), "c:\\HTMLDATA\\CanPictures\\");
+
+  // The value, escaped, with its final backslash added.
+  ASSERT_TRUE(ts_.SetParam("CANPICTPATH", "d:\\pics & <cans>", ""));
+  EXPECT_EQ(pict(), "d:\\pics &#x26; &#x3c;cans&#x3e;\\");
+  ASSERT_TRUE(ts_.SetParam("CANPICTPATH", "e:\\cans\\", ""));
+  EXPECT_EQ(pict(), "e:\\cans\\");
+
+  // At most 63 characters are taken, then the backslash.
+  const std::string longDir = "f:\\" + std::string(70, 'd');
+  ASSERT_TRUE(ts_.SetParam("CANPICTPATH", longDir.c_str(), ""));
+  EXPECT_EQ(pict(), longDir.substr(0, 63) + "\\");
+}
+
+TEST_F(FormulaXmlTest, ProductCodesFromTheOpenProductTable) {
+  mixtable_testing::DataSetBuilder b("c:\\gdata\\");
+  AddProductWithMask(b);
+  CMixtable& t = ts_.Mixtable();
+  Wdbase* prd = t.Handle(Y_PRODUCTS);
+  Wdbase* spd = t.Handle(Y_SUBPRODS);
+  ASSERT_TRUE(t.Open(prd));
+  ASSERT_TRUE(t.Select(prd, 3));
+  // The product table open, the sub-product table not: codes for the
+  // product only.
+  std::string doc = Write(true);
+  EXPECT_TRUE(Has(doc,
+                  "<PRD><PRDID>3</PRDID><PRDCODE>P&#x26;3</PRDCODE>"
+                  "<PRDDSC>Prod</PRDDSC><SPDID>4</SPDID><SUBPCODE></SUBPCODE>"
+                  "<SPDDSC></SPDDSC></PRD>\r\n"))
+      << doc;
+  ASSERT_TRUE(t.Open(spd));
+  ASSERT_TRUE(t.Select(spd, 4));
+  doc = Write(true);
+  EXPECT_TRUE(Has(doc,
+                  "<PRD><PRDID>3</PRDID><PRDCODE>P&#x26;3</PRDCODE>"
+                  "<PRDDSC>Prod</PRDDSC><SPDID>4</SPDID>"
+                  "<SUBPCODE>S&#x3c;4&#x3e;</SUBPCODE><SPDDSC>Sub</SPDDSC>"
+                  "</PRD>\r\n"))
+      << doc;
+  // Without names the descriptions are left out, the codes stay.
+  f_.m_PrdName.clear();
+  f_.m_SpdName.clear();
+  doc = Write(true);
+  EXPECT_TRUE(Has(doc,
+                  "<PRDCODE>P&#x26;3</PRDCODE><SPDID>4</SPDID>"
+                  "<SUBPCODE>S&#x3c;4&#x3e;</SUBPCODE></PRD>"))
+      << doc;
+  // The writers leave the caller's tables where they were.
+  EXPECT_TRUE(prd->IsOpen(0));
+  EXPECT_EQ(prd->ReadLong("ID"), 3);
+  EXPECT_EQ(spd->ReadLong("ID"), 4);
 }
 
 }  // namespace
