@@ -37,6 +37,7 @@ bool Wy_SeqFile::Open(const std::string& path, bool create) {
   file_ = std::move(f);
   pos_ = 0;
   held_.clear();
+  hold_ = false;
   bytes_read_ = 0;
   return true;
 }

@@ -48,6 +48,7 @@ class Wy_SeqFile {
   bool Write(std::string_view text) { return Write(text.data(), text.size()); }
 
   // Hold mode: while on, writes are kept in memory; Flush writes them.
+  // Every Open starts with hold mode off.
   void SetHold(bool hold) { hold_ = hold; }
   bool Flush();
   // Drops held writes unwritten.
