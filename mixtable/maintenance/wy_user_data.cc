@@ -380,7 +380,15 @@ Put WriteValue(Wdbase* db, const char* field, char type, int width, int dec,
   return r ? Put::kWritten : Put::kFailed;
 }
 
-Put PutItem(CMixtable& t, const Switches& s, const std::string& line) {
+// The record each table was last positioned on by FindRecord: the next
+// item of the same record (items come record by record) needs no seek.
+struct Positioned {
+  bool valid = false;
+  long id = 0, prd = 0, spd = 0;
+};
+
+Put PutItem(CMixtable& t, const Switches& s, const std::string& line,
+            Positioned* last) {
   if (line.size() < kWyUserDataValueAt ||
       line.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
     return Put::kSkipped;
@@ -407,7 +415,12 @@ Put PutItem(CMixtable& t, const Switches& s, const std::string& line) {
   if (!db->FieldInfo(name, &ftype, &fwidth, &fdec) || ftype != line[57] ||
       fwidth != width || fdec != dec)
     return Put::kSkipped;
-  if (!FindRecord(db, id, which != Y_CANS, prd, spd)) return Put::kNoRecord;
+  Positioned& at = last[which == Y_BASES ? 0 : which == Y_CNTS ? 1 : 2];
+  if (!at.valid || at.id != id || at.prd != prd || at.spd != spd) {
+    at.valid = FindRecord(db, id, which != Y_CANS, prd, spd);
+    at.id = id, at.prd = prd, at.spd = spd;
+  }
+  if (!at.valid) return Put::kNoRecord;
   return WriteValue(db, name, ftype, width, dec,
                     line.substr(kWyUserDataValueAt));
 }
@@ -436,8 +449,9 @@ bool Wy_SetGDataUserDataItem(const std::vector<std::string>& group,
       raw.Add(db);
     }
     bool ok = true;
+    Positioned last[3];
     for (size_t i = 1; i < items.size(); ++i) {
-      const Put p = PutItem(t, s, items[i]);
+      const Put p = PutItem(t, s, items[i], last);
       if (p == Put::kSkipped) ok = false;
       if (p == Put::kFailed) {
         ok = false;
