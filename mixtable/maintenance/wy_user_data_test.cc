@@ -13,6 +13,7 @@
 
 #include "mixtable/mixtable_ex.h"
 #include "mixtable/wy_catalog.h"
+#include "mixtable/ytable.h"
 #include "platform/env.h"
 #include "platform/testing/fault_env.h"
 #include "platform/testing/temp_drives.h"
@@ -403,6 +404,57 @@ TEST_F(UserDataTest, BytesGoBackAsStored) {
   ASSERT_TRUE(Wy_SetGDataUserDataItem(g, items, kTarget, nullptr));
   EXPECT_EQ(Raw(kTarget, Y_CANS, 1, 0, "FLAGS"), "\x82\xE9Z     ");
   EXPECT_EQ(Raw(kTarget, Y_CANS, 2, 0, "FLAGS"), "X       ");
+}
+
+TEST_F(UserDataTest, LogicalAndSmallRealFieldsByType) {
+  // A data set whose cans keep ZERO_FLAG as a logical and H_MIN with one
+  // decimal: a logical is true as the engine reads it ("T" or "Y", any
+  // case), a real of a narrow field goes through single precision.
+  const char* dir = "c:\\ltarget\\";
+  mixtable_testing::DataSetBuilder b(dir);
+  ASSERT_TRUE(b.Append(Y_BASES, {{"ID", Id(1)}}));
+  ASSERT_TRUE(b.Append(Y_CNTS, {{"ID", Id(1)}, {"SPEC_W", "1000"}}));
+  {
+    Wdbase db;
+    ASSERT_TRUE(db.SetFiles(&WyGetFileInfo(Y_CANS)->def));
+    ASSERT_TRUE(db.SetPath(b.Dir().c_str()));
+    const WDBASE_FIELD fields[] = {
+        {"ID", 'C', 5, 0, 0},    {"DESCR", 'C', 40, 0, 0},
+        {"NOM_Q", 'N', 9, 3, 0},  // indexed
+        {"H_MIN", 'N', 5, 1, 0}, {"ZERO_FLAG", 'L', 1, 0, 0},
+        {"", 0, 0, 0, 0}};
+    ASSERT_TRUE(db.CreateDb(fields));
+    ASSERT_TRUE(db.Open());
+    ASSERT_TRUE(db.AppendBlank());
+    ASSERT_TRUE(db.WriteString("ID", Id(1).c_str()));
+    ASSERT_TRUE(db.WriteChar("ZERO_FLAG", 'F'));
+    ASSERT_TRUE(db.Close());
+  }
+  const Lines g = Group(dir, false, false, false, true, false, true, false);
+  const std::string can = "CANS        1    0    0" + std::string(24, ' ');
+  struct Case {
+    const char* value;
+    const char* want;
+  } const flags[] = {{"Y", "T"}, {"t", "T"}, {"F", "F"}, {"y", "T"},
+                     {"N", "F"}, {"?", "F"}, {"T", "T"}};
+  for (const Case& c : flags) {
+    SCOPED_TRACE(c.value);
+    ASSERT_TRUE(Wy_SetGDataUserDataItem(
+        g, {g[0], can + "ZERO_FLAG L  1 0" + c.value}, dir, nullptr));
+    EXPECT_EQ(Raw(dir, Y_CANS, 1, 0, "ZERO_FLAG"), c.want);
+  }
+  ASSERT_TRUE(Wy_SetGDataUserDataItem(g, {g[0], can + "H_MIN     N  5 1 12.5"},
+                                      dir, nullptr));
+  EXPECT_EQ(Raw(dir, Y_CANS, 1, 0, "H_MIN"), " 12.5");
+  // The dictionary's H_MIN (N 3.0) of another data set is no match.
+  EXPECT_FALSE(Wy_SetGDataUserDataItem(g, {g[0], can + "H_MIN     N  3 0 12"},
+                                       dir, nullptr));
+  EXPECT_EQ(Raw(dir, Y_CANS, 1, 0, "H_MIN"), " 12.5");
+  // Taken out again as stored.
+  Lines items;
+  ASSERT_TRUE(Wy_GetGDataUserDataItem(g, items, dir, nullptr));
+  EXPECT_EQ(items, (Lines{g[0], can + "H_MIN     N  5 1 12.5",
+                          can + "ZERO_FLAG L  1 0T"}));
 }
 
 TEST_F(UserDataTest, CacheFilesOfServedDataSets) {
