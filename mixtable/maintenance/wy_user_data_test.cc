@@ -6,6 +6,8 @@
 #include "mixtable/wy_user_data.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -455,6 +457,43 @@ TEST_F(UserDataTest, LogicalAndSmallRealFieldsByType) {
   ASSERT_TRUE(Wy_GetGDataUserDataItem(g, items, dir, nullptr));
   EXPECT_EQ(items, (Lines{g[0], can + "H_MIN     N  5 1 12.5",
                           can + "ZERO_FLAG L  1 0T"}));
+}
+
+TEST_F(UserDataTest, TwoProcessesWriteBackAtOnce) {
+  // One process writes the colorants' costs, the other their specific
+  // weights, into the same records at the same time: both values land.
+  const Lines costs =
+      Group(kSource, false, true, false, false, false, false, false);
+  const Lines weights =
+      Group(kSource, false, false, true, false, false, false, false);
+  Lines a, b;
+  ASSERT_TRUE(Wy_GetGDataUserDataItem(costs, a, kSource, nullptr));
+  ASSERT_TRUE(Wy_GetGDataUserDataItem(weights, b, kSource, nullptr));
+  pid_t pids[2];
+  for (int p = 0; p < 2; ++p) {
+    pids[p] = fork();
+    ASSERT_GE(pids[p], 0);
+    if (pids[p] == 0) {
+      bool ok = true;
+      for (int round = 0; round < 20; ++round)
+        ok = Wy_SetGDataUserDataItem(p == 0 ? costs : weights, p == 0 ? a : b,
+                                     kTarget, nullptr) &&
+             ok;
+      _exit(ok ? 0 : 1);
+    }
+  }
+  for (pid_t pid : pids) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  Lines now;
+  const Lines both =
+      Group(kSource, false, true, true, false, false, false, false);
+  Lines want;
+  ASSERT_TRUE(Wy_GetGDataUserDataItem(both, want, kSource, nullptr));
+  ASSERT_TRUE(Wy_GetGDataUserDataItem(both, now, kTarget, nullptr));
+  for (size_t i = 1; i < want.size(); ++i) EXPECT_EQ(now[i], want[i]);
 }
 
 TEST_F(UserDataTest, CacheFilesOfServedDataSets) {
