@@ -73,7 +73,11 @@ int hformula_SaveInArchive(Wy_Formula* f, CMixtable* ts,
     Wy_Trace("\n%s Invalid input parameters.", "hformula_SaveInArchive(db)");
     return 0;
   }
-  if (!db->IsOpen(0) && !ts->Open(db)) return 0;
+  if (!db->IsOpen(0) && !ts->Open(db)) {
+    Wy_Trace("\n%s ERROR: the archive cannot be opened.",
+             "hformula_SaveInArchive");
+    return 0;
+  }
   // The record to replace is checked, the new one appended and the old one
   // deleted under one whole-file lock.
   if (!db->Lock()) {

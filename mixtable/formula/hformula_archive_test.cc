@@ -71,6 +71,8 @@ TEST_F(ArchiveTest, RefusalsAndTraceLines) {
   EXPECT_TRUE(
       Traced("\nhformula_SaveInArchive(ytable) Invalid input parameters."));
   EXPECT_EQ(0, hformula_SaveInArchive(&f, &ts_, 0));  // no archive yet
+  EXPECT_TRUE(
+      Traced("\nhformula_SaveInArchive ERROR: the archive cannot be opened."));
   ASSERT_EQ(1, hformula_CheckUpdateArchive(&ts_, false, 0, 1));
   f.m_Frm = std::string(97, '1');
   EXPECT_EQ(0, hformula_SaveInArchive(&f, &ts_, 0));
