@@ -11,6 +11,7 @@
 #include "formula_text_commands.h"
 #include "formula_xml_commands.h"
 #include "gdata_command.h"
+#include "history_commands.h"
 #include "levels_command.h"
 #include "maintenance_commands.h"
 #include "package_command.h"
@@ -89,6 +90,8 @@ int main(int argc, char** argv) {
   mixtool::AddMaintenanceCommands(app, &maintenance);
   mixtool::UserDataArgs userdata;
   mixtool::AddUserDataCommand(app, &userdata);
+  mixtool::HistoryCommands history;
+  mixtool::AddHistoryCommands(app, &history);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -105,6 +108,9 @@ int main(int argc, char** argv) {
       r >= 0)
     return r;
   if (int r = mixtool::RunUserDataCommand(userdata, std::cout, std::cerr);
+      r >= 0)
+    return r;
+  if (int r = mixtool::RunHistoryCommands(history, std::cout, std::cerr);
       r >= 0)
     return r;
   if (gdata->parsed()) return mixtool::Gdata(dir, std::cout, std::cerr);
