@@ -124,6 +124,10 @@ class CWy_StorageManager {
   // already gone is true.
   bool UpdateFormulaBatch(CWy_FormulaInv& formula, int index, bool erase,
                           bool append);
+  // Writes both tables to disk. Changes are flushed when they are made
+  // while the engine's auto-flush is on (its default); a caller that
+  // switched it off for a bulk pass calls this at the end.
+  bool Flush();
   // Marks the current FRMINV record deleted.
   bool DeleteCurrentFormula();
   // Removes the formulas marked deleted with all their batches.
