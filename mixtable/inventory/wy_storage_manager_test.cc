@@ -12,10 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "inventory/table_check.h"
 #include "mixtable/hformula_history.h"
 #include "mixtable/mixtable.h"
 #include "mixtable/wy_catalog.h"
 #include "mixtable/wy_util.h"
+#include "platform/hooks.h"
 #include "platform/testing/temp_drives.h"
 #include "testing/data_set_builder.h"
 
@@ -473,6 +475,24 @@ TEST_F(StorageManagerTest, DefaultDirectoryAndMissingDirectories) {
   EXPECT_FALSE(relative.UpdateFormulaBatch(inv, 1, false, true));
 }
 
+std::string g_trace;
+void KeepTrace(int, const char* text) { g_trace += text; }
+
+TEST_F(StorageManagerTest, FailuresLeaveATraceLine) {
+  g_trace.clear();
+  platform::TraceHook old = platform::SetTraceHook(KeepTrace);
+  CWy_StorageManager relative("relative\\dir");
+  CWy_FormulaInv inv = Stored("X", 1);
+  relative.InsertFormula(inv, false);
+  platform::SetTraceHook(old);
+  EXPECT_NE(g_trace.find("\nCWy_StorageManager::DBInit ERROR"),
+            std::string::npos)
+      << g_trace;
+  EXPECT_NE(g_trace.find("\nCWy_StorageManager::InsertFormula ERROR"),
+            std::string::npos)
+      << g_trace;
+}
+
 TEST_F(StorageManagerTest, NotADataFileIsNeverReplaced) {
   ASSERT_TRUE(Wy_MkDir(kDir));
   const std::string host = drives_.drives() + "/c/inv/INVENT.dbf";
@@ -534,6 +554,60 @@ TEST_F(StorageManagerTest, UpgradesInventWithoutLoss) {
   CWy_Batch b;
   ASSERT_TRUE(m.GetCurrentBatch(b));
   EXPECT_EQ(b.GetBatchName(), std::string(70, 'n') + "end");
+}
+
+TEST_F(StorageManagerTest, UpdateKeepsDeletedMarksAndExtraFields) {
+  ASSERT_TRUE(Wy_MkDir(kDir));
+  // An FRMINV of its own making: the archive layout without CUSCAN_DES,
+  // with a field of its own; one record deleted.
+  std::vector<WDBASE_FIELD> old;
+  for (const WDBASE_FIELD* f = hformula_GetArchiveDef(); f->name[0]; ++f)
+    if (std::string(f->name) != "CUSCAN_DES") old.push_back(*f);
+  old.push_back({"MINE", 'N', 6, 1, 0});
+  old.push_back({});
+  Wdbase def;
+  const char* names[] = {"FRMINV"};
+  const char* exprs[] = {"ID"};
+  ASSERT_EQ(1, def.SetFiles(kDir, "FRMINV", 1, names, exprs));
+  {
+    Wdbase db;
+    ASSERT_EQ(1, db.SetFiles(kDir, "FRMINV", 0, nullptr, nullptr));
+    ASSERT_EQ(1, db.CreateDb(old.data()));
+    ASSERT_EQ(1, db.Open());
+    for (int i = 1; i <= 2; ++i) {
+      ASSERT_EQ(1, db.AppendBlank());
+      db.WriteString("ID", ("    " + std::to_string(i)).c_str());
+      db.WriteDouble("MINE", 12.5 * i);
+    }
+    db.Goto(1);
+    ASSERT_EQ(1, db.Delete());
+    db.Close();
+  }
+  namespace mi = mixtable_inventory;
+  EXPECT_EQ(mi::CheckTable(def, hformula_GetArchiveDef()),
+            mi::TableState::kDiffers);
+  ASSERT_TRUE(mi::UpdateTable(def, hformula_GetArchiveDef()));
+  EXPECT_EQ(mi::CheckTable(def, hformula_GetArchiveDef()),
+            mi::TableState::kMatches);
+  Wdbase db;
+  ASSERT_EQ(1, db.SetFiles(kDir, "FRMINV", 0, nullptr, nullptr));
+  ASSERT_EQ(1, db.Open());
+  ASSERT_EQ(db.RecCount(), 2);
+  EXPECT_GT(db.FieldNo("CUSCAN_DES"), 0);
+  db.Goto(1);
+  EXPECT_EQ(db.Deleted(), 1);
+  EXPECT_DOUBLE_EQ(db.ReadDouble("MINE"), 12.5);
+  db.Goto(2);
+  EXPECT_EQ(db.Deleted(), 0);
+  EXPECT_DOUBLE_EQ(db.ReadDouble("MINE"), 25.0);
+  db.Close();
+  // A missing table is reported as such and created only then.
+  Wdbase none;
+  ASSERT_EQ(1, none.SetFiles(kDir, "NONE", 0, nullptr, nullptr));
+  EXPECT_EQ(mi::CheckTable(none, hformula_GetArchiveDef()),
+            mi::TableState::kMissing);
+  EXPECT_TRUE(mi::CreateTable(none, hformula_GetArchiveDef()));
+  EXPECT_FALSE(mi::CreateTable(none, hformula_GetArchiveDef()));
 }
 
 TEST_F(StorageManagerTest, EachDirectoryIsCheckedOnItsOwn) {
