@@ -203,6 +203,29 @@ TEST_F(StorageManagerTest, ReadsBackWhatWasStored) {
   EXPECT_FALSE(m.GetCurrentFormula(back, false));  // at end of file
 }
 
+TEST_F(StorageManagerTest, AnUncataloguedDataIdReadsBackAsWritten) {
+  CWy_StorageManager m(kDir);
+  CWy_FormulaInv inv = Stored("U", 1);
+  inv.GetFormula().m_DataId = 777;
+  ASSERT_EQ(m.InsertFormula(inv, false), 1);
+  {
+    Raw raw("INVENT");
+    EXPECT_EQ(raw.Field(1, "DATAID"), "777       ");
+  }
+  ASSERT_TRUE(m.Begin());
+  CWy_FormulaInv back;
+  ASSERT_TRUE(m.GetCurrentFormula(back, true));
+  const Wy_Formula& g = back.GetFormula();
+  EXPECT_EQ(g.m_DataId, 777u);
+  EXPECT_EQ(g.m_BasId, 1);  // no data set to ask: the record's ids
+  EXPECT_EQ(g.m_CanId, 1);
+  EXPECT_EQ(g.m_CanNomQ, 1000);
+  ASSERT_EQ(back.GetNumberOfBatches(), 1);
+  CWy_Batch b;
+  back.GetBatch(b, 0);
+  EXPECT_EQ(b.GetToWeightConversionFactor(), 0.0);  // no colorants known
+}
+
 TEST_F(StorageManagerTest, EmptyReflectanceReadsAsMinusOne) {
   CWy_StorageManager m(kDir);
   CWy_FormulaInv inv = Stored("A", 1);
