@@ -535,6 +535,24 @@ TEST_F(StorageManagerTest, NotADataFileIsNeverReplaced) {
   EXPECT_STREQ(buf, "not a table");
 }
 
+TEST_F(StorageManagerTest, ATableSetAsideIsNeverCreatedAnew) {
+  {
+    CWy_StorageManager m(kDir);
+    CWy_FormulaInv inv = Stored("ASIDE", 2);
+    ASSERT_EQ(m.InsertFormula(inv, false), 1);
+  }
+  // What a replacement interrupted after moving the old files aside leaves.
+  const std::string host = drives_.drives() + "/c/inv/";
+  ASSERT_EQ(0, std::rename((host + "invent.dbf").c_str(),
+                           (host + "invent.dbf.old").c_str()));
+  CWy_StorageManager m;
+  ASSERT_TRUE(m.SetInventoryPath(kDir));
+  ASSERT_TRUE(m.Begin());
+  CWy_FormulaInv back;
+  ASSERT_TRUE(m.GetCurrentFormula(back, true));
+  EXPECT_EQ(back.GetNumberOfBatches(), 2);  // the old table, moved back
+}
+
 TEST_F(StorageManagerTest, UpgradesInventWithoutLoss) {
   ASSERT_TRUE(Wy_MkDir(kDir));
   // An older INVENT: a field of its own, a wider name, no LAST_READ.
