@@ -247,6 +247,13 @@ TEST_F(StorageManagerTest, RewriteAndAppendBatches) {
   EXPECT_DOUBLE_EQ(b.GetQuantity(), 0.75);
   EXPECT_EQ(b.GetQuality(), "");
   EXPECT_EQ(b.GetFrmBarCode(), label);  // a rewrite keeps the label
+  // The record keeps its id even when the object has lost it.
+  b.SetBatchAbsID(0);
+  back.SetBatchByIndex(b, 1);
+  EXPECT_TRUE(m.UpdateFormulaBatch(back, 1, false, false));
+  ASSERT_TRUE(back.GetBatchByIndex(b, 1));
+  EXPECT_EQ(b.GetBatchAbsID(), 1);
+  ASSERT_TRUE(m.SeekBatch(1));
   // A batch erased meanwhile (by another manager) is not rewritten.
   CWy_StorageManager other(kDir);
   CWy_FormulaInv copy = back;

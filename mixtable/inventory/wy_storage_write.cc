@@ -321,6 +321,16 @@ bool CWy_StorageManager::UpdateFormulaBatch(CWy_FormulaInv& formula, int index,
       return true;  // already gone
     }
     if (!erase) {
+      // The record keeps its own id, whatever the object holds.
+      const int pos = PositionOf(formula, index);
+      if (pos >= 0) {
+        CWy_Batch b;
+        formula.GetBatch(b, pos);
+        const bool modified = b.IsModified();
+        b.SetBatchAbsID(mi::ReadId(m_Invent, "ID"));
+        b.SetIsModify(modified);
+        formula.SetBatch(b, pos);
+      }
       const bool ok = UpdateSingleBatch(formula, index, false);
       m_Invent.SelectIdx(saved);
       return ok;
