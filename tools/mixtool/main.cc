@@ -12,6 +12,7 @@
 #include "formula_xml_commands.h"
 #include "gdata_command.h"
 #include "history_commands.h"
+#include "inventory_command.h"
 #include "levels_command.h"
 #include "maintenance_commands.h"
 #include "package_command.h"
@@ -92,6 +93,8 @@ int main(int argc, char** argv) {
   mixtool::AddUserDataCommand(app, &userdata);
   mixtool::HistoryCommands history;
   mixtool::AddHistoryCommands(app, &history);
+  mixtool::InventoryCommand inventory;
+  mixtool::AddInventoryCommand(app, &inventory);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -111,6 +114,9 @@ int main(int argc, char** argv) {
       r >= 0)
     return r;
   if (int r = mixtool::RunHistoryCommands(history, std::cout, std::cerr);
+      r >= 0)
+    return r;
+  if (int r = mixtool::RunInventoryCommand(inventory, std::cout, std::cerr);
       r >= 0)
     return r;
   if (gdata->parsed()) return mixtool::Gdata(dir, std::cout, std::cerr);
