@@ -2,7 +2,10 @@
 
 #include "bindings.h"
 #include "mixtable/formula_types.h"
+#include "mixtable/hformula_history.h"
+#include "mixtable/mixtable.h"
 #include "mixtable/wy_catalog.h"
+#include "mixtable/wy_formula.h"
 #include "mixtable/wy_frm.h"
 #include "mixtable/wy_records.h"
 #include "mixtable/ytable.h"
@@ -18,6 +21,39 @@ bp::tuple LocalPath() {
   std::string path;
   const int r = Wy_LocalPath(path);
   return bp::make_tuple(r, Str(path));
+}
+
+int SaveInArchive(Wy_Formula& f, CMixtable& t, int32_t recno) {
+  return hformula_SaveInArchive(&f, &t, recno);
+}
+
+// None for the shop or dispenser data passes an empty record of the
+// module's own, whatever the library would do with null.
+int SaveInHistory(Wy_Formula& f, const bp::object& shop,
+                  const bp::object& dispenser) {
+  const Wy_ShopData no_shop;
+  const Wy_DispenserData no_dispenser;
+  const Wy_ShopData* s = &no_shop;
+  const Wy_DispenserData* d = &no_dispenser;
+  if (!shop.is_none())
+    s = &static_cast<const Wy_ShopData&>(
+        bp::extract<const Wy_ShopData&>(shop)());
+  if (!dispenser.is_none()) {
+    d = &static_cast<const Wy_DispenserData&>(
+        bp::extract<const Wy_DispenserData&>(dispenser)());
+  }
+  return hformula_SaveInHistory(&f, s, d);
+}
+
+int CheckUpdateHistory(bool widen, const bp::object& dir, uint32_t data_id,
+                       int create) {
+  return hformula_CheckUpdateHistory(widen, TextArg(dir, "dir").c_str(),
+                                     data_id, create);
+}
+
+// The table set may be None: a private one is used.
+int CheckUpdateArchive(CMixtable* t, bool widen, uint32_t data_id, int create) {
+  return hformula_CheckUpdateArchive(t, widen, data_id, create);
 }
 
 }  // namespace
@@ -77,7 +113,15 @@ void BindEnumsAndFunctions() {
 
   bp::def("Wy_LocalPath", &LocalPath,
           "Wy_LocalPath() -> (1, the machine's local directory)");
-  // hformula_SaveInArchive, hformula_SaveInHistory: formula history.
+  bp::def("hformula_SaveInArchive", &SaveInArchive,
+          (bp::arg("formula"), bp::arg("tables"), bp::arg("recno") = 0),
+          "hformula_SaveInArchive(formula, tables, recno=0): appends the "
+          "formula to the archive (replacing record recno when > 0).");
+  bp::def("hformula_SaveInHistory", &SaveInHistory,
+          (bp::arg("formula"), bp::arg("shop") = bp::object(),
+           bp::arg("dispenser") = bp::object()),
+          "hformula_SaveInHistory(formula, shop=None, dispenser=None): "
+          "appends the formula to the history and the XML history files.");
 }
 
 void BindAdditions() {
@@ -95,7 +139,15 @@ void BindAdditions() {
               property(bp::make_getter(&Wy_Frm::m_Frm,
                                        bp::return_internal_reference<>()),
                        bp::make_setter(&Wy_Frm::m_Frm)));
-  // hformula_CheckUpdateHistory, hformula_CheckUpdateArchive.
+  bp::def(
+      "hformula_CheckUpdateHistory", &CheckUpdateHistory,
+      (bp::arg("widen"), bp::arg("dir"), bp::arg("data_id"), bp::arg("create")),
+      "hformula_CheckUpdateHistory(widen, dir or None, data_id, create)");
+  bp::def("hformula_CheckUpdateArchive", &CheckUpdateArchive,
+          (bp::arg("tables"), bp::arg("widen"), bp::arg("data_id"),
+           bp::arg("create")),
+          "hformula_CheckUpdateArchive(tables or None, widen, data_id, "
+          "create)");
 }
 
 }  // namespace mixtable::python

@@ -2,6 +2,7 @@
 
 #include "bindings.h"
 #include "mixtable/hformula.h"
+#include "mixtable/hformula_history.h"
 #include "mixtable/mixtable.h"
 #include "mixtable/wy_formula.h"
 #include "py_args.h"
@@ -182,6 +183,10 @@ bp::tuple GetBaseYFrm(const Wy_Formula& f, Wy_Frm& frm) {
   return bp::make_tuple(r, text, q, w);
 }
 
+int SaveInArchive(Wy_Formula& f, CMixtable& t, int32_t recno) {
+  return hformula_SaveInArchive(&f, &t, recno);
+}
+
 }  // namespace
 
 void BindFormulas() {
@@ -270,8 +275,11 @@ void BindFormulas() {
            "GetBaseYFrm(frm) -> (result, base text, quantity, weight), frm "
            "filled.")
       .def("GetResizedFrm", &Wy_Formula::GetResizedFrm, (bp::arg("frm")))
-      .def("GetResizedCnx", &Wy_Formula::GetResizedCnx, (bp::arg("frm")));
-  // SaveInArchive joins with the archive functions (functions_py.cc).
+      .def("GetResizedCnx", &Wy_Formula::GetResizedCnx, (bp::arg("frm")))
+      .def("SaveInArchive", &SaveInArchive,
+           (bp::arg("tables"), bp::arg("recno") = 0),
+           "SaveInArchive(tables, recno=0): hformula_SaveInArchive(self, "
+           "tables, recno).");
 }
 
 }  // namespace mixtable::python

@@ -30,6 +30,14 @@ bp::tuple GetCurrentFillQuantity(const Wy_BaseAndCan& bc) {
   return bp::make_tuple(ok, q, w);
 }
 
+// The table set is required (None: TypeError).
+int CanSet(Wy_Can& c, int32_t id, CMixtable& t) { return c.Set(id, &t); }
+int BaseSet(Wy_Base& b, int32_t id, CMixtable& t) { return b.Set(id, &t); }
+int BaseAndCanSet(Wy_BaseAndCan& bc, int32_t base_id, int32_t can_id,
+                  CMixtable& t) {
+  return bc.Set(base_id, can_id, &t);
+}
+
 int FillFromTable(CWymask& m, const bp::object& type, Wdbase& table) {
   return m.Fill(TextArg(type, "type").c_str(), &table);
 }
@@ -64,7 +72,7 @@ void BindRecords() {
       .def_readwrite("H_max", &Wy_Can::H_max);
   MIXTABLE_PY_TEXT_MEMBER(can, Wy_Can, CanDescr);
   can.def_readwrite("CanWeight", &Wy_Can::CanWeight)
-      .def("Set", &Wy_Can::Set, (bp::arg("id"), bp::arg("tables")),
+      .def("Set", &CanSet, (bp::arg("id"), bp::arg("tables")),
            "Set(id, tables): loads can id from CANS; 1, or 0 unchanged.")
       .def("Clear", &Wy_Can::Clear);
 
@@ -86,7 +94,7 @@ void BindRecords() {
            (bp::arg("frm") = bp::object(),
             bp::arg("weight_mode") = bp::object()),
            "SetAsManualBase(frm=None, weight_mode=None): a manual base.")
-      .def("Set", &Wy_Base::Set, (bp::arg("id"), bp::arg("tables")),
+      .def("Set", &BaseSet, (bp::arg("id"), bp::arg("tables")),
            "Set(id, tables): loads base id from BASES; 1, or 0 unchanged.")
       .def("Clear", &Wy_Base::Clear);
 
@@ -96,7 +104,7 @@ void BindRecords() {
       .def("HasCustomQuantities", &Wy_BaseAndCan::HasCustomQuantities)
       .def("GetCurrentFillQuantity", &GetCurrentFillQuantity,
            "GetCurrentFillQuantity() -> (ok, quantity, weight)")
-      .def("Set", &Wy_BaseAndCan::Set,
+      .def("Set", &BaseAndCanSet,
            (bp::arg("base_id"), bp::arg("can_id"), bp::arg("tables")),
            "Set(base_id, can_id, tables): loads the can, then the base.");
 

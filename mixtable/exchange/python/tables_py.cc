@@ -70,6 +70,20 @@ void SetDataDir(CMixtableEx& t, const bp::object& dir) {
   t.SetDataDir(RequiredText(dir, "dir").c_str());
 }
 int GetTableLevel(CMixtableEx& t) { return t.GetTableLevel(); }
+bp::object GetGdataDescr(CMixtableEx& t) { return Str(t.GetGdataDescr()); }
+// (ok, product id, sub-product id).
+bp::tuple GetLevelIDs(CMixtableEx& t) {
+  int32_t prd = 0, spd = 0;
+  const bool ok = t.GetLevelIDs(prd, spd);
+  return bp::make_tuple(ok, prd, spd);
+}
+bool AlignTableToDir(CMixtableEx& t, const bp::object& dir, int32_t prd,
+                     int32_t spd) {
+  return t.AlignTable(RequiredText(dir, "dir").c_str(), prd, spd);
+}
+bool AlignTableToSet(CMixtableEx& t, CMixtable& other) {
+  return t.AlignTable(other);
+}
 
 }  // namespace
 
@@ -119,7 +133,13 @@ void BindTables() {
       "accepted wherever a CMixtable is taken.",
       bp::init<>());
   ex.def("GetTableLevel", &GetTableLevel);
-  // GetGdataDescr, GetLevelIDs, AlignTable: identity and alignment.
+  ex.def("GetGdataDescr", &GetGdataDescr)
+      .def("GetLevelIDs", &GetLevelIDs,
+           "GetLevelIDs() -> (ok, product id, sub-product id)")
+      .def("AlignTable", &AlignTableToDir,
+           (bp::arg("dir"), bp::arg("prd_id"), bp::arg("spd_id")))
+      .def("AlignTable", &AlignTableToSet, (bp::arg("other")),
+           "AlignTable(dir, prd_id, spd_id) or AlignTable(other table set)");
   ex.def("Exist", &CMixtableEx::Exist, (bp::arg("table")))
       .def("Delete", &CMixtableEx::Delete, (bp::arg("table")))
       .def("Create", &CMixtableEx::Create, (bp::arg("table")))
