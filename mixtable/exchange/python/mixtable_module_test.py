@@ -633,6 +633,7 @@ calls = [
     lambda: ts.SpecificWeight(2 ** 31 - 1),
     lambda: ts.Frieze(), lambda: ts.Defrieze(), lambda: ts.GetHtmlDir(),
     lambda: ts.SetDataId(2 ** 32 - 1), lambda: ts.SetYtoGCSpaces(),
+    lambda: ts.CreateColorKeyDb(), lambda: ts.UnitAndFraction(),
     lambda: ex.Create(99), lambda: ex.Delete(-1), lambda: ex.Exist(36),
     lambda: ex.CreateDictionaryItem(10 ** 6), lambda: ex.SetDataDir(""),
     lambda: ex.AlignTable("c:\\nothing\\", 5, 6), lambda: ex.GetLevelIDs(),
