@@ -27,22 +27,27 @@ int SaveInArchive(Wy_Formula& f, CMixtable& t, int32_t recno) {
   return hformula_SaveInArchive(&f, &t, recno);
 }
 
-// None for the shop or dispenser data passes an empty record of the
-// module's own, whatever the library would do with null.
+// The record a script passed, or `empty` for None (an empty record of the
+// module's own, whatever the library would do with null); TypeError for
+// anything else.
+template <class T>
+const T* RecordOr(const bp::object& value, const T& empty, const char* what) {
+  if (value.is_none()) return &empty;
+  bp::extract<const T&> record(value);
+  if (!record.check()) {
+    Raise(PyExc_TypeError, std::string(what) +
+                               " must be a record or None, not " +
+                               Py_TYPE(value.ptr())->tp_name);
+  }
+  return &record();
+}
+
 int SaveInHistory(Wy_Formula& f, const bp::object& shop,
                   const bp::object& dispenser) {
   const Wy_ShopData no_shop;
   const Wy_DispenserData no_dispenser;
-  const Wy_ShopData* s = &no_shop;
-  const Wy_DispenserData* d = &no_dispenser;
-  if (!shop.is_none())
-    s = &static_cast<const Wy_ShopData&>(
-        bp::extract<const Wy_ShopData&>(shop)());
-  if (!dispenser.is_none()) {
-    d = &static_cast<const Wy_DispenserData&>(
-        bp::extract<const Wy_DispenserData&>(dispenser)());
-  }
-  return hformula_SaveInHistory(&f, s, d);
+  return hformula_SaveInHistory(&f, RecordOr(shop, no_shop, "shop"),
+                                RecordOr(dispenser, no_dispenser, "dispenser"));
 }
 
 int CheckUpdateHistory(bool widen, const bp::object& dir, uint32_t data_id,

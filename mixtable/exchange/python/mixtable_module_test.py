@@ -665,6 +665,9 @@ for call, errors in [
         (lambda: y.parse(2 ** 40), OverflowError),
         (lambda: M.hformula_SaveInHistory(None, None, None), TypeError),
         (lambda: M.hformula_SaveInArchive(f, None), TypeError),
+        (lambda: M.hformula_SaveInHistory(f, 3, None), TypeError),
+        (lambda: M.hformula_SaveInHistory(f, None, M.Wy_ShopData()),
+         TypeError),
         (lambda: ex.SetDataDir(None), TypeError),
         (lambda: ts.Open(ts), TypeError),
         (lambda: M.Wy_Frm().resize(None), TypeError)]:
