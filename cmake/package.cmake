@@ -59,8 +59,8 @@ tables with NTX indexes and DBT memo files), reads and writes their tables
 and installs new data sets. The package holds the storage engine XBASE32,
 the tables library MIXTABLE with its table dictionary, their headers,
 CMake and pkg-config files, the tools xbtool and mixtool, the installer
-KalvoINSTALL with its setup program, the XBASE32 module for Python 3 and
-an installable demo data set.")
+KalvoINSTALL with its setup program, the XBASE32 and MIXTABLE modules for
+Python 3 and an installable demo data set.")
 set(KALVO_DEB_PYTHON_DIR lib/python3/dist-packages)
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_BINARY_DIR}/packaging/deb_staging.cmake)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/deb_staging.cmake.in

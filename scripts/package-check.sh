@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the project's Debian package (cpack -G DEB in build/) and checks it:
 # unpacked into a temporary root with dpkg-deb -x, every program runs from
-# there against the packaged libraries, the packaged XBASE32 module imports,
-# every library dependency resolves, and lintian reports no error.
+# there against the packaged libraries, the packaged XBASE32 and MIXTABLE
+# modules import, every library dependency resolves, and lintian reports no
+# error.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 SECONDS=0
@@ -49,6 +50,12 @@ import XBASE32, sys
 w = XBASE32.Wdbase()
 assert XBASE32.__file__.startswith(sys.argv[1]), XBASE32.__file__
 ' "$usr/lib/python3/dist-packages" || fail "import XBASE32 failed"
+PYTHONPATH=$usr/lib/python3/dist-packages /usr/bin/python3 -B -c '
+import MIXTABLE, XBASE32, sys
+t = MIXTABLE.CMixtable()
+assert type(t.Handle(MIXTABLE.Y_FRM)) is XBASE32.Wdbase
+assert MIXTABLE.__file__.startswith(sys.argv[1]), MIXTABLE.__file__
+' "$usr/lib/python3/dist-packages" || fail "import MIXTABLE failed"
 
 # The tools work on a table of their own, from the unpacked root.
 work=$root/work
