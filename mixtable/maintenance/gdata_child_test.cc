@@ -333,6 +333,33 @@ TEST_F(ChildRulesTest, ExplicitDeletionsAndCleanRules) {
   EXPECT_TRUE(c.Cards().empty());
 }
 
+TEST_F(ChildRulesTest, DeleteRecordReadsTheSource) {
+  Wy_GDataChild c;
+  ASSERT_TRUE(c.Init("c:\\gdata\\", "c:\\child\\", "D", false));
+  EXPECT_FALSE(c.IsRecordDeleted(2, Y_CNTS, 0, 0));
+  ASSERT_TRUE(c.DeleteRecord(2, Y_CNTS, 0, 0));
+  ASSERT_TRUE(c.DeleteRecord(2, Y_CNTS, 0, 0));
+  EXPECT_TRUE(c.IsRecordDeleted(2, Y_CNTS, 0, 0));
+  EXPECT_FALSE(c.IsRecordDeleted(3, Y_CNTS, 0, 0));
+  EXPECT_EQ(c.Cards()[0],
+            "00000000CNTS      DELETE  =(VAL(ID)=2).AND.(CODE=\"C2\").AND."
+            "(DESCR=\"Colorant 2\")");
+  size_t n = c.Cards().size();
+  EXPECT_EQ(n, 1u + 3 + 5 + 1);  // own, FRM/MASK/RULER, keyed roots, hue
+
+  ASSERT_TRUE(c.DeleteRecord(21, Y_FRM, 1, 1));
+  EXPECT_EQ(c.Cards().back(),
+            "00010001FRM       DELETE  =(VAL(ID)=21).AND.(KEY1=\"SUB11B\").AND."
+            "(KEY2=\"\").AND.(KEY3=\"\").AND.(COMMENT=\"\")");
+  EXPECT_TRUE(c.IsRecordDeleted(21, Y_FRM, 1, 1));
+  EXPECT_FALSE(c.DeleteRecord(99, Y_CNTS, 0, 0));  // no such record
+  EXPECT_FALSE(c.DeleteRecord(1, Y_PARAM, 0, 0));
+
+  Wy_GDataChild d;  // dummy mode has no source to read
+  d.InitInDummyMode();
+  EXPECT_FALSE(d.DeleteRecord(2, Y_CNTS, 0, 0));
+}
+
 TEST(ChildCards, NotInitialisedAnswersFalse) {
   Wy_GDataChild c;
   std::vector<std::string> e;

@@ -27,6 +27,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,13 @@ class Wy_GDataChild {
   bool Write(const char* path);
 
   // --- record deletions ------------------------------------------------------
+  // Reads record id of table from the source data set (positioned on prd and
+  // spd; for a base without product keys also its substrates) and stores
+  // its deletion cards as DeleteRecordFrom does. False when not initialised
+  // with a source, for an unsupported table or a record not found.
+  bool DeleteRecord(int32_t id, int table, int32_t prd, int32_t spd);
+  // Whether the own card of that source record is stored.
+  bool IsRecordDeleted(int32_t id, int table, int32_t prd, int32_t spd);
   // Builds the deletion cards of record id of table (CNTS, BASES, CANS,
   // PRODUCTS, SUBPRODS, FRM) from its fields: the record's own card and,
   // unless the fast-delete flag is set, the dependents' cards. substrates
@@ -208,6 +216,9 @@ class Wy_GDataChild {
 
  private:
   bool StoreCard(const std::string& card);
+  bool ReadSourceRecord(int table, int32_t id, int32_t prd, int32_t spd,
+                        std::map<std::string, std::string>& fields,
+                        std::vector<int32_t>& substrates);
   void Clear();
   bool ParseLines(const std::vector<std::string>& lines);
 
