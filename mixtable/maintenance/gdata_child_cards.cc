@@ -70,6 +70,11 @@ bool IsExpressionKey(const std::string& key) {
          EqualNoCase(key, kCardKeyDelete) || EqualNoCase(key, kCardKeyDeleteEx);
 }
 
+bool IsHeaderKey(const std::string& key) {
+  return EqualNoCase(key, kCardKeyDirFrom) || EqualNoCase(key, kCardKeyDirTo) ||
+         EqualNoCase(key, kCardKeyDescr) || EqualNoCase(key, kCardKeyId);
+}
+
 bool ValidSection(const std::string& s) {
   if (s.size() != kCardSectionLen) return false;
   for (char c : s)
@@ -316,6 +321,14 @@ bool Wy_GDataChild::ParseLines(const std::vector<std::string>& lines) {
       why = "refused expression";
     } else if (EqualNoCase(c.key, kCardKeyId) && !ValidId(Trim(c.value))) {
       why = "bad data-set id";
+    } else if (IsHeaderKey(c.key)) {
+      // One header card per key, in the root section, without database:
+      // a second one would take over after sorting.
+      if (c.section != kCardSectionRoot || !Trim(c.database).empty())
+        why = "header card outside the root section";
+      for (const std::string& k : cards)
+        if (!why && EqualNoCase(k.substr(kCardKeyPos, kCardKeyLen), c.key))
+          why = "duplicate header card";
     }
     if (why) {
       Wy_Trace("Wy_GDataChild::Read: line %d refused (%s)", n, why);

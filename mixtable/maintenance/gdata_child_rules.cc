@@ -389,8 +389,10 @@ bool Wy_GDataChild::CleanRules(int table, int32_t prd, int32_t spd,
   for (const std::string& line : m_cards) {
     Card c;
     Card_Fill(line, c);
-    bool header = c.key == kCardKeyDirFrom || c.key == kCardKeyDirTo ||
-                  c.key == kCardKeyDescr || c.key == kCardKeyId;
+    bool header = false;
+    for (const char* h :
+         {kCardKeyDirFrom, kCardKeyDirTo, kCardKeyDescr, kCardKeyId})
+      header = header || strcasecmp(c.key.c_str(), h) == 0;
     bool remove = !header;
     if (remove && !(!validTable && alsoExplicit)) {
       if (!anySection) {
@@ -405,7 +407,8 @@ bool Wy_GDataChild::CleanRules(int table, int32_t prd, int32_t spd,
                                 .substr(kCardDatabasePos, kCardDatabaseLen)
                                 .c_str()) == 0;
       if (remove && !alsoExplicit)
-        remove = !(c.key == kCardKeySelectEx || c.key == kCardKeyDeleteEx);
+        remove = strcasecmp(c.key.c_str(), kCardKeySelectEx) != 0 &&
+                 strcasecmp(c.key.c_str(), kCardKeyDeleteEx) != 0;
     }
     if (!remove) keep.push_back(line);
   }

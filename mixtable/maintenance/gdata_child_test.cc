@@ -164,6 +164,8 @@ TEST_F(ChildRulesTest, ReadRefusesBadFilesWhole) {
       {"raw CX",
        Header() + "********FRM       DELETE  =(CX(1,\"x\",\"y\")=\"1\")\n"},
       {"bad id", Header() + "00000000          GDT_ID  =4294967296\n"},
+      {"two DIR_FROM", Header() + "00000000          DIR_FROM=c:\\aaa\\\n"},
+      {"header in a product", Header() + "00010000          GDT_ID  =5\n"},
       {"same dirs",
        "00000000          DIR_FROM=c:\\gdata\\\n"
        "00000000          DIR_TO  =C:\\GDATA\n"
