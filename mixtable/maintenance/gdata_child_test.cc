@@ -362,6 +362,39 @@ TEST_F(ChildRulesTest, DeleteRecordReadsTheSource) {
   EXPECT_FALSE(d.DeleteRecord(2, Y_CNTS, 0, 0));
 }
 
+// A description that would end a double-quoted constant and inject ".OR.
+// .T." is quoted with single quotes: the card matches only its record.
+TEST_F(ChildRulesTest, QuotedDescriptionMatchesOnlyItsRecord) {
+  {
+    Wdbase t;
+    ASSERT_TRUE(t.SetFiles("c:\\gdata\\", "cans", 0, nullptr, nullptr));
+    ASSERT_TRUE(t.Open());
+    ASSERT_TRUE(t.Goto(2));
+    ASSERT_TRUE(t.WriteString("DESCR", "X\").OR.(.T."));
+    t.Close();
+  }
+  Wy_GDataChild c;
+  ASSERT_TRUE(c.Init("c:\\gdata\\", "c:\\child\\", "D", false));
+  c.SetFastDeleteFlag(true);
+  ASSERT_TRUE(c.DeleteRecord(2, Y_CANS, 0, 0));
+  ASSERT_EQ(c.Cards().size(), 1u);
+  std::string expr = c.Cards()[0].substr(kCardValuePos);
+  EXPECT_EQ(expr, "(VAL(ID)=2).AND.(DESCR='X\").OR.(.T.')");
+  Wdbase t;
+  ASSERT_TRUE(t.SetFiles("c:\\gdata\\", "cans", 0, nullptr, nullptr));
+  ASSERT_TRUE(t.Open());
+  std::string results;
+  for (int r = 1; r <= 2; ++r) {
+    ASSERT_TRUE(t.Goto(r));
+    char out[16] = "";
+    // Without the ID term the text comparison alone must decide.
+    t.GetExprResult(expr.substr(expr.find("(DESCR")).c_str(), out, sizeof out);
+    results += std::string(out) + "|";
+  }
+  // A logical result is one byte: 0 (empty text) false, 1 true.
+  EXPECT_EQ(results, std::string("|\x01|"));
+}
+
 TEST(ChildCards, NotInitialisedAnswersFalse) {
   Wy_GDataChild c;
   std::vector<std::string> e;
