@@ -129,7 +129,11 @@ bool Wy_GDataChild::Init(const char* src, const char* dst, const char* descr,
   std::string s = WithBackslash(src ? src : "");
   std::string d = WithBackslash(dst ? dst : "");
   std::string t = descr ? descr : "";
-  bool ok = !s.empty() && !d.empty() && !Trim(t).empty() && !EqualNoCase(s, d);
+  // Each text becomes one line of the rule file.
+  const std::string breaks("\r\n\0", 3);
+  bool ok = !s.empty() && !d.empty() && !Trim(t).empty() &&
+            !EqualNoCase(s, d) &&
+            (s + d + t).find_first_of(breaks) == std::string::npos;
   if (ok) {
     CMixtableEx set;
     set.SetDataDir(s.c_str());
@@ -199,7 +203,9 @@ bool Wy_GDataChild::Card_Get(int pos, Card& card) {
 }
 
 int Wy_GDataChild::Card_Set(int pos, const std::string& card) {
-  if (m_notInit || card.size() < kCardMinLen) return -1;
+  if (m_notInit || card.size() < kCardMinLen ||
+      card.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
+    return -1;
   if (pos >= 0 && pos < int(m_cards.size())) {
     m_cards[pos] = card;
   } else {

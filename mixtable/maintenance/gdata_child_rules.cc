@@ -50,6 +50,10 @@ size_t ReplaceAll(std::string& s, const std::string& what,
 bool TextTerm(const char* field, const std::string& text, std::string& term) {
   bool dq = text.find('"') != std::string::npos;
   bool sq = text.find('\'') != std::string::npos;
+  if (text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+    Wy_Trace("Wy_GDataChild: %s holds a line break, term left out", field);
+    return false;
+  }
   if (dq && sq) {
     Wy_Trace("Wy_GDataChild: %s holds both quote kinds, term left out", field);
     return false;
@@ -72,6 +76,11 @@ std::string Db(int table) { return Wy_GDataChild::MakeDatabase(table); }
 // --- the colorant macro ------------------------------------------------------
 
 bool Wy_GDataChild::IsCardValueSafe(const std::string& value) {
+  // A line break would end the card and start another in the rule file.
+  if (value.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+    Wy_Trace("Wy_GDataChild: line break or NUL refused in a card value");
+    return false;
+  }
   if (value.find("!@") != std::string::npos ||
       value.find("!*") != std::string::npos) {
     Wy_Trace("Wy_GDataChild: reference token refused in \"%s\"", value.c_str());

@@ -145,6 +145,10 @@ TEST(ChildCards, CardValueCheck) {
                        "(CX(1,\"@CNT_F0001x@\",\"@CNT_S0001x@\")=\"1\")"};
   for (const char* b : bad)
     EXPECT_FALSE(Wy_GDataChild::IsCardValueSafe(b)) << b;
+  // A line break would smuggle a second card into the rule file.
+  EXPECT_FALSE(
+      Wy_GDataChild::IsCardValueSafe("(A=1)\n********FRM       DELETE  =.T."));
+  EXPECT_FALSE(Wy_GDataChild::IsCardValueSafe(std::string("(A=1)\0", 6)));
   EXPECT_TRUE(
       Wy_GDataChild::IsCardValueSafe("(VAL(ID)=3).AND.(DESCR='A \"B\"')"));
 }
@@ -264,6 +268,13 @@ TEST_F(ChildRulesTest, DeleteCardsAndIsRecordDeleted) {
   ASSERT_TRUE(f.DeleteRecordFrom(Reader({{"DESCR", "a'\""}}), Y_CANS, 3, 0, 0));
   ASSERT_EQ(f.Cards().size(), 1u);
   EXPECT_EQ(f.Cards()[0], "00000000CANS      DELETE  =(VAL(ID)=3)");
+
+  // A line break in a text: the term is left out too.
+  Wy_GDataChild l = dummy();
+  l.SetFastDeleteFlag(true);
+  ASSERT_TRUE(l.DeleteRecordFrom(Reader({{"DESCR", "a\nb"}}), Y_CANS, 3, 0, 0));
+  EXPECT_EQ(l.Cards()[0], "00000000CANS      DELETE  =(VAL(ID)=3)");
+  EXPECT_EQ(l.Card_Set(-1, "00000000CANS      DELETE  =(A=1)\r\n"), -1);
 
   // A sub-product: own card in its product's section, prune, keyed roots.
   Wy_GDataChild s = dummy();
