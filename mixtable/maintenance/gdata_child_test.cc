@@ -137,7 +137,8 @@ TEST(ChildCards, MacroMakeConvertAndLimits) {
 }
 
 TEST(ChildCards, CardValueCheck) {
-  const char* bad[] = {"CX(1,\"a\",\"b\")=\"1\"",
+  const char* bad[] = {"(Cx  (1,\"a\"))",
+                       "CX(1,\"a\",\"b\")=\"1\"",
                        "(cx(2,\"x\"))",
                        "(\"a\"!@X)",
                        "(X!*)",
