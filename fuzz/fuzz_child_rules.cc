@@ -1,10 +1,12 @@
 // Rule files of arbitrary bytes: a file that is read is found again card by
 // card, written, read back and written again with identical bytes; every
 // expression card it holds passes the card value check; the value check
-// itself never crashes on the raw bytes.
+// itself never crashes on the raw bytes; a colorant macro that expands
+// leaves none of its placeholders behind.
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -19,13 +21,14 @@ namespace {
 
 bool Setup() {
   platform::Env* env = platform::Env::Current();
-  const std::string dir =
-      env->TempDir() + "/fuzz_child_rules_" + std::to_string(env->CurrentProcessId());
+  const std::string dir = env->TempDir() + "/fuzz_child_rules_" +
+                          std::to_string(env->CurrentProcessId());
   env->CreateDir(dir);
   env->SetEnv("KALVO_DRIVES", dir + "/drives");
   Wdbase::FlushSet(0);
   std::string error;
-  if (!mixtable_testing::BuildSampleDataSet("c:\\gdata\\", &error)) std::abort();
+  if (!mixtable_testing::BuildSampleDataSet("c:\\gdata\\", &error))
+    std::abort();
   Wy_GDataChild::SetIdMaker([](std::string& id) {
     id = "0000000007";
     return true;
@@ -55,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool ready = Setup();
   (void)ready;
   if (size > 65536) return 0;
-  Wy_GDataChild::IsCardValueSafe(std::string(reinterpret_cast<const char*>(data), size));
+  Wy_GDataChild::IsCardValueSafe(
+      std::string(reinterpret_cast<const char*>(data), size));
   if (!WriteBytes("c:\\rules.txt", data, size)) return 0;
 
   Wy_GDataChild child;
@@ -67,14 +71,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < cards.size(); ++i) {
     Wy_GDataChild::Card c;
     if (!Wy_GDataChild::Card_Fill(cards[i], c)) std::abort();
-    int p = child.Card_Find(c, Wy_GDataChild::kFindSection | Wy_GDataChild::kFindDatabase |
-                                   Wy_GDataChild::kFindCode | Wy_GDataChild::kFindKey |
-                                   Wy_GDataChild::kFindValue);
+    int p = child.Card_Find(
+        c, Wy_GDataChild::kFindSection | Wy_GDataChild::kFindDatabase |
+               Wy_GDataChild::kFindCode | Wy_GDataChild::kFindKey |
+               Wy_GDataChild::kFindValue);
     if (p < 0 || p > int(i)) std::abort();
-    if ((c.key == kCardKeyDelete || c.key == kCardKeyDeleteEx || c.key == kCardKeySelect ||
-         c.key == kCardKeySelectEx) &&
+    if ((c.key == kCardKeyDelete || c.key == kCardKeyDeleteEx ||
+         c.key == kCardKeySelect || c.key == kCardKeySelectEx) &&
         !Wy_GDataChild::IsCardValueSafe(c.value))
       std::abort();
+    // Macro expansion: a taken expression keeps no placeholder of its colorant.
+    int32_t cnt = 0;
+    std::string e = c.value;
+    if (child.IsCntFunctionRequired(e.c_str(), cnt) &&
+        child.ConvertCntFunctionMacro(e, cnt, "H1", "7")) {
+      char f[32];
+      std::snprintf(f, sizeof f, kCntMacroFuncFormat, long(cnt));
+      if (e.find(f) != std::string::npos) std::abort();
+    }
   }
   if (!child.Write("c:\\out1.txt")) std::abort();
   Wy_GDataChild again;
