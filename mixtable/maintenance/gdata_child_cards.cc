@@ -144,6 +144,7 @@ bool Wy_GDataChild::Init(const char* src, const char* dst, const char* descr,
     m_src.clear();
     m_dst.clear();
     m_descr.clear();
+    m_newId = false;
     m_notInit = true;
     return false;
   }

@@ -347,6 +347,28 @@ TEST_F(ChildRulesTest, ExplicitDeletionsAndCleanRules) {
   EXPECT_TRUE(c.Cards().empty());
 }
 
+TEST_F(ChildRulesTest, InitNeedsThreeTextsTwoDirectoriesAndADataId) {
+  struct {
+    const char *src, *dst, *descr;
+    bool ok;
+  } cases[] = {{"c:\\gdata", "c:\\child", "D", true},
+               {"c:\\gdata\\", "C:\\GDATA", "D", false},
+               {"c:\\gdata\\", "c:\\child\\", "  ", false},
+               {"", "c:\\child\\", "D", false},
+               {"c:\\child\\", "c:\\gdata\\", "D", false},  // no DATAID
+               {"c:\\gdata\\", "c:\\ch\nild\\", "D", false}};
+  for (const auto& c : cases) {
+    Wy_GDataChild child;
+    EXPECT_EQ(child.Init(c.src, c.dst, c.descr, true), c.ok) << c.dst;
+    std::string s, d, t;
+    bool n = false;
+    ASSERT_TRUE(child.GetInfo(s, d, t, n));
+    EXPECT_EQ(s, c.ok ? "c:\\gdata\\" : "");
+    EXPECT_EQ(d, c.ok ? "c:\\child\\" : "");
+    EXPECT_EQ(child.IsInitialised(), c.ok);
+  }
+}
+
 TEST_F(ChildRulesTest, DeleteRecordReadsTheSource) {
   Wy_GDataChild c;
   ASSERT_TRUE(c.Init("c:\\gdata\\", "c:\\child\\", "D", false));
