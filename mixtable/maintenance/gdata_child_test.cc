@@ -212,6 +212,7 @@ TEST_F(ChildRulesTest, ReadWriteRoundTripOrderAndColumns) {
   };
   EXPECT_EQ(Lines("c:\\out.txt"), want);
   EXPECT_FALSE(platform::Env::Current()->FileExists("c:\\out.txt.$$$"));
+  EXPECT_FALSE(c.Write("c:\\no\\such\\dir\\out.txt"));
 
   // A new id is made, written as ten digits, and kept when written again.
   Wy_GDataChild::SetIdMaker([](std::string& id) {
