@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "catalog_command.h"
+#include "child_rules_command.h"
 #include "formula_commands.h"
 #include "formula_text_commands.h"
 #include "formula_xml_commands.h"
@@ -95,6 +96,8 @@ int main(int argc, char** argv) {
   mixtool::AddHistoryCommands(app, &history);
   mixtool::InventoryCommand inventory;
   mixtool::AddInventoryCommand(app, &inventory);
+  mixtool::ChildRulesArgs child_rules;
+  CLI::App* child_rules_cmd = mixtool::AddChildRulesCommand(app, &child_rules);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -119,6 +122,8 @@ int main(int argc, char** argv) {
   if (int r = mixtool::RunInventoryCommand(inventory, std::cout, std::cerr);
       r >= 0)
     return r;
+  if (child_rules_cmd->parsed())
+    return mixtool::ChildRules(child_rules, std::cout, std::cerr);
   if (gdata->parsed()) return mixtool::Gdata(dir, std::cout, std::cerr);
   if (frm->parsed())
     return mixtool::Frm(dir, prd, spd, id, std::cout, std::cerr);

@@ -1,0 +1,241 @@
+// Wy_GDataChild: the rules of a child data set, a reduced copy of a source
+// data set from which products, bases, colorants, cans or formulas are
+// removed. The rules are kept as cards, fixed-column text lines, in a rule
+// file:
+//
+//   columns 0-7   section: "%04ld%04ld" (product id, sub-product id);
+//                 "00000000" the data-set root, "********" every section
+//   columns 8-15  database: the table's file base name, upper case, blank
+//                 for the header cards
+//   columns 16-17 code: blank in every card the builder writes
+//   columns 18-26 key (kKey*)
+//   columns 27-   value (a directory, the description, the id, or an
+//                 expression of the expression language)
+//
+// A card is at least 27 characters long. In a search section "?" matches any
+// one character.
+//
+// This file holds the rule layer: cards, the rule file, record deletions with
+// their dependent rules, explicit deletions, the string cache and the
+// colorant macro. Every operation except Init, InitInDummyMode, GetInfo,
+// Read and the fast-delete flag accessors answers false (or 0, or -1 for
+// positions) while the builder is not initialised. Nothing throws; refusals
+// are traced (Wy_Trace). Not thread-safe.
+#ifndef MIXTABLE_WY_GDATA_CHILD_H_
+#define MIXTABLE_WY_GDATA_CHILD_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+// Column layout of a card.
+constexpr size_t kCardSectionPos = 0;
+constexpr size_t kCardSectionLen = 8;
+constexpr size_t kCardDatabasePos = 8;
+constexpr size_t kCardDatabaseLen = 8;
+constexpr size_t kCardCodePos = 16;
+constexpr size_t kCardCodeLen = 2;
+constexpr size_t kCardKeyPos = 18;
+constexpr size_t kCardKeyLen = 9;
+constexpr size_t kCardValuePos = 27;
+constexpr size_t kCardMinLen = 27;
+
+// Card keys (9 characters each).
+constexpr const char* kCardKeyDirFrom = "DIR_FROM=";
+constexpr const char* kCardKeyDirTo = "DIR_TO  =";
+constexpr const char* kCardKeyDescr = "GDT_DESC=";
+constexpr const char* kCardKeyId = "GDT_ID  =";
+constexpr const char* kCardKeySelect = "SELECT  =";
+constexpr const char* kCardKeySelectEx = "SELECT_X=";
+constexpr const char* kCardKeyDelete = "DELETE  =";
+constexpr const char* kCardKeyDeleteEx = "DELETE_X=";
+constexpr const char* kCardKeyPrune = "PRUNE   .";
+
+// Sections.
+constexpr const char* kCardSectionRoot = "00000000";
+constexpr const char* kCardSectionAll = "********";
+
+// The colorant macro and its placeholders.
+constexpr const char* kCntMacroFormat = "(CX(1,\"%s\",\"%s\")=\"1\")";
+constexpr const char* kCntMacroFuncFormat = "@CNT_F%05ld@";
+constexpr const char* kCntMacroCntFormat = "@CNT_S%05ld@";
+constexpr int kCntMacroMax = 20;  // macros in one expression
+
+// The data-set id given to a child: "%010lu" of 1..4 294 967 295.
+constexpr const char* kChildIdFormat = "%010lu";
+
+class Wy_GDataChild {
+ public:
+  // One card split into its fields (untrimmed, as in the columns).
+  struct Card {
+    std::string section, database, code, key, value;
+  };
+  // Fields Card_Find compares.
+  enum : unsigned {
+    kFindSection = 1,
+    kFindDatabase = 2,
+    kFindCode = 4,
+    kFindKey = 8,
+    kFindValue = 16,
+  };
+  // Reads a field of the record a deletion is made for: the field's text,
+  // trimmed ("" for a missing field).
+  using RecordReader = std::function<std::string(const char* field)>;
+
+  Wy_GDataChild();
+
+  // True when all three texts are non-empty, the directories differ without
+  // regard to case and the source's PARAM holds a non-zero "DATAID". Both
+  // directories get a trailing backslash. Otherwise the builder stays (or
+  // becomes) not initialised and the texts are cleared.
+  bool Init(const char* src, const char* dst, const char* descr, bool newId);
+  // Initialised without directories: cards can be edited. True.
+  bool InitInDummyMode();
+  bool GetInfo(std::string& src, std::string& dst, std::string& descr,
+               bool& newId) const;
+
+  // Reads a rule file: lines trimmed, empty lines and lines starting with
+  // "#" skipped, CRLF accepted. The whole file is refused (false, nothing
+  // kept, the builder not initialised, the line traced) for a line under 27
+  // characters, an unknown key, a section that is not 8 characters of
+  // digits, "?" or "*", a database that is neither blank nor a table's base
+  // name, an unsafe expression value (IsCardValueSafe), a "GDT_ID  =" that is
+  // not a number 1..4 294 967 295, or missing "DIR_FROM=", "DIR_TO  =" or
+  // "GDT_DESC=" header cards; then Init decides.
+  bool Read(const char* path);
+  // Writes the header cards and every card, sorted without regard to case,
+  // one line each (LF), through a work file renamed over path. With the
+  // new-id flag a new id is made unless the file is the one read and the
+  // read id is valid. False when not initialised or the file cannot be
+  // written (path then untouched).
+  bool Write(const char* path);
+
+  // --- record deletions ------------------------------------------------------
+  // Reads record id of table from the source data set (positioned on prd and
+  // spd; for a base without product keys also its substrates) and stores
+  // its deletion cards as DeleteRecordFrom does. False when not initialised
+  // with a source, for an unsupported table or a record not found.
+  bool DeleteRecord(int32_t id, int table, int32_t prd, int32_t spd);
+  // Whether the own card of that source record is stored.
+  bool IsRecordDeleted(int32_t id, int table, int32_t prd, int32_t spd);
+  // Builds the deletion cards of record id of table (CNTS, BASES, CANS,
+  // PRODUCTS, SUBPRODS, FRM) from its fields: the record's own card and,
+  // unless the fast-delete flag is set, the dependents' cards. substrates
+  // are the ids of the SUBSTR records of a base (used for a base without
+  // product keys). False for other tables or a section that cannot be made.
+  bool MakeDeleteCard(std::vector<std::string>& cards, const RecordReader& rec,
+                      int table, int32_t id, int32_t prd, int32_t spd,
+                      const std::vector<int32_t>& substrates = {}) const;
+  // Stores MakeDeleteCard's cards: an equal card (any case) is replaced,
+  // others appended.
+  bool DeleteRecordFrom(const RecordReader& rec, int table, int32_t id,
+                        int32_t prd, int32_t spd,
+                        const std::vector<int32_t>& substrates = {});
+  // Whether the record's own card is stored.
+  bool IsRecordDeletedFrom(const RecordReader& rec, int table, int32_t id,
+                           int32_t prd, int32_t spd);
+
+  // --- explicit deletions ----------------------------------------------------
+  // One "DELETE_X=" card per expression in the section of prd/spd (a section
+  // with "?" is refused); an existing equal card is kept once. An unsafe
+  // expression refuses the whole call (nothing stored).
+  bool SetDeleteRecordEx(const std::vector<std::string>& exprs, int table,
+                         int32_t prd, int32_t spd);
+  bool GetDeleteRecordEx(std::vector<std::string>& exprs, int table,
+                         int32_t prd, int32_t spd);
+  // Removes the card of every expression of remove (false at the first one
+  // not found), then stores add.
+  bool UpdateDeleteRecordEx(const std::vector<std::string>& remove,
+                            const std::vector<std::string>& add, int table,
+                            int32_t prd, int32_t spd);
+  // Removes cards of the section (any section when prd and spd are both
+  // negative) and, for a valid table, of its database; "_X" cards only with
+  // alsoExplicit. An invalid table with alsoExplicit removes every rule card.
+  // The header cards are always kept.
+  bool CleanRules(int table, int32_t prd, int32_t spd, bool alsoExplicit);
+
+  // --- string cache ----------------------------------------------------------
+  bool StringCacheInit(int table);
+  bool StringCacheAdd(int32_t prd, int32_t spd);
+  bool StringCacheRemove(int32_t prd, int32_t spd);
+  // The expressions present in every counted section; false (and the cache
+  // marked invalid) when an expression is counted more often than there are
+  // sections.
+  bool StringCacheGetIntersection(std::vector<std::string>& exprs);
+
+  // --- colorant macro --------------------------------------------------------
+  bool IsCntFunctionRequired(const char* expr, int32_t& cnt);
+  // kCntMacroFormat with the two placeholders of cnt (1..99 999).
+  bool MakeCntFunctionMacro(std::string& expr, int32_t cnt);
+  // Replaces the placeholders of cnt by funcText and cntText. True when both
+  // were replaced equally often and at least once and the expression holds
+  // at most kCntMacroMax macros; expr is untouched on false.
+  bool ConvertCntFunctionMacro(std::string& expr, int32_t cnt,
+                               const char* funcText, const char* cntText);
+  // A value may hold CX calls only as the builder's own colorant macros (at
+  // most kCntMacroMax) and no reference token "!@" or "!*".
+  static bool IsCardValueSafe(const std::string& value);
+
+  void SetFastDeleteFlag(bool fast) { m_fastDelete = fast; }
+  bool GetFastDeleteFlag() const { return m_fastDelete; }
+
+  // --- cards -----------------------------------------------------------------
+  static std::string Card_Make(const char* section, const char* database,
+                               const char* code, const char* key,
+                               const char* value);
+  // Splits a card of at least kCardMinLen characters.
+  static bool Card_Fill(const std::string& line, Card& card);
+  bool Card_Get(int pos, Card& card);
+  // Replaces the card at pos, or appends (answering the new position) when
+  // pos is out of range. -1 when not initialised.
+  int Card_Set(int pos, const std::string& card);
+  bool Card_Del(int pos);
+  // First card from pos (0 when out of range) whose chosen fields equal the
+  // search card's without regard to case ("?" in the search section matches
+  // any character); -1 when none.
+  int Card_Find(const Card& search, unsigned fields, int pos = 0);
+  void Card_Sort();
+  static int Card_Compare(const std::string& a, const std::string& b);
+  // "%04ld%04ld" by the section rules; "" when no section fits.
+  static std::string MakeSezione(int32_t prd, int32_t spd);
+  // The table's file base name, upper case; "" for an invalid table.
+  static std::string MakeDatabase(int table);
+  // The table whose base name this is (any case), else -1.
+  static int DatabaseToTable(const std::string& database);
+
+  const std::vector<std::string>& Cards() const { return m_cards; }
+  bool IsInitialised() const { return !m_notInit; }
+
+  // Makes a new data-set id for Write ("%010lu"). The default uses the
+  // current time in seconds.
+  using IdMaker = bool (*)(std::string& id);
+  static void SetIdMaker(IdMaker maker);
+
+ private:
+  bool StoreCard(const std::string& card);
+  bool ReadSourceRecord(int table, int32_t id, int32_t prd, int32_t spd,
+                        std::map<std::string, std::string>& fields,
+                        std::vector<int32_t>& substrates);
+  void Clear();
+  bool ParseLines(const std::vector<std::string>& lines);
+
+  std::string m_path;
+  Card m_search, m_found;
+  int m_pos = -1;
+  std::string m_src, m_dst, m_descr;
+  bool m_newId = false;
+  std::string m_id;
+  std::vector<std::string> m_cards;
+  bool m_notInit = true;
+  bool m_fastDelete = false;
+  // String cache.
+  std::vector<std::string> m_cacheExprs;
+  int m_cacheTable = -1;
+  int m_cacheSections = 0;
+  bool m_cacheInvalid = false;
+};
+
+#endif  // MIXTABLE_WY_GDATA_CHILD_H_
