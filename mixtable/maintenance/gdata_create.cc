@@ -4,10 +4,12 @@
 
 #include <atomic>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "mixtable/mixtable_ex.h"
 #include "mixtable/wy_catalog.h"
+#include "mixtable/wy_maintenance.h"
 #include "mixtable/wy_util.h"
 #include "platform/env.h"
 
@@ -97,14 +99,6 @@ std::string TopMissingDir(const std::string& dir) {
   return top;
 }
 
-// TODO(merge): the maintenance lock of the data directory (busy: -4). Until
-// the maintenance guard is merged this stand-in always grants it.
-class CreateLockStandIn {
- public:
-  explicit CreateLockStandIn(const std::string& /*dir*/) {}
-  bool Busy() const { return false; }
-};
-
 }  // namespace
 
 bool CMixtableEx::CreateNewGdataId(std::string& id) {
@@ -161,21 +155,33 @@ int CMixtableEx::CreateGData(const char* dir_in, const char* descr,
     m_table.m_dataDir.clear();
     return kCreateBadDir;
   }
+  // Steps 3 to 6 run under the maintenance guard: refused (-4) while
+  // another run holds the lock or a table of the set is open elsewhere, and
+  // undone (PARAM restored, new tables removed) when they do not finish.
+  auto guard = std::make_unique<Wy_MaintenanceGuard>(dir);
   const auto fail = [&](int code) {
     m_table.CloseAll();
+    guard.reset();  // rolls back what was not completed, releases the lock
     m_table.m_dataDir.clear();
     if (!created_top.empty()) Wy_PruneDir(created_top);
     return code;
   };
-  CreateLockStandIn lock(dir);
-  if (lock.Busy()) return fail(kCreateBusy);
+  const int begun = guard->Begin();
+  if (begun != 1) {
+    Wy_Trace("CreateGData: %s: %s", dir.c_str(), guard->error().c_str());
+    return fail(begun == kWyMaintenanceBusy ||
+                        begun == kWyMaintenanceUnrestorable
+                    ? begun
+                    : kCreateBadDir);
+  }
 
   // 3. The data directory, no data id yet.
   m_table.m_dataDir = dir + "\\";
   m_table.m_dataId = 0;
 
-  // 4. CNTS and PARAM.
+  // 4. CNTS and PARAM (saved, or journaled as created, first).
   for (int t : {Y_CNTS, Y_PARAM}) {
+    if (!guard->SaveTable(m_table.m_dataDir, t)) return fail(kCreateNoTables);
     if (!Exist(t)) Create(t);
     if (!Exist(t)) return fail(kCreateNoTables);
   }
@@ -194,7 +200,9 @@ int CMixtableEx::CreateGData(const char* dir_in, const char* descr,
   if (ok && GetParamCodePage() == 0)
     ok = SetParamCodePage(GetSystemCodePage(), sig.c_str());
   m_table.CloseSlot(Y_PARAM);
-  if (!ok) return fail(kCreateNoTables);
+  if (!ok || !guard->Complete()) return fail(kCreateNoTables);
+  // The check takes the lock itself.
+  guard.reset();
 
   // 7. The check; the description only after it succeeded.
   const int r = CreateGDataCheck(m_table.m_dataDir, window, mode);

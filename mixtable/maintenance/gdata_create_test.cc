@@ -10,8 +10,10 @@
 #include "access/table_set_fixture.h"
 #include "mixtable/wy_catalog.h"
 #include "mixtable/wy_fvers_descr.h"
+#include "mixtable/wy_maintenance.h"
 #include "platform/codepage.h"
 #include "platform/env.h"
+#include "platform/testing/fault_env.h"
 
 namespace {
 
@@ -157,6 +159,68 @@ TEST_F(CreateGDataTest, AFailureLeavesNoNewDirectory) {
   WriteAll("c:\\afile", "x");
   EXPECT_EQ(ts_.CreateGData("c:\\afile\\set", "", nullptr, 0), -1);
   EXPECT_EQ(ts_.GetDataDir(), "");
+}
+
+TEST_F(CreateGDataTest, BusyWhileAnotherRunOrAReaderHoldsTheSet) {
+  ASSERT_EQ(ts_.CreateGData("c:\\set", "1.00  X", nullptr, 0), 1);
+  const uint32_t id = ts_.GetParamGdataId(false);
+  {
+    Wy_MaintenanceGuard other("c:\\set");
+    ASSERT_EQ(other.Begin(), 1);
+    CMixtableEx again;
+    EXPECT_EQ(again.CreateGData("c:\\set", "2.00  Y", nullptr, 0), -4);
+    EXPECT_EQ(again.GetDataDir(), "");
+  }
+  {
+    Wdbase reader;
+    ASSERT_TRUE(reader.SetFiles("c:\\set\\", "param", 0, nullptr, nullptr));
+    ASSERT_TRUE(reader.Open());
+    CMixtableEx again;
+    EXPECT_EQ(again.CreateGData("c:\\set", "2.00  Y", nullptr, 0), -4);
+  }
+  EXPECT_EQ(ReadAll("c:\\set\\FVERS.DAT"), "1.00  X");
+  CMixtableEx after;
+  after.SetDataDir("c:\\set");
+  EXPECT_EQ(after.GetParamGdataId(false), id);
+  EXPECT_FALSE(env()->FileExists("c:\\set\\$UPGRADE"));
+}
+
+TEST_F(CreateGDataTest, AFailedWriteLeavesParamAsItWas) {
+  ASSERT_EQ(ts_.CreateGData("c:\\set", "1.00  X", nullptr, 0), 1);
+  // A DATAID of 0 makes creation write a new identity.
+  ASSERT_TRUE(ts_.SetParam("DATAID", "0", "zero"));
+  ASSERT_TRUE(ts_.SetParam("ABS_DATAID", "77", "kept"));
+  const std::string before = ReadAll("c:\\set\\PARAM.DBF");
+  bool succeeded = false;
+  int failures = 0;
+  for (int n = 0; n < 200 && !succeeded; ++n) {
+    int r = 0;
+    {
+      platform::FaultInjectionEnv faults(platform::Env::Current());
+      platform::ScopedEnv use(&faults);
+      faults.FailAfterWrites(n);
+      CMixtableEx again;
+      r = again.CreateGData("c:\\set", "", nullptr, 0);
+    }
+    if (r == 1) {
+      succeeded = true;
+      break;
+    }
+    ++failures;
+    // Whatever the rollback could not restore under the fault, the next
+    // run's recovery does.
+    std::string note, error;
+    ASSERT_EQ(Wy_MaintenanceGuard::Recover("c:\\set\\", &note, &error), 1)
+        << error;
+    EXPECT_EQ(ReadAll("c:\\set\\PARAM.DBF"), before) << "n=" << n;
+    EXPECT_FALSE(env()->FileExists("c:\\set\\$UPGRADE")) << "n=" << n;
+  }
+  EXPECT_TRUE(succeeded);
+  EXPECT_GE(failures, 3);  // the guard's copies, the journal, PARAM itself
+  CMixtableEx after;
+  after.SetDataDir("c:\\set");
+  EXPECT_NE(after.GetParamGdataId(false), 0u);
+  EXPECT_EQ(after.GetParamGdataId(true), after.GetParamGdataId(false));
 }
 
 TEST_F(CreateGDataTest, NewIdsSkipCataloguedValues) {

@@ -198,7 +198,7 @@ class CMixtableEx {
   // Results of CreateGData besides those of SelectGData.
   static constexpr int kCreateBadDir = -1;    // unusable or not created
   static constexpr int kCreateNoTables = -3;  // CNTS/PARAM not made/opened
-  static constexpr int kCreateBusy = -4;      // maintenance lock held
+  static constexpr int kCreateBusy = -4;      // locked, or a table in use
 
   // Makes dir a data set: closes every table; dir trimmed ("c:\gdata"
   // when empty), one trailing "" removed. dir must be a drive path longer
@@ -212,8 +212,12 @@ class CMixtableEx {
   // OEM code page, each commented with GetSignature(). Last the data set is
   // checked (SelectGData with window and mode) and on 1 the description
   // line ("1.00  Text", see SetGdataDescr(line)) is written. Answers 1, -1,
-  // -3, -4 or SelectGData's result. On any result but 1 the table set has
-  // no data directory, and directories this call created are removed again
+  // -3, SelectGData's result, or -4 while another maintenance run holds
+  // the directory or a table of it is open (any process), -5 when an
+  // interrupted run there cannot be restored (Wy_MaintenanceGuard). Steps
+  // 4 to 6 run under that guard: when they fail, PARAM is restored and the
+  // tables they made are removed. On any result but 1 the table set has no
+  // data directory, and directories this call created are removed again
   // (an existing data set is never deleted).
   int CreateGData(const char* dir, const char* descr, const void* window,
                   int mode);
