@@ -123,12 +123,7 @@ bool CMixtableEx::CreateNewGdataId(std::string& id) {
 
 int CMixtableEx::CreateGDataCheck(const std::string& dir, const void* window,
                                   int mode) {
-  (void)window;
-  (void)mode;
-  if (dir.empty() || !platform::Env::Current()->FileExists(dir)) return -1;
-  if (!Exist(Y_PARAM)) return -3;
-  if (GetParamGdataId(false) == 0) return -2;
-  return 1;
+  return SelectGData(dir.c_str(), window, mode);
 }
 
 int CMixtableEx::CreateGData(const char* dir_in, const char* descr,
@@ -200,13 +195,14 @@ int CMixtableEx::CreateGData(const char* dir_in, const char* descr,
   if (ok && GetParamCodePage() == 0)
     ok = SetParamCodePage(GetSystemCodePage(), sig.c_str());
   m_table.CloseSlot(Y_PARAM);
-  if (!ok || !guard->Complete()) return fail(kCreateNoTables);
-  // The check takes the lock itself.
-  guard.reset();
+  if (!ok) return fail(kCreateNoTables);
 
-  // 7. The check; the description only after it succeeded.
+  // 7. The check, within this run (it joins the guard): a check that does
+  //    not succeed undoes the creation too. The description only after it.
+  guard->AllowNested();
   const int r = CreateGDataCheck(m_table.m_dataDir, window, mode);
   if (r != 1) return fail(r);
+  if (!guard->Complete()) return fail(kCreateNoTables);
   if (!SetGdataDescr(descr))
     Wy_Trace("CreateGData: the description of %s was not written",
              m_table.m_dataDir.c_str());
