@@ -135,12 +135,15 @@ int32_t RepairPlan::planned() const {
   return n;
 }
 
-bool RepairPlan::Execute(const std::function<void(const char*)>& progress) {
+bool RepairPlan::Execute(
+    const std::function<void(const char*)>& progress,
+    const std::function<bool(const std::string&, int)>& save) {
   if (failed_) return false;
   FlushOff flush_off;
   for (const Deletions& d : deletions_) {
     const YTABLE* row = WyGetFileInfo(d.table);
     if (progress) progress(row->def.name);
+    if (save && !save(d.dir, d.table)) return false;
     Wdbase db;
     bool ok = db.SetFiles(&row->def) && db.SetPath(d.dir.c_str()) && db.Open();
     for (size_t i = 0; ok && i < d.recnos.size(); ++i)

@@ -63,9 +63,12 @@ class RepairPlan {
 
   // Deletes the planned records and packs each table changed, with the
   // engine's auto-flush off (the previous setting restored on every path).
-  // progress is called before each table with its name. False when the
-  // plan failed or a deletion or pack failed.
-  bool Execute(const std::function<void(const char*)>& progress);
+  // Before each table, progress is called with its name and save with its
+  // directory and table; a save that answers false stops the run before
+  // that table changes. False when the plan failed, a save failed or a
+  // deletion or pack failed.
+  bool Execute(const std::function<void(const char*)>& progress,
+               const std::function<bool(const std::string&, int)>& save);
 
  private:
   struct Deletions {

@@ -8,15 +8,11 @@ namespace mixtable::repairs {
 
 void SendProgress(const void* window, unsigned msg, int64_t param,
                   const char* text) {
-  if (window == nullptr) return;
-  (void)text;
-  platform::Progress(msg, param, 0);
+  platform::Progress(window, msg, param, text);
 }
 
 int64_t Percent(int64_t done, int64_t total) {
-  if (total <= 0 || done <= 0) return 0;
-  if (done >= total) return 100;
-  return done * 100 / total;
+  return platform::ProgressPercent(done, total);
 }
 
 }  // namespace mixtable::repairs

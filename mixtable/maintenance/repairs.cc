@@ -1,11 +1,13 @@
 // The repairs: orphans of colorants, bases, cans, products and formulas.
 
 #include <cctype>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "maintenance/repair_plan.h"
 #include "maintenance/repair_progress.h"
+#include "mixtable/wy_maintenance.h"
 #include "mixtable/wy_repairs.h"
 #include "mixtable/wy_util.h"
 #include "mixtable/ytable.h"
@@ -24,12 +26,23 @@ struct Check {
   const IdSet* refs;
 };
 
-// The data directory of the table set with every table closed; empty when
-// there is none.
-std::string Prepare(CMixtable* tables) {
+// The data directory of the table set with every table closed, and the
+// maintenance run begun; empty when there is none or the run cannot begin
+// (another run holds the data set, a table is in use, an interrupted run
+// cannot be restored).
+std::string Prepare(CMixtable* tables,
+                    std::unique_ptr<Wy_MaintenanceGuard>* guard) {
   if (tables == nullptr) return std::string();
   tables->CloseAll();
-  return tables->GetDataDir();
+  const std::string dir = tables->GetDataDir();
+  if (dir.empty()) return dir;
+  *guard = std::make_unique<Wy_MaintenanceGuard>(dir);
+  const int begun = (*guard)->Begin();
+  if (begun != 1) {
+    Wy_Trace("Repair: %s (%d)\n", (*guard)->error().c_str(), begun);
+    return std::string();
+  }
+  return dir;
 }
 
 // Sends the table percentage of the deletions done and the table's name.
@@ -49,12 +62,19 @@ class TableProgress {
   int64_t total_ = 0;
 };
 
-bool Run(RepairPlan& plan, const void* window) {
+// Carries out the plan as one maintenance run: every table is saved in the
+// backup area before it changes; a failure rolls every table back.
+bool Run(RepairPlan& plan, Wy_MaintenanceGuard& guard, const void* window) {
   if (plan.failed()) return false;
   TableProgress progress(window);
   progress.set_total(plan.tables());
-  const bool ok =
-      plan.Execute([&progress](const char* name) { progress(name); });
+  bool ok = plan.Execute([&progress](const char* name) { progress(name); },
+                         [&guard](const std::string& dir, int table) {
+                           if (guard.SaveTable(dir, table)) return true;
+                           Wy_Trace("Repair: %s\n", guard.error().c_str());
+                           return false;
+                         });
+  ok = ok ? guard.Complete() : (guard.Rollback(), false);
   mixtable::repairs::SendProgress(window, mixtable::repairs::kProgressTable,
                                   100, nullptr);
   return ok;
@@ -64,7 +84,8 @@ bool Run(RepairPlan& plan, const void* window) {
 int CheckByIds(CMixtable* tables, const void* window,
                const std::vector<int>& ref_tables,
                const std::vector<std::pair<int, const char*>>& checks) {
-  const std::string root = Prepare(tables);
+  std::unique_ptr<Wy_MaintenanceGuard> guard;
+  const std::string root = Prepare(tables, &guard);
   if (root.empty()) return -1;
   std::vector<IdSet> refs(ref_tables.size());
   for (size_t i = 0; i < ref_tables.size(); ++i) {
@@ -87,7 +108,7 @@ int CheckByIds(CMixtable* tables, const void* window,
       if (plan.failed()) break;
     }
   }
-  return Run(plan, window) ? 0 : -1;
+  return Run(plan, *guard, window) ? 0 : -1;
 }
 
 // The reference table named by a MASK "TYPE" or RULER "RTYPE": 0 bases,
@@ -129,7 +150,8 @@ int Wy_UpdateForceFactors(CMixtable* tables, const void* window) {
 }
 
 int Wy_UpdateBarcodes(CMixtable* tables, const void* window) {
-  const std::string root = Prepare(tables);
+  std::unique_ptr<Wy_MaintenanceGuard> guard;
+  const std::string root = Prepare(tables, &guard);
   if (root.empty()) return -1;
   IdSet bases, cans;
   if (!LoadIds(root, Y_BASES, &bases) || !LoadIds(root, Y_CANS, &cans)) {
@@ -152,12 +174,13 @@ int Wy_UpdateBarcodes(CMixtable* tables, const void* window) {
     const IdSet* ids = plan.FrmIds(dir);
     return ids != nullptr && ids->count(frm) == 0;
   });
-  return Run(plan, window) ? 0 : -1;
+  return Run(plan, *guard, window) ? 0 : -1;
 }
 
 bool Wy_UpdateMasksAndRulers(CMixtable* tables, const void* window, int mode) {
   if (mode < 0 || mode > 2) return false;
-  const std::string root = Prepare(tables);
+  std::unique_ptr<Wy_MaintenanceGuard> guard;
+  const std::string root = Prepare(tables, &guard);
   if (root.empty()) return false;
   IdSet refs[3];
   const int ref_tables[3] = {Y_BASES, Y_CNTS, Y_CANS};
@@ -194,5 +217,5 @@ bool Wy_UpdateMasksAndRulers(CMixtable* tables, const void* window, int mode) {
       }
     }
   }
-  return Run(plan, window);
+  return Run(plan, *guard, window);
 }

@@ -1,6 +1,8 @@
 // Wy_GDataTreeCheck: orphan directories pruned, product and sub-product
 // directories created, stray files cleaned.
 
+#include "maintenance/tree_check.h"
+
 #include <cctype>
 #include <memory>
 #include <string>
@@ -118,7 +120,7 @@ class TreeCheck {
 bool TreeCheck::Protected(const std::string& parent,
                           const platform::DirEntry& e) {
   if (e.info.is_link || !e.info.is_dir) return true;
-  if (SameNoCase(e.name, kCustomDir) || SameNoCase(e.name, kWyBackupAreaDir))
+  if (SameNoCase(e.name, kCustomDir) || Wy_IsMaintenanceName(e.name))
     return true;
   const std::string path = parent + e.name + "\\";
   if (FileInDir(path, "PARAM") || FileInDir(path, "CNTS")) return true;
@@ -221,8 +223,7 @@ bool TreeCheck::MakeDirs() {
 // Whether a file of a data-set directory is kept by the cleaning.
 bool Allowed(const std::string& dir, const std::string& name, bool root) {
   const std::string up = Upper(name);
-  if (root && (up == kFVersFile || up == Upper(kWyMaintenanceLockFile)))
-    return true;
+  if (root && (up == kFVersFile || Wy_IsMaintenanceName(name))) return true;
   const size_t dot = up.rfind('.');
   const std::string base = up.substr(0, dot);
   const std::string ext = dot == std::string::npos ? "" : up.substr(dot);
@@ -292,12 +293,22 @@ int TreeCheck::Run(bool prune, bool clean) {
 }  // namespace
 }  // namespace mixtable::repairs
 
-int Wy_GDataTreeCheck(const char* dir, const void* window, bool act,
-                      bool prune_dirs, bool clean_files) {
-  using namespace mixtable::repairs;
-  std::string d = Trimmed(dir ? dir : "");
+namespace {
+
+std::string DataDir(const char* dir) {
+  std::string d = mixtable::repairs::Trimmed(dir ? dir : "");
   if (d.empty()) d = mixtable::DefaultDataDir();
   Wy_AddTrailingBackslash(d);
+  return d;
+}
+
+}  // namespace
+
+int mixtable::GDataTreeCheckUnderLock(const char* dir, const void* window,
+                                      bool act, bool prune_dirs,
+                                      bool clean_files) {
+  using namespace mixtable::repairs;
+  const std::string d = DataDir(dir);
   SendProgress(window, kProgressOverall, 0, nullptr);
   SendProgress(window, kProgressTable, 100, nullptr);
   SendProgress(window, kProgressText, kProgressReset, nullptr);
@@ -306,5 +317,29 @@ int Wy_GDataTreeCheck(const char* dir, const void* window, bool act,
   SendProgress(window, kProgressOverall, 100, nullptr);
   SendProgress(window, kProgressTable, 100, nullptr);
   SendProgress(window, kProgressText, kProgressReset, nullptr);
+  return result;
+}
+
+int Wy_GDataTreeCheck(const char* dir, const void* window, bool act,
+                      bool prune_dirs, bool clean_files) {
+  if (!act)
+    return mixtable::GDataTreeCheckUnderLock(dir, window, false, prune_dirs,
+                                             clean_files);
+  const std::string d = DataDir(dir);
+  // A directory that is no data set is answered before any lock file is
+  // made in it.
+  if (Wy_GetGDataType(d.c_str(), true) < YTABLE_GDATATYPE_PARAM)
+    return mixtable::GDataTreeCheckUnderLock(d.c_str(), window, true,
+                                             prune_dirs, clean_files);
+  // Cleaning deletes index files: not while a table is open anywhere.
+  Wy_MaintenanceGuard guard(d);
+  const int begun = guard.Begin(clean_files);
+  if (begun != 1) {
+    Wy_Trace("Tree check: %s (%d)\n", guard.error().c_str(), begun);
+    return begun;
+  }
+  const int result = mixtable::GDataTreeCheckUnderLock(d.c_str(), window, true,
+                                                       prune_dirs, clean_files);
+  guard.Complete();
   return result;
 }

@@ -20,9 +20,14 @@
 // directory cannot be resolved (its PATH is empty or leads outside the data
 // set) keeps the sub-product keys that name it.
 //
-// Every repair switches the storage engine's auto-flush off while it
-// deletes and restores the previous setting on every path, packs each table
-// it changed, and closes every table of the table set first. "Window"
+// Every repair closes every table of the table set first and runs as a
+// maintenance run (mixtable/wy_maintenance.h): it holds the data set's
+// maintenance lock and fails at once while another run holds it or a table
+// of the data set is open anywhere; each table is saved in the backup area
+// before it changes, so a failure or a crash part way restores every table
+// (all or nothing). It switches the storage engine's auto-flush off while
+// it deletes, restores the previous setting on every path, and packs each
+// table it changed. "Window"
 // arguments are opaque; progress goes through the platform progress hook
 // and a null window sends nothing. There is no wait cursor.
 //
@@ -33,13 +38,7 @@
 #define MIXTABLE_WY_REPAIRS_H_
 
 #include "mixtable/mixtable.h"
-
-// Names inside a data directory that belong to maintenance runs: the
-// exclusive lock file held by every run that changes a data set, and the
-// backup area of an upgrade (a name no PATH can take). The tree check never
-// prunes or cleans them.
-constexpr const char* kWyMaintenanceLockFile = "$UPGRADE.LCK";
-constexpr const char* kWyBackupAreaDir = "$UPGRADE";
+#include "mixtable/wy_maintenance.h"
 
 // MASK and RULER: mode 0 masks only, 1 rulers only, 2 both. For every
 // sub-product of every product, the MASK and RULER tables that open at that
@@ -47,12 +46,13 @@ constexpr const char* kWyBackupAreaDir = "$UPGRADE";
 // (MASK) or "RTYPE" (RULER) equal to "BA", "CO" or "CA" in any case names a
 // base, colorant or can by "PNT_ID" / "PTR_ID"; other types are kept.
 // References: BASES, CNTS and CANS. False when tables is null, the mode is
-// unknown, PRODUCTS or a reference table fails (see above) or a deletion or
-// pack fails.
+// unknown, the data set is busy, PRODUCTS or a reference table fails (see
+// above) or a deletion or pack fails.
 bool Wy_UpdateMasksAndRulers(CMixtable* tables, const void* window, int mode);
 
-// The other repairs answer 0 when done, -1 when tables is null, a
-// reference table fails (see above) or a deletion or pack fails.
+// The other repairs answer 0 when done, -1 when tables is null, the data
+// set is busy, a reference table fails (see above) or a deletion or pack
+// fails.
 //
 // TBLCODE (root): "BASE_ID" must be a base, "CAN_ID" a can and "FRM_ID" a
 // formula of the FRM table that opens for the product "PROD_ID" and the
@@ -99,18 +99,26 @@ enum : int {
   kWyTreeCheckPruneFailed = 2,
   kWyTreeCheckDirsFailed = 3,  // a product directory could not be made
   kWyTreeCheckCleanFailed = 4,
+  // An acting check also answers kWyMaintenanceBusy (-4) while another
+  // maintenance run holds the data set (or, when cleaning, a table of it is
+  // open anywhere), kWyMaintenanceUnrestorable (-5) when an interrupted run
+  // found there cannot be restored, and -1 when the lock file cannot be
+  // made; nothing changes then.
 };
 
 // Checks the directory tree of the data set in dir (trimmed, default data
 // directory when empty). With act false nothing changes: the same reports
-// are sent without the " *" that marks a change. Steps:
+// are sent without the " *" that marks a change. With act true the check
+// holds the maintenance lock for its run (tables may stay open unless files
+// are cleaned, which deletes index files). Steps:
 //  * prune (with prune_dirs): every sub-directory of the root that no
 //    PRODUCTS record names in "PATH", and every sub-directory of a product
 //    directory that no SUBPRODS record of that product names, is removed
 //    with its contents, reported as its path + " *". Only when PRODUCTS was
 //    read to its end (a product's sub-directories only when its SUBPRODS
 //    exists and was read to its end). Never removed: "CUSTOM" (any case),
-//    symbolic links, the backup area, a directory holding PARAM.DBF or
+//    symbolic links, the backup area and the lock file
+//    (Wy_IsMaintenanceName), a directory holding PARAM.DBF or
 //    CNTS.DBF, the local, cache, work-area and default data directories.
 //  * directories: each product's directory (data directory + trimmed
 //    PATH) is created when missing ("%s *" with the product's DESCR, else
@@ -123,7 +131,8 @@ enum : int {
 //    except the DBF files of the 36 registry tables and the memo file of
 //    such a table when its DBF is present, the files of TANKS and DISPS
 //    (any extension, any case), and at the root "FVERS.DAT" and the lock
-//    file. Each file is reported as its lower-cased path (+ " *").
+//    file (kWyMaintenanceLockFile). Each file is reported as its lower-cased
+//    path (+ " *").
 // Names compare in any case. Progress: 0x8702 percent + description, 0x8703
 // table percent, 0x8704 1 show text / 2 reset; percentages are clamped to
 // 0..100. Answers a kWyTreeCheck* value.
