@@ -8,6 +8,7 @@
 #include "access/table_set_fixture.h"
 #include "mixtable/wy_repairs.h"
 #include "platform/env.h"
+#include "platform/testing/fault_env.h"
 #include "testing/table_rows.h"
 
 namespace {
@@ -117,6 +118,28 @@ TEST_F(RepairsTest, EmptyOrDamagedReferenceDeletesNothing) {
   EXPECT_EQ(Wy_UpdateBasesColorimetry(nullptr, nullptr), -1);
   EXPECT_FALSE(Wy_UpdateMasksAndRulers(nullptr, nullptr, 0));
   EXPECT_FALSE(Wy_UpdateMasksAndRulers(T(), nullptr, 3));
+}
+
+TEST_F(RepairsTest, AFailureRestoresEveryTableAlreadyChanged) {
+  ASSERT_TRUE(Append(Y_CNT_BLND, {{"ID", Id(1)}, {"PTR_ID", Id(9)}}));
+  ASSERT_TRUE(Append(Y_CNT_KS, {{"ID", Id(9)}}));
+  const auto blends = Rows("c:\\gdata\\CNT_BLND.DBF", {"ID", "PTR_ID"});
+  const auto ks = Rows("c:\\gdata\\CNT_KS.DBF", {"ID", "PROD_KEY"});
+  {
+    // The blends are cleaned first; saving the K/S table then fails.
+    platform::FaultInjectionEnv env(platform::Env::Default());
+    platform::ScopedEnv use(&env);
+    env.FailPath("$UPGRADE\\CNT_KS", platform::FaultInjectionEnv::kAll, ENOSPC);
+    Wdbase::FlushSet(1);
+    EXPECT_EQ(Wy_UpdateCntsColorimetry(T(), nullptr), -1);
+    EXPECT_EQ(Wdbase::FlushGet(), 1);
+  }
+  EXPECT_EQ(Rows("c:\\gdata\\CNT_BLND.DBF", {"ID", "PTR_ID"}), blends);
+  EXPECT_EQ(Rows("c:\\gdata\\CNT_KS.DBF", {"ID", "PROD_KEY"}), ks);
+  EXPECT_EQ(Wy_MaintenanceState("c:\\gdata\\"), kWyMaintenanceFree);
+  // Without the fault the same repair goes through.
+  EXPECT_EQ(Wy_UpdateCntsColorimetry(T(), nullptr), 0);
+  EXPECT_EQ(Rows("c:\\gdata\\CNT_BLND.DBF", {"ID"}).size(), 0u);
 }
 
 TEST_F(RepairsTest, DeletedReferenceRecordsStillCount) {

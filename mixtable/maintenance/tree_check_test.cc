@@ -140,6 +140,21 @@ TEST_F(TreeCheckTest, OrphansPrunedProtectedDirectoriesKept) {
             texts.end());
 }
 
+TEST_F(TreeCheckTest, TheMachinesFixedDirectoriesAreNeverPruned) {
+  ASSERT_TRUE(E()->SetEnv("LOCALDIR", "c:\\gdata\\LOCAL").ok());
+  ASSERT_TRUE(E()->SetEnv("CACHEDIR", "c:\\gdata\\CACHE\\DBF\\").ok());
+  Write("c:\\gdata\\LOCAL\\DATACTL.DBF", "x");
+  Write("c:\\gdata\\CACHE\\DBF\\x", "x");
+  Write("c:\\gdata\\OTHER\\x", "x");
+  EXPECT_EQ(Wy_GDataTreeCheck("c:\\gdata\\", &window_, true, true, false),
+            kWyTreeCheckOk);
+  E()->UnsetEnv("LOCALDIR");
+  E()->UnsetEnv("CACHEDIR");
+  EXPECT_TRUE(Exists("c:\\gdata\\LOCAL\\DATACTL.DBF"));
+  EXPECT_TRUE(Exists("c:\\gdata\\CACHE\\DBF\\x"));  // holds the cache
+  EXPECT_FALSE(Exists("c:\\gdata\\OTHER"));
+}
+
 TEST_F(TreeCheckTest, NothingPrunedWithoutAWholeProductsTable) {
   Write("c:\\gdata\\ORPHAN\\x.txt", "x");
   // A products table that is not a table.
