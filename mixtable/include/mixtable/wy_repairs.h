@@ -11,14 +11,18 @@
 // every blend). Records marked deleted in a reference table still count as
 // present. Checked tables are visited at every level where they exist (the
 // root, each product directory and each sub-product directory, each
-// directory once).
+// directory once); one that cannot be read to its end fails the repair, also
+// with nothing deleted.
 //
 // Key rule: in every checked table that has the fields "PROD_KEY" and
 // "SUBP_KEY" (looked up at run time), a record is also deleted when its
 // PROD_KEY is not 0 and names no PRODUCTS record, or when its SUBP_KEY is
-// not 0 and names no SUBPRODS record of that product. A product whose
-// directory cannot be resolved (its PATH is empty or leads outside the data
-// set) keeps the sub-product keys that name it.
+// not 0 and names no SUBPRODS record of that product (a SUBP_KEY with a
+// PROD_KEY of 0 names nothing to check). A product whose directory cannot be
+// resolved (its PATH is empty or leads outside the data set) keeps the
+// sub-product keys that name it; a product directory without SUBPRODS has
+// no sub-products. PRODUCTS, or a SUBPRODS needed, that is missing, empty or
+// not readable to its end fails the repair when a key needs it.
 //
 // Every repair closes every table of the table set first and runs as a
 // maintenance run (mixtable/wy_maintenance.h): it holds the data set's
@@ -27,9 +31,10 @@
 // before it changes, so a failure or a crash part way restores every table
 // (all or nothing). It switches the storage engine's auto-flush off while
 // it deletes, restores the previous setting on every path, and packs each
-// table it changed. "Window"
-// arguments are opaque; progress goes through the platform progress hook
-// and a null window sends nothing. There is no wait cursor.
+// table it changed. "Window" arguments are opaque: before each table
+// changed, 0x8703 goes through the platform progress hook with the share of
+// tables done and the table's name, and 100 at the end; a null window sends
+// nothing. There is no wait cursor.
 //
 // Preconditions: the table set names a data directory. Not thread-safe.
 // Nothing throws.
