@@ -188,6 +188,82 @@ class CMixtableEx {
   // receives that COMMENT ("" when missing) and current GetSignature().
   bool NeedsAdvancedCheck(std::string& last, std::string& current);
 
+  // --- creation and identity (maintenance/gdata_*.cc) ----------------------
+  // A new data-set id: the current time in seconds since 1970 as "%010lu"
+  // (0 when the clock cannot be read), increased while the catalogue lists
+  // it as a DATAID or ABS_DATAID and kept above every id this process made
+  // before, so two sets made in one second differ. Always true.
+  static bool CreateNewGdataId(std::string& id);
+
+  // Results of CreateGData besides those of SelectGData.
+  static constexpr int kCreateBadDir = -1;    // unusable or not created
+  static constexpr int kCreateNoTables = -3;  // CNTS/PARAM not made/opened
+  static constexpr int kCreateBusy = -4;      // locked, or a table in use
+
+  // Makes dir a data set: closes every table; dir trimmed ("c:\gdata"
+  // when empty), one trailing "" removed. dir must be a drive path longer
+  // than "C:" or a host path below "/"; roots, paths holding "..", the
+  // local, cache and work-area directories, the drives root and the
+  // directories above it are refused (-1); so is a directory that cannot
+  // be created (all missing parents are). Then it becomes the data
+  // directory (data id 0); CNTS and PARAM are created when missing (-3 on
+  // failure, or when PARAM does not open); a PARAM without DATAID gets a
+  // new id as ABS_DATAID and DATAID, and one without CODEPAGE the machine's
+  // OEM code page, each commented with GetSignature(). Last the data set is
+  // checked (SelectGData with window and mode) and on 1 the description
+  // line ("1.00  Text", see SetGdataDescr(line)) is written. Answers 1, -1,
+  // -3, SelectGData's result, or -4 while another maintenance run holds
+  // the directory or a table of it is open (any process), -5 when an
+  // interrupted run there cannot be restored (Wy_MaintenanceGuard). Steps
+  // 4 to 6 run under that guard: when they fail, PARAM is restored and the
+  // tables they made are removed. On any result but 1 the table set has no
+  // data directory, and directories this call created are removed again
+  // (an existing data set is never deleted).
+  int CreateGData(const char* dir, const char* descr, const void* window,
+                  int mode);
+
+  // The FVERS.DAT line of the data directory (first line, at most 4095
+  // characters, CR and LF removed), converted from the OEM to the ANSI code
+  // page when PARAM's conversion mode is on (0). "" without a data
+  // directory or file.
+  std::string GetGdataDescr();
+  // Rewrites FVERS.DAT (Wy_FormatFVersLine, converted to OEM under the same
+  // rule) through a work file renamed over it, so a reader sees the old or
+  // the new line, never part of one. A null descr keeps the current
+  // description (the current line from position 6; none when shorter).
+  // False for a version outside 0..<99.995, without a data directory, or
+  // when the file cannot be written (the old one is then unchanged).
+  bool SetGdataDescr(double version, const char* descr);
+  // A whole line: split as Wy_FVersDescr::Init splits it, then written as
+  // above. An empty or null line changes nothing (true).
+  bool SetGdataDescr(const char* line);
+
+  // When PARAM's DATAID is in the DATAID form and ABS_DATAID is set, makes
+  // the version in FVERS.DAT the one the DATAID carries. False only without
+  // a PARAM handle or when that write fails.
+  bool AlignGDataVersions();
+
+  // Closes every table, makes dir the data directory (as SetDataDir) with
+  // the data id from its PARAM, then opens PRODUCTS on product prd (unless
+  // 0) and SUBPRODS on sub-product spd (unless 0). False when a table does
+  // not open or an id is not found (a product PATH leading out of the data
+  // set counts as not found).
+  bool AlignTable(const char* dir, int32_t prd, int32_t spd);
+  // Aligns to other's data directory and its current PRODUCTS / SUBPRODS
+  // ids (0 for a table that is not open).
+  bool AlignTable(CMixtable& other);
+  // The current product and sub-product ids (0 for a closed table). False
+  // only without the handles.
+  bool GetLevelIDs(int32_t& prd, int32_t& spd);
+  // The level whose directory really holds the table's file for the current
+  // position: the sub-product directory, else the product directory, else
+  // the data directory, answering the ids of that level. *dir (may be null)
+  // receives each directory tried (with ""); a level whose PATH leads out
+  // of the data set is skipped. False for a table outside 0..35, null ids,
+  // or when no level holds the file.
+  bool GetDbPhisicalLevelIDs(int table, int32_t* prd, int32_t* spd,
+                             std::string* dir);
+
   // --- the contained table set -----------------------------------------------
   CMixtable& Mixtable() { return m_table; }
   const CMixtable& Mixtable() const { return m_table; }
@@ -237,6 +313,13 @@ class CMixtableEx {
   bool ReadParam(const char* key, std::string* value, std::string* comment);
   bool WriteParam(const char* key, const char* value, const char* comment,
                   bool key_only_when_new);
+
+  // CreateGData's last step: the check of the new data set. Until the
+  // check and upgrade (SelectGData) is merged, this stand-in answers what
+  // SelectGData answers before it changes anything: -1 without the data
+  // directory, -3 without PARAM, -2 for a zero DATAID, else 1.
+  // TODO(merge): call SelectGData(dir, window, mode) here.
+  int CreateGDataCheck(const std::string& dir, const void* window, int mode);
 
   CMixtable m_table;
   YTABLE_DICTIONARY m_dict[Y_N_MAX];
