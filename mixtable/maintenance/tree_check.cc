@@ -1,8 +1,6 @@
 // Wy_GDataTreeCheck: orphan directories pruned, product and sub-product
 // directories created, stray files cleaned.
 
-#include "maintenance/tree_check.h"
-
 #include <cctype>
 #include <memory>
 #include <string>
@@ -302,13 +300,10 @@ std::string DataDir(const char* dir) {
   return d;
 }
 
-}  // namespace
-
-int mixtable::GDataTreeCheckUnderLock(const char* dir, const void* window,
-                                      bool act, bool prune_dirs,
-                                      bool clean_files) {
+// Runs the check with its opening and closing notifications.
+int CheckWithProgress(const std::string& d, const void* window, bool act,
+                      bool prune_dirs, bool clean_files) {
   using namespace mixtable::repairs;
-  const std::string d = DataDir(dir);
   SendProgress(window, kProgressOverall, 0, nullptr);
   SendProgress(window, kProgressTable, 100, nullptr);
   SendProgress(window, kProgressText, kProgressReset, nullptr);
@@ -320,17 +315,16 @@ int mixtable::GDataTreeCheckUnderLock(const char* dir, const void* window,
   return result;
 }
 
+}  // namespace
+
 int Wy_GDataTreeCheck(const char* dir, const void* window, bool act,
                       bool prune_dirs, bool clean_files) {
-  if (!act)
-    return mixtable::GDataTreeCheckUnderLock(dir, window, false, prune_dirs,
-                                             clean_files);
   const std::string d = DataDir(dir);
+  if (!act) return CheckWithProgress(d, window, false, prune_dirs, clean_files);
   // A directory that is no data set is answered before any lock file is
   // made in it.
   if (Wy_GetGDataType(d.c_str(), true) < YTABLE_GDATATYPE_PARAM)
-    return mixtable::GDataTreeCheckUnderLock(d.c_str(), window, true,
-                                             prune_dirs, clean_files);
+    return CheckWithProgress(d, window, true, prune_dirs, clean_files);
   // Cleaning deletes index files: not while a table is open anywhere.
   Wy_MaintenanceGuard guard(d);
   const int begun = guard.Begin(clean_files);
@@ -338,8 +332,9 @@ int Wy_GDataTreeCheck(const char* dir, const void* window, bool act,
     Wy_Trace("Tree check: %s (%d)\n", guard.error().c_str(), begun);
     return begun;
   }
-  const int result = mixtable::GDataTreeCheckUnderLock(d.c_str(), window, true,
-                                                       prune_dirs, clean_files);
+  // Inside another run of this process (the upgrade) the guard joins it.
+  const int result =
+      CheckWithProgress(d, window, true, prune_dirs, clean_files);
   guard.Complete();
   return result;
 }
