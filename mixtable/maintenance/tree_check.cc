@@ -10,6 +10,8 @@
 #include "access/level_path.h"
 #include "maintenance/level_tree.h"
 #include "maintenance/repair_progress.h"
+#include "mixtable/mixtable_ex.h"
+#include "mixtable/wy_fvers_descr.h"
 #include "mixtable/wy_repairs.h"
 #include "mixtable/wy_util.h"
 #include "mixtable/ytable.h"
@@ -19,9 +21,6 @@ namespace mixtable::repairs {
 namespace {
 
 constexpr const char* kCustomDir = "CUSTOM";
-constexpr const char* kFVersFile = "FVERS.DAT";
-constexpr size_t kFVersLineMax = 4095;
-constexpr size_t kFVersDescrOffset = 6;  // "%-5.2f " before the description
 
 platform::Env* E() { return platform::Env::Current(); }
 
@@ -44,19 +43,15 @@ std::string Trimmed(const std::string& s) {
   return buf.c_str();
 }
 
-// The description of FVERS.DAT's first line (after the version and its
-// blank), trimmed; empty when there is none.
+// The data set's description: FVERS.DAT's line without its version, in
+// the ANSI code page.
 std::string DataSetDescr(const std::string& dir) {
-  std::unique_ptr<platform::File> f;
-  if (!E()->OpenFile(dir + kFVersFile, platform::OpenMode::kReadOnly, &f).ok())
-    return std::string();
-  std::string line(kFVersLineMax, '\0');
-  size_t got = 0;
-  if (!f->ReadAt(0, line.data(), line.size(), &got).ok()) return std::string();
-  line.resize(got);
-  line = line.substr(0, line.find_first_of("\r\n"));
-  if (line.size() <= kFVersDescrOffset) return std::string();
-  return Trimmed(line.substr(kFVersDescrOffset));
+  CMixtableEx ts;
+  ts.SetDataDir(dir.c_str());
+  Wy_FVersDescr line;
+  line.Init(ts.GetGdataDescr().c_str());
+  std::string descr;
+  return line.GetPureDescr(descr);
 }
 
 // The host path of a Windows-style directory, without a trailing "/".
@@ -221,7 +216,7 @@ bool TreeCheck::MakeDirs() {
 // Whether a file of a data-set directory is kept by the cleaning.
 bool Allowed(const std::string& dir, const std::string& name, bool root) {
   const std::string up = Upper(name);
-  if (root && (up == kFVersFile || Wy_IsMaintenanceName(name))) return true;
+  if (root && (up == kFVersFileName || Wy_IsMaintenanceName(name))) return true;
   const size_t dot = up.rfind('.');
   const std::string base = up.substr(0, dot);
   const std::string ext = dot == std::string::npos ? "" : up.substr(dot);

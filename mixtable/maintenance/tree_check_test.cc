@@ -293,8 +293,17 @@ TEST_F(TreeCheckTest, TheRunningUpgradesAreaAndLockAreLeftAlone) {
 }
 
 TEST_F(TreeCheckTest, ProgressSequence) {
+  Write("c:\\gdata\\FVERS.DAT", "2.50  Demo set");
   EXPECT_EQ(Wy_GDataTreeCheck("c:\\gdata\\", &window_, true, false, true),
             kWyTreeCheckOk);
+  // After each product: the share done with the data set's description.
+  int per_product = 0;
+  for (const Note& n : notes_) {
+    if (n.msg != 0x8702 || n.param == 0 || n.text.empty()) continue;
+    EXPECT_EQ(n.text, "Demo set");
+    ++per_product;
+  }
+  EXPECT_EQ(per_product, 3);
   std::vector<std::pair<unsigned, int64_t>> seq;
   for (const Note& n : notes_)
     if (!(n.msg == 0x8704 && n.param == 1)) seq.emplace_back(n.msg, n.param);
