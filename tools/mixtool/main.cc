@@ -14,6 +14,7 @@
 #include "levels_command.h"
 #include "maintenance_commands.h"
 #include "package_command.h"
+#include "repair_commands.h"
 #include "units_command.h"
 #include "xml_command.h"
 
@@ -86,6 +87,8 @@ int main(int argc, char** argv) {
   CLI::App* xml = mixtool::AddXmlCommand(app, &xml_args);
   mixtool::MaintenanceCommands maintenance;
   mixtool::AddMaintenanceCommands(app, &maintenance);
+  mixtool::RepairCommands repairs;
+  mixtool::AddRepairCommands(app, &repairs);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -99,6 +102,9 @@ int main(int argc, char** argv) {
   if (formula_text.parsed()) return formula_text.Run(std::cout, std::cerr);
   if (int r =
           mixtool::RunMaintenanceCommands(maintenance, std::cout, std::cerr);
+      r >= 0)
+    return r;
+  if (int r = mixtool::RunRepairCommands(repairs, std::cout, std::cerr);
       r >= 0)
     return r;
   if (gdata->parsed()) return mixtool::Gdata(dir, std::cout, std::cerr);
