@@ -9,6 +9,7 @@
 #include "mixtable/wy_catalog.h"
 #include "mixtable/wy_maintenance.h"
 #include "mixtable/wy_maintenance_log.h"
+#include "mixtable/wy_repairs.h"
 #include "mixtable/wy_upgrade.h"
 #include "mixtable/wy_util.h"
 #include "platform/env.h"
@@ -131,9 +132,14 @@ int CMixtableEx::SelectGData(const char* dir_in, const void* window, int mode) {
   // 4. The tree check.
   if ((mode & kWyCheckFull) && !quick) {
     g_report.tree_checked = true;
-    // TODO(merge i25-repairs): Wy_GDataTreeCheck(m_table.m_dataDir, window,
-    // true, mode & kWyCheckPrune, mode & kWyCheckClean); a result other
-    // than 0 is logged and stored in g_report.tree_result.
+    g_report.tree_result =
+        Wy_GDataTreeCheck(m_table.m_dataDir.c_str(), window, true,
+                          (mode & kWyCheckPrune) != 0,
+                          (mode & kWyCheckClean) != 0);
+    if (g_report.tree_result != kWyTreeCheckOk) {
+      log.Note("\"" + m_table.m_dataDir + "\" tree check failed (" +
+               std::to_string(g_report.tree_result) + ")");
+    }
   }
 
   // 5. The progress total: table files of the set (quick mode: the root and

@@ -146,6 +146,8 @@ TEST_F(SelectGDataTest, AFullRunPatchesLogsAndRecordsTheSignature) {
   const Wy_UpgradeReport& r = Wy_LastUpgradeReport();
   EXPECT_EQ(r.failed, 0);
   EXPECT_TRUE(r.signature_written);
+  EXPECT_TRUE(r.tree_checked);
+  EXPECT_EQ(r.tree_result, 0);
   EXPECT_EQ(ts_.GetDataDir(), kDir);
   EXPECT_EQ(ts_.GetDataId(), 42u);
 
