@@ -16,6 +16,7 @@
 #include "package_command.h"
 #include "repair_commands.h"
 #include "units_command.h"
+#include "upgrade_commands.h"
 #include "xml_command.h"
 
 int main(int argc, char** argv) {
@@ -89,6 +90,8 @@ int main(int argc, char** argv) {
   mixtool::AddMaintenanceCommands(app, &maintenance);
   mixtool::RepairCommands repairs;
   mixtool::AddRepairCommands(app, &repairs);
+  mixtool::UpgradeCommands upgrades;
+  mixtool::AddUpgradeCommands(app, &upgrades);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -104,7 +107,9 @@ int main(int argc, char** argv) {
           mixtool::RunMaintenanceCommands(maintenance, std::cout, std::cerr);
       r >= 0)
     return r;
-  if (int r = mixtool::RunRepairCommands(repairs, std::cout, std::cerr);
+  if (int r = mixtool::RunRepairCommands(repairs, std::cout, std::cerr); r >= 0)
+    return r;
+  if (int r = mixtool::RunUpgradeCommands(upgrades, std::cout, std::cerr);
       r >= 0)
     return r;
   if (gdata->parsed()) return mixtool::Gdata(dir, std::cout, std::cerr);
