@@ -11,6 +11,7 @@
 #include "formula_text_commands.h"
 #include "formula_xml_commands.h"
 #include "gdata_command.h"
+#include "identity_commands.h"
 #include "levels_command.h"
 #include "maintenance_commands.h"
 #include "package_command.h"
@@ -86,6 +87,9 @@ int main(int argc, char** argv) {
   CLI::App* xml = mixtool::AddXmlCommand(app, &xml_args);
   mixtool::MaintenanceCommands maintenance;
   mixtool::AddMaintenanceCommands(app, &maintenance);
+  // create and id.
+  mixtool::IdentityCommands identity;
+  mixtool::AddIdentityCommands(app, &identity);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -99,6 +103,9 @@ int main(int argc, char** argv) {
   if (formula_text.parsed()) return formula_text.Run(std::cout, std::cerr);
   if (int r =
           mixtool::RunMaintenanceCommands(maintenance, std::cout, std::cerr);
+      r >= 0)
+    return r;
+  if (int r = mixtool::RunIdentityCommands(identity, std::cout, std::cerr);
       r >= 0)
     return r;
   if (gdata->parsed()) return mixtool::Gdata(dir, std::cout, std::cerr);
