@@ -192,9 +192,16 @@ int CMixtableEx::CreateGData(const char* dir_in, const char* descr,
   const std::string sig = GetSignature();
   bool ok = true;
   if (GetParamGdataId(false) == 0) {
-    std::string id;
+    // A DATAID that is missing, 0 or no number gets a new value; an
+    // ABS_DATAID that reads as a number is the family the set belongs to
+    // and is kept.
+    std::string id, old_value, comment;
     CreateNewGdataId(id);
-    ok = SetParamGdataId(id.c_str(), sig.c_str(), true) &&
+    if (GetParam("DATAID", old_value, comment) && !old_value.empty())
+      Wy_Trace("CreateGData: DATAID \"%s\" of %s replaced by %s",
+               old_value.c_str(), m_table.m_dataDir.c_str(), id.c_str());
+    ok = (GetParamGdataId(true) != 0 ||
+          SetParamGdataId(id.c_str(), sig.c_str(), true)) &&
          SetParamGdataId(id.c_str(), sig.c_str(), false);
   }
   if (ok && GetParamCodePage() == 0)

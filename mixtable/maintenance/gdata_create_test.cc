@@ -220,7 +220,36 @@ TEST_F(CreateGDataTest, AFailedWriteLeavesParamAsItWas) {
   CMixtableEx after;
   after.SetDataDir("c:\\set");
   EXPECT_NE(after.GetParamGdataId(false), 0u);
-  EXPECT_EQ(after.GetParamGdataId(true), after.GetParamGdataId(false));
+  EXPECT_EQ(after.GetParamGdataId(true), 77u);  // the family is kept
+}
+
+TEST_F(CreateGDataTest, BadParamValuesGetANewIdAndKeepTheFamily) {
+  ASSERT_EQ(ts_.CreateGData("c:\\set", "", nullptr, 0), 1);
+  struct Case {
+    const char* dataid;
+    const char* abs;
+    bool abs_kept;
+  };
+  const Case cases[] = {{"abc", "1234567890", true},
+                        {"-5", "-5", false},
+                        {"12345678901234567890", "abc", false},
+                        {"0000000000", "4000000000", true},
+                        {" ", " ", false}};  // blank ("" writes nothing)
+  for (const Case& c : cases) {
+    ASSERT_TRUE(ts_.SetParam("DATAID", c.dataid, ""));
+    ASSERT_TRUE(ts_.SetParam("ABS_DATAID", c.abs, ""));
+    ASSERT_TRUE(ts_.SetParam("CODEPAGE", "abc", ""));
+    CMixtableEx again;
+    ASSERT_EQ(again.CreateGData("c:\\set", "", nullptr, 0), 1) << c.dataid;
+    const uint32_t id = again.GetParamGdataId(false);
+    EXPECT_NE(id, 0u) << c.dataid;
+    if (c.abs_kept) {
+      EXPECT_EQ(again.GetParamGdataId(true), std::stoul(c.abs)) << c.dataid;
+    } else {
+      EXPECT_EQ(again.GetParamGdataId(true), id) << c.dataid;
+    }
+    EXPECT_EQ(again.GetParamCodePage(), CMixtableEx::GetSystemCodePage());
+  }
 }
 
 TEST_F(CreateGDataTest, NewIdsSkipCataloguedValues) {

@@ -207,9 +207,10 @@ class CMixtableEx {
   // directories above it are refused (-1); so is a directory that cannot
   // be created (all missing parents are). Then it becomes the data
   // directory (data id 0); CNTS and PARAM are created when missing (-3 on
-  // failure, or when PARAM does not open); a PARAM without DATAID gets a
-  // new id as ABS_DATAID and DATAID, and one without CODEPAGE the machine's
-  // OEM code page, each commented with GetSignature(). Last the data set is
+  // failure, or when PARAM does not open); a PARAM whose DATAID does not
+  // read as a number other than 0 gets a new id as DATAID, and as
+  // ABS_DATAID unless that reads as one; one without CODEPAGE gets the
+  // machine's OEM code page; each commented with GetSignature(). Last the data set is
   // checked (SelectGData with window and mode) and on 1 the description
   // line ("1.00  Text", see SetGdataDescr(line)) is written. Answers 1, -1,
   // -3, SelectGData's result, or -4 while another maintenance run holds
