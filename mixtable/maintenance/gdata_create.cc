@@ -149,7 +149,17 @@ int CMixtableEx::CreateGData(const char* dir_in, const char* descr,
     m_table.m_dataDir.clear();
     return kCreateBadDir;
   }
-  const std::string created_top = TopMissingDir(dir);
+  // The highest missing directory is made first, by this call alone (a
+  // creation running beside it finds it existing): only then is it ours to
+  // remove again.
+  std::string created_top = TopMissingDir(dir);
+  if (!created_top.empty()) {
+    std::string parent = created_top;
+    Wy_GetFilePath(parent);
+    if (!Wy_MkDir(parent) ||
+        !platform::Env::Current()->CreateDir(created_top).ok())
+      created_top.clear();
+  }
   if (!Wy_MkDir(dir)) {
     if (!created_top.empty()) Wy_PruneDir(created_top);
     m_table.m_dataDir.clear();
@@ -163,7 +173,12 @@ int CMixtableEx::CreateGData(const char* dir_in, const char* descr,
     m_table.CloseAll();
     guard.reset();  // rolls back what was not completed, releases the lock
     m_table.m_dataDir.clear();
-    if (!created_top.empty()) Wy_PruneDir(created_top);
+    if (!created_top.empty()) {
+      // Removed only while no other run holds the new set and none of its
+      // tables is open: another creation may have begun in it meanwhile.
+      Wy_MaintenanceGuard again(dir);
+      if (again.Begin() == 1) Wy_PruneDir(created_top);
+    }
     return code;
   };
   const int begun = guard->Begin();

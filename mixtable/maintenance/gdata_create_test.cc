@@ -2,6 +2,8 @@
 // positioning, below a temporary drives root.
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -249,6 +251,34 @@ TEST_F(CreateGDataTest, BadParamValuesGetANewIdAndKeepTheFamily) {
       EXPECT_EQ(again.GetParamGdataId(true), id) << c.dataid;
     }
     EXPECT_EQ(again.GetParamCodePage(), CMixtableEx::GetSystemCodePage());
+  }
+}
+
+TEST_F(CreateGDataTest, TwoProcessesCreatingTheSameSet) {
+  for (int round = 0; round < 4; ++round) {
+    const std::string dir = "c:\\race" + std::to_string(round) + "\\set";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      CMixtableEx mine;
+      _exit(mine.CreateGData(dir.c_str(), "1.00  Child", nullptr, 0) + 10);
+    }
+    CMixtableEx mine;
+    const int r = mine.CreateGData(dir.c_str(), "1.00  Parent", nullptr, 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    const int rc = WEXITSTATUS(status) - 10;
+    // Each gets the set or is told the other one holds it; never both
+    // refused, and the set stays whole.
+    EXPECT_TRUE(r == 1 || r == -4) << r;
+    EXPECT_TRUE(rc == 1 || rc == -4) << rc;
+    EXPECT_TRUE(r == 1 || rc == 1);
+    CMixtableEx after;
+    after.SetDataDir(dir.c_str());
+    EXPECT_NE(after.GetParamGdataId(false), 0u) << dir;
+    EXPECT_EQ(after.GetParamGdataId(true), after.GetParamGdataId(false));
+    EXPECT_FALSE(env()->FileExists(dir + "\\$UPGRADE"));
   }
 }
 
