@@ -87,6 +87,33 @@ platform::Status OpenLockFile(const std::string& path,
   return env()->OpenFile(path, platform::OpenMode::kReadWrite, f);
 }
 
+// The runs active in this process (one per data directory; later guards of
+// the same directory join the first).
+// A child process forked during a run does not join it (the pid changes).
+std::vector<Wy_MaintenanceGuard*>& ActiveRuns() {
+  static std::vector<Wy_MaintenanceGuard*> runs;
+  static int owner = 0;
+  const int pid = env()->CurrentProcessId();
+  if (owner != pid) {
+    runs.clear();
+    owner = pid;
+  }
+  return runs;
+}
+
+bool SameDir(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x == '/') x = '\\';
+    if (y == '/') y = '\\';
+    if (std::toupper((unsigned char)x) != std::toupper((unsigned char)y)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 struct Wy_MaintenanceGuard::Lock {
@@ -133,6 +160,14 @@ bool Wy_MaintenanceGuard::Fail(const std::string& why) {
 
 void Wy_MaintenanceGuard::Release() {
   active_ = false;
+  outer_ = nullptr;
+  std::vector<Wy_MaintenanceGuard*>& runs = ActiveRuns();
+  for (size_t i = 0; i < runs.size(); ++i) {
+    if (runs[i] == this) {
+      runs.erase(runs.begin() + static_cast<long>(i));
+      break;
+    }
+  }
   if (lock_) {
     lock_->journal.reset();
     if (lock_->file) lock_->file->Unlock(0, 1);
@@ -150,6 +185,13 @@ int Wy_MaintenanceGuard::Begin(bool check_in_use) {
   if (dir_.empty() || !env()->GetFileInfo(dir_, &info).ok()) {
     error_ = "data directory missing: " + dir_;
     return -1;
+  }
+  for (Wy_MaintenanceGuard* run : ActiveRuns()) {
+    if (run != this && SameDir(run->dir_, dir_)) {
+      outer_ = run;
+      active_ = true;
+      return 1;
+    }
   }
   lock_ = std::make_unique<Lock>();
   platform::Status st =
@@ -181,6 +223,7 @@ int Wy_MaintenanceGuard::Begin(bool check_in_use) {
     return rc;
   }
   active_ = true;
+  ActiveRuns().push_back(this);
   return 1;
 }
 
@@ -246,6 +289,8 @@ bool Wy_MaintenanceGuard::AppendJournal(const std::string& line) {
 
 bool Wy_MaintenanceGuard::SaveFile(const std::string& path) {
   if (!active_) return Fail("no maintenance run");
+  if (outer_ && !outer_->SaveFile(path)) return Fail(outer_->error());
+  if (outer_) return true;
   std::string rel;
   if (!Relative(path, &rel)) return Fail("outside the data directory: " + path);
   const std::string key = Upper(rel);
@@ -304,6 +349,8 @@ bool Wy_MaintenanceGuard::SaveTable(const std::string& dir, int table) {
 
 bool Wy_MaintenanceGuard::NoteCreated(const std::string& path) {
   if (!active_) return Fail("no maintenance run");
+  if (outer_ && !outer_->NoteCreated(path)) return Fail(outer_->error());
+  if (outer_) return true;
   std::string p = path;
   while (p.size() > dir_.size() && (p.back() == '\\' || p.back() == '/')) {
     p.pop_back();
@@ -325,6 +372,10 @@ bool Wy_MaintenanceGuard::NoteCreated(const std::string& path) {
 
 bool Wy_MaintenanceGuard::Complete() {
   if (!active_) return Fail("no maintenance run");
+  if (outer_) {
+    Release();
+    return true;
+  }
   if (journal_open_) {
     const std::string area = dir_ + kWyMaintenanceArea + "\\";
     lock_->journal.reset();
@@ -344,6 +395,10 @@ bool Wy_MaintenanceGuard::Complete() {
 
 bool Wy_MaintenanceGuard::Rollback() {
   if (!active_) return Fail("no maintenance run");
+  if (outer_) {
+    Release();
+    return true;
+  }
   bool ok = true;
   if (journal_open_) {
     lock_->journal.reset();

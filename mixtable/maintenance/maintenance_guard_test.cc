@@ -95,12 +95,7 @@ TEST_F(MaintenanceGuardTest, ASecondRunIsBusyUntilTheFirstEnds) {
   Wy_MaintenanceGuard a(kDir);
   ASSERT_EQ(a.Begin(), 1);
   EXPECT_EQ(Wy_MaintenanceState(kDir), kWyMaintenanceLocked);
-  {
-    Wy_MaintenanceGuard b(kDir);
-    EXPECT_EQ(b.Begin(), kWyMaintenanceBusy);
-    EXPECT_FALSE(b.active());
-  }
-  // Another process as well.
+  // Another process (a guard of this process would join the run).
   std::fflush(nullptr);
   const pid_t pid = fork();
   if (pid == 0) {
@@ -114,6 +109,23 @@ TEST_F(MaintenanceGuardTest, ASecondRunIsBusyUntilTheFirstEnds) {
   EXPECT_EQ(Wy_MaintenanceState(kDir), kWyMaintenanceFree);
   Wy_MaintenanceGuard d(kDir);
   EXPECT_EQ(d.Begin(), 1);
+}
+
+TEST_F(MaintenanceGuardTest, ANestedRunJoinsTheOuterOne) {
+  ts_.CloseAll();
+  const Snapshot before = Take();
+  Wy_MaintenanceGuard outer(kDir);
+  ASSERT_EQ(outer.Begin(), 1);
+  {
+    Wy_MaintenanceGuard inner("C:/GDATA");
+    ASSERT_EQ(inner.Begin(), 1);
+    EXPECT_TRUE(inner.nested());
+    ASSERT_TRUE(Work(inner));
+    EXPECT_TRUE(inner.Complete());  // the outcome is the outer run's
+  }
+  EXPECT_FALSE(Take() == before);
+  EXPECT_TRUE(outer.Rollback());
+  EXPECT_TRUE(Take() == before);
 }
 
 TEST_F(MaintenanceGuardTest, ATableOpenElsewhereRefusesBeforeAnyChange) {

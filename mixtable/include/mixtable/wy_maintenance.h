@@ -30,6 +30,12 @@
 //     kWyMaintenanceUnrestorable and nothing further changed: the area is
 //     kept so that the data set stays restorable by hand.
 //
+//   * Nesting: a Begin() in this process while another guard of the same
+//     data directory is active joins that run (a maintenance entry point
+//     called by another, e.g. the tree check inside the upgrade): it takes
+//     no lock, recovers nothing, saves through the outer guard, and its
+//     Complete() and Rollback() leave the outcome to the outer run.
+//
 // Scans, the non-acting tree check and the catalogue scan do not use the
 // guard and must leave the area and the lock file alone.
 //
@@ -89,6 +95,8 @@ class Wy_MaintenanceGuard {
   // directory is missing or the lock file cannot be made.
   int Begin(bool check_in_use = true);
   bool active() const { return active_; }
+  // Whether this guard joined an outer run (see Nesting).
+  bool nested() const { return outer_ != nullptr; }
 
   // Saves a file (full path inside the data directory) before it changes.
   // A file that does not exist is journaled as created (a rollback removes
@@ -129,7 +137,8 @@ class Wy_MaintenanceGuard {
   void Release();
 
   struct Lock;
-  std::string dir_;  // with a trailing "\"
+  Wy_MaintenanceGuard* outer_ = nullptr;  // the run this one joined
+  std::string dir_;                       // with a trailing "\"
   std::unique_ptr<Lock> lock_;
   bool active_ = false;
   bool journal_open_ = false;
