@@ -9,6 +9,7 @@
 
 #include "mixtable/mixtable_ex.h"
 #include "mixtable/wy_catalog.h"
+#include "mixtable/wy_fvers_descr.h"
 #include "mixtable/wy_maintenance.h"
 #include "mixtable/wy_util.h"
 #include "platform/env.h"
@@ -222,15 +223,21 @@ int CMixtableEx::CreateGData(const char* dir_in, const char* descr,
   if (ok && GetParamCodePage() == 0)
     ok = SetParamCodePage(GetSystemCodePage(), sig.c_str());
   m_table.CloseSlot(Y_PARAM);
-  if (!ok || !guard->Complete()) return fail(kCreateNoTables);
-  // The check takes the lock itself.
-  guard.reset();
+  if (!ok) return fail(kCreateNoTables);
 
-  // 7. The check; the description only after it succeeded.
+  // 7. The check, inside this run (its own guard joins this one), and the
+  //    description only after it succeeded; a failure undoes the whole run.
   const int r = CreateGDataCheck(m_table.m_dataDir, window, mode);
   if (r != 1) return fail(r);
-  if (!SetGdataDescr(descr))
-    Wy_Trace("CreateGData: the description of %s was not written",
-             m_table.m_dataDir.c_str());
+  if (descr != nullptr && *descr != '\0') {
+    const std::string fvers = m_table.m_dataDir + kFVersFileName;
+    if (!guard->SaveFile(fvers) || !SetGdataDescr(descr))
+      Wy_Trace("CreateGData: the description of %s was not written",
+               m_table.m_dataDir.c_str());
+  }
+  if (!guard->Complete()) {
+    Wy_Trace("CreateGData: %s: %s", dir.c_str(), guard->error().c_str());
+    return fail(kCreateNoTables);
+  }
   return 1;
 }
