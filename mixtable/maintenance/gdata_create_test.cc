@@ -392,6 +392,22 @@ TEST_F(DescrTest, WritesTheDocumentedBytes) {
   EXPECT_EQ(none.GetGdataDescr(), "");
 }
 
+TEST_F(DescrTest, AFailedWriteKeepsTheOldLine) {
+  ASSERT_TRUE(ts_.SetGdataDescr(1.0, "Old"));
+  for (unsigned op : {platform::FaultInjectionEnv::kRename,
+                      platform::FaultInjectionEnv::kWrite,
+                      platform::FaultInjectionEnv::kSync,
+                      platform::FaultInjectionEnv::kOpen}) {
+    platform::FaultInjectionEnv faults(platform::Env::Current());
+    platform::ScopedEnv use(&faults);
+    faults.FailPath("FVERS", op, ENOSPC);
+    EXPECT_FALSE(ts_.SetGdataDescr(2.0, "New")) << op;
+  }
+  EXPECT_EQ(ReadAll("c:\\gdata\\FVERS.DAT"), "1.00  Old");
+  for (const std::string& n : Entries("c:\\gdata\\"))
+    EXPECT_EQ(n.find(".TMP"), std::string::npos) << n;
+}
+
 TEST_F(DescrTest, ReadsBadFilesCalmly) {
   WriteAll("c:\\gdata\\FVERS.DAT", "1.00  First\r\nsecond line\r\n");
   EXPECT_EQ(ts_.GetGdataDescr(), "1.00  First");
