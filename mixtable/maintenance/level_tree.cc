@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "access/level_path.h"
+#include "mixtable/wy_maintenance.h"
 #include "mixtable/ytable.h"
 
 namespace mixtable::repairs {
@@ -61,9 +62,11 @@ std::string Text(const Wdbase& db, const char* field) {
   return buf;
 }
 
-// dir + name + "\" when name is a safe sub-directory name, else empty.
+// dir + name + "\" when name is a safe sub-directory name, else empty. The
+// backup area and the lock file of maintenance runs are never a level.
 std::string SubDir(const std::string& dir, const std::string& name) {
-  if (dir.empty() || !IsSafeSubdir(dir, name)) return std::string();
+  if (dir.empty() || Wy_IsMaintenanceName(name) || !IsSafeSubdir(dir, name))
+    return std::string();
   return dir + name + "\\";
 }
 

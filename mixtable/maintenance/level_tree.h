@@ -65,7 +65,8 @@ struct LevelTree {
 
 // Reads PRODUCTS at the root and SUBPRODS of every resolvable product
 // directory. A PATH is resolvable when it is a plain name (no "..", drive
-// or separator) that does not lead out of its directory.
+// or separator) that does not lead out of its directory and is not the
+// backup area or lock file of maintenance runs.
 LevelTree LoadLevelTree(const std::string& data_dir);
 
 // Whether a and b are equal ignoring case.

@@ -209,8 +209,9 @@ bool Wy_UpdateMasksAndRulers(CMixtable* tables, const void* window, int mode) {
       seen.push_back(s.dir);
       for (const auto& [table, type_field] : checks) {
         const char* ptr = id_field[table == Y_RULER ? 1 : 0];
+        const auto field = type_field;  // a lambda cannot capture a binding
         plan.PlanTable(s.dir, table, [&](const Wdbase& db) {
-          const int ref = TypeRef(db, type_field);
+          const int ref = TypeRef(db, field);
           return ref >= 0 && refs[ref].count(ReadId(db, ptr)) == 0;
         });
         if (plan.failed()) return false;

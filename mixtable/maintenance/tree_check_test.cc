@@ -137,11 +137,16 @@ TEST_F(TreeCheckTest, MissingProductDirectoryIsCreated) {
   ASSERT_TRUE(b.Append(Y_PRODUCTS, {{"ID", mixtable_testing::Id(4)},
                                     {"PATH", "..\\EVIL"},
                                     {"DESCR", "PRD4"}}));
+  // Nor does the name of the backup area.
+  ASSERT_TRUE(b.Append(Y_PRODUCTS, {{"ID", mixtable_testing::Id(5)},
+                                    {"PATH", "$upgrade"},
+                                    {"DESCR", "PRD5"}}));
   EXPECT_EQ(Wy_GDataTreeCheck("c:\\gdata", &window_, true, false, false),
             kWyTreeCheckOk);
   EXPECT_TRUE(Exists("c:\\gdata\\P2"));
   EXPECT_FALSE(Exists("c:\\EVIL"));
   EXPECT_FALSE(Exists("c:\\gdata\\..\\EVIL"));
+  EXPECT_FALSE(Exists("c:\\gdata\\$UPGRADE"));
   const auto texts = Texts();
   EXPECT_NE(std::find(texts.begin(), texts.end(), "PRD2 *"), texts.end());
   EXPECT_NE(std::find(texts.begin(), texts.end(), "PRD1 : SUB11"), texts.end());

@@ -11,6 +11,7 @@
 #include "formula_text_commands.h"
 #include "formula_xml_commands.h"
 #include "gdata_command.h"
+#include "identity_commands.h"
 #include "levels_command.h"
 #include "maintenance_commands.h"
 #include "package_command.h"
@@ -92,6 +93,9 @@ int main(int argc, char** argv) {
   mixtool::AddRepairCommands(app, &repairs);
   mixtool::UpgradeCommands upgrades;
   mixtool::AddUpgradeCommands(app, &upgrades);
+  // create and id.
+  mixtool::IdentityCommands identity;
+  mixtool::AddIdentityCommands(app, &identity);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -110,6 +114,9 @@ int main(int argc, char** argv) {
   if (int r = mixtool::RunRepairCommands(repairs, std::cout, std::cerr); r >= 0)
     return r;
   if (int r = mixtool::RunUpgradeCommands(upgrades, std::cout, std::cerr);
+      r >= 0)
+    return r;
+  if (int r = mixtool::RunIdentityCommands(identity, std::cout, std::cerr);
       r >= 0)
     return r;
   if (gdata->parsed()) return mixtool::Gdata(dir, std::cout, std::cerr);

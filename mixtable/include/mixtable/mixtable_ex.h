@@ -231,18 +231,20 @@ class CMixtableEx {
   // directories above it are refused (-1); so is a directory that cannot
   // be created (all missing parents are). Then it becomes the data
   // directory (data id 0); CNTS and PARAM are created when missing (-3 on
-  // failure, or when PARAM does not open); a PARAM without DATAID gets a
-  // new id as ABS_DATAID and DATAID, and one without CODEPAGE the machine's
-  // OEM code page, each commented with GetSignature(). Last the data set is
-  // checked (SelectGData with window and mode) and on 1 the description
+  // failure, or when PARAM does not open); a PARAM whose DATAID does not
+  // read as a number other than 0 gets a new id as DATAID, and as
+  // ABS_DATAID unless that reads as one; one without CODEPAGE gets the
+  // machine's OEM code page; each commented with GetSignature(). Last the data
+  // set is checked (SelectGData with window and mode) and on 1 the description
   // line ("1.00  Text", see SetGdataDescr(line)) is written. Answers 1, -1,
   // -3, SelectGData's result, or -4 while another maintenance run holds
   // the directory or a table of it is open (any process), -5 when an
-  // interrupted run there cannot be restored (Wy_MaintenanceGuard). Steps
-  // 4 to 6 run under that guard: when they fail, PARAM is restored and the
-  // tables they made are removed. On any result but 1 the table set has no
-  // data directory, and directories this call created are removed again
-  // (an existing data set is never deleted).
+  // interrupted run there cannot be restored (Wy_MaintenanceGuard). The
+  // whole creation, check included, is one guarded run: on any result but
+  // 1 what it changed is restored from its backup (PARAM, tables the check
+  // converted, FVERS.DAT) and what it made is removed; the table set then
+  // has no data directory, and directories this call created are removed
+  // too (an existing data set is never deleted).
   int CreateGData(const char* dir, const char* descr, const void* window,
                   int mode);
 
