@@ -59,7 +59,8 @@ int NormaliseBlendValue(const std::string& value, std::string* out,
     return -1;
   }
   const std::string third = Trim(items[2]);
-  const char c = third.empty() ? ' ' : third[0];
+  // A NUL would end the text early: it counts as blank, as an empty item.
+  const char c = third.empty() || third[0] == '\0' ? ' ' : third[0];
   char buf[64];
   std::snprintf(buf, sizeof buf, "%-3.3s,%3d,%1c,%4d", name.c_str(),
                 static_cast<int>(a), c, static_cast<int>(b));

@@ -10,7 +10,7 @@ namespace {
 
 TEST(UpgradeRulesTest, BlendValues) {
   const struct {
-    const char* in;
+    std::string in;
     int result;
     const char* out;
   } cases[] = {
@@ -18,6 +18,7 @@ TEST(UpgradeRulesTest, BlendValues) {
       {"A  ,  1,X,  10", 1, "A  ,  1,X,  10"},
       {" RED , 12 , yes ,-5", 1, "RED, 12,y,  -5"},
       {"A,1,,10", 1, "A  ,  1, ,  10"},
+      {std::string(",1,\0\0,10", 8), 1, "   ,  1, ,  10"},
       {",0,,0", 1, "   ,  0, ,   0"},
       {"A,1,X", 0, ""},
       {"A,1,X,10,5", 0, ""},
