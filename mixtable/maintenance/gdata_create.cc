@@ -124,12 +124,7 @@ bool CMixtableEx::CreateNewGdataId(std::string& id) {
 
 int CMixtableEx::CreateGDataCheck(const std::string& dir, const void* window,
                                   int mode) {
-  (void)window;
-  (void)mode;
-  if (dir.empty() || !platform::Env::Current()->FileExists(dir)) return -1;
-  if (!Exist(Y_PARAM)) return -3;
-  if (GetParamGdataId(false) == 0) return -2;
-  return 1;
+  return SelectGData(dir.c_str(), window, mode);
 }
 
 int CMixtableEx::CreateGData(const char* dir_in, const char* descr,
@@ -166,9 +161,9 @@ int CMixtableEx::CreateGData(const char* dir_in, const char* descr,
     m_table.m_dataDir.clear();
     return kCreateBadDir;
   }
-  // Steps 3 to 6 run under the maintenance guard: refused (-4) while
+  // The whole creation is one guarded run: refused (-4) while
   // another run holds the lock or a table of the set is open elsewhere, and
-  // undone (PARAM restored, new tables removed) when they do not finish.
+  // undone (what it saved restored, what it made removed) when it fails.
   auto guard = std::make_unique<Wy_MaintenanceGuard>(dir);
   const auto fail = [&](int code) {
     m_table.CloseAll();
@@ -227,6 +222,7 @@ int CMixtableEx::CreateGData(const char* dir_in, const char* descr,
 
   // 7. The check, inside this run (its own guard joins this one), and the
   //    description only after it succeeded; a failure undoes the whole run.
+  guard->AllowNested();
   const int r = CreateGDataCheck(m_table.m_dataDir, window, mode);
   if (r != 1) return fail(r);
   if (descr != nullptr && *descr != '\0') {

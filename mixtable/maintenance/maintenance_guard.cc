@@ -160,6 +160,7 @@ bool Wy_MaintenanceGuard::Fail(const std::string& why) {
 
 void Wy_MaintenanceGuard::Release() {
   active_ = false;
+  joinable_ = false;
   outer_ = nullptr;
   std::vector<Wy_MaintenanceGuard*>& runs = ActiveRuns();
   for (size_t i = 0; i < runs.size(); ++i) {
@@ -187,7 +188,7 @@ int Wy_MaintenanceGuard::Begin(bool check_in_use) {
     return -1;
   }
   for (Wy_MaintenanceGuard* run : ActiveRuns()) {
-    if (run != this && SameDir(run->dir_, dir_)) {
+    if (run != this && run->joinable_ && SameDir(run->dir_, dir_)) {
       outer_ = run;
       active_ = true;
       return 1;
@@ -339,6 +340,13 @@ bool Wy_MaintenanceGuard::SaveTable(const std::string& dir, int table) {
   if (!SaveFile(d + name + ".DBF")) return false;
   const std::string memo = d + name + ".DBT";
   if (env()->FileExists(memo) && !SaveFile(memo)) return false;
+  return SaveTableIndexes(dir, table);
+}
+
+bool Wy_MaintenanceGuard::SaveTableIndexes(const std::string& dir, int table) {
+  const YTABLE* y = WyGetFileInfo(table);
+  if (!y) return Fail("no such table");
+  const std::string d = WithBackslash(dir);
   for (int k = 0; k < y->def.idx_count; ++k) {
     std::string idx = y->def.idx_names[k];
     if (idx.find('.') == std::string::npos) idx += ".NTX";

@@ -95,7 +95,7 @@ TEST_F(MaintenanceGuardTest, ASecondRunIsBusyUntilTheFirstEnds) {
   Wy_MaintenanceGuard a(kDir);
   ASSERT_EQ(a.Begin(), 1);
   EXPECT_EQ(Wy_MaintenanceState(kDir), kWyMaintenanceLocked);
-  // Another process (a guard of this process would join the run).
+  // Another process.
   std::fflush(nullptr);
   const pid_t pid = fork();
   if (pid == 0) {
@@ -116,6 +116,11 @@ TEST_F(MaintenanceGuardTest, ANestedRunJoinsTheOuterOne) {
   const Snapshot before = Take();
   Wy_MaintenanceGuard outer(kDir);
   ASSERT_EQ(outer.Begin(), 1);
+  {
+    Wy_MaintenanceGuard busy(kDir);  // not allowed yet
+    EXPECT_EQ(busy.Begin(), kWyMaintenanceBusy);
+  }
+  outer.AllowNested();
   {
     Wy_MaintenanceGuard inner("C:/GDATA");
     ASSERT_EQ(inner.Begin(), 1);

@@ -15,7 +15,9 @@
 #include "levels_command.h"
 #include "maintenance_commands.h"
 #include "package_command.h"
+#include "repair_commands.h"
 #include "units_command.h"
+#include "upgrade_commands.h"
 #include "xml_command.h"
 
 int main(int argc, char** argv) {
@@ -90,6 +92,10 @@ int main(int argc, char** argv) {
   // create and id.
   mixtool::IdentityCommands identity;
   mixtool::AddIdentityCommands(app, &identity);
+  mixtool::RepairCommands repairs;
+  mixtool::AddRepairCommands(app, &repairs);
+  mixtool::UpgradeCommands upgrades;
+  mixtool::AddUpgradeCommands(app, &upgrades);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -106,6 +112,11 @@ int main(int argc, char** argv) {
       r >= 0)
     return r;
   if (int r = mixtool::RunIdentityCommands(identity, std::cout, std::cerr);
+      r >= 0)
+    return r;
+  if (int r = mixtool::RunRepairCommands(repairs, std::cout, std::cerr); r >= 0)
+    return r;
+  if (int r = mixtool::RunUpgradeCommands(upgrades, std::cout, std::cerr);
       r >= 0)
     return r;
   if (gdata->parsed()) return mixtool::Gdata(dir, std::cout, std::cerr);

@@ -188,6 +188,30 @@ class CMixtableEx {
   // receives that COMMENT ("" when missing) and current GetSignature().
   bool NeedsAdvancedCheck(std::string& last, std::string& current);
 
+  // --- check and upgrade (maintenance/select_gdata.cc, upgrade_*.cc) -------
+  // Makes dir (trimmed, "c:\gdata" when empty, one trailing separator
+  // removed) the data directory and brings its data set up to date. mode
+  // (mixtable/wy_upgrade.h): 1 full check (tree check, signature recorded
+  // afterwards), 2 and 4 the tree check's prune and clean options, 8
+  // exactWidths for every conversion, exactly 16 quick mode (root and
+  // product levels, the seven base tables converted, nothing else); 0
+  // automatic: a full check unless PARAM's "CHECK_INFO" holds a signature
+  // of this library's name and version. Every table is converted without
+  // removal or loss (EXTRA and KEEP lines go to the log), patched, its key
+  // fields normalised and its indexes rebuilt; level blend and K/S tables
+  // are merged into the root; COLORKEY is made when missing; the signature
+  // is recorded only after a full run with no failed table. Every change
+  // is backed up first (mixtable/wy_maintenance.h) and every table logged
+  // in the maintenance log (mixtable/wy_maintenance_log.h). window is
+  // passed to the platform's progress hook (null: no progress).
+  // Answers 1 (failed tables are logged and counted in
+  // Wy_LastUpgradeReport()), -1 no such directory, -2 no data-set id, -3
+  // no PARAM table, -4 busy (another run, or a table open elsewhere;
+  // nothing changed), -5 an interrupted run could not be restored,
+  // kWyUpgradeBackupFailed (-6) a backup failed and the run was undone.
+  // Any result but 1 leaves the table set without a data directory.
+  int SelectGData(const char* dir, const void* window, int mode);
+
   // --- creation and identity (maintenance/gdata_*.cc) ----------------------
   // A new data-set id: the current time in seconds since 1970 as "%010lu"
   // (0 when the clock cannot be read), increased while the catalogue lists
@@ -316,11 +340,7 @@ class CMixtableEx {
   bool WriteParam(const char* key, const char* value, const char* comment,
                   bool key_only_when_new);
 
-  // CreateGData's last step: the check of the new data set. Until the
-  // check and upgrade (SelectGData) is merged, this stand-in answers what
-  // SelectGData answers before it changes anything: -1 without the data
-  // directory, -3 without PARAM, -2 for a zero DATAID, else 1.
-  // TODO(merge): call SelectGData(dir, window, mode) here.
+  // CreateGData's last step: the check of the new data set (SelectGData).
   int CreateGDataCheck(const std::string& dir, const void* window, int mode);
 
   CMixtable m_table;

@@ -30,11 +30,13 @@
 //     kWyMaintenanceUnrestorable and nothing further changed: the area is
 //     kept so that the data set stays restorable by hand.
 //
-//   * Nesting: a Begin() in this process while another guard of the same
-//     data directory is active joins that run (a maintenance entry point
-//     called by another, e.g. the tree check inside the upgrade): it takes
+//   * Nesting: a run that calls another maintenance entry point on its data
+//     directory (the tree check inside the upgrade, the check inside
+//     creation) first calls AllowNested(); a Begin() in this process while
+//     such a guard of the same directory is active joins that run: it takes
 //     no lock, recovers nothing, saves through the outer guard, and its
-//     Complete() and Rollback() leave the outcome to the outer run.
+//     Complete() and Rollback() leave the outcome to the outer run. Without
+//     AllowNested() a second run is busy, in this process as in another.
 //
 // Scans, the non-acting tree check and the catalogue scan do not use the
 // guard and must leave the area and the lock file alone.
@@ -95,6 +97,8 @@ class Wy_MaintenanceGuard {
   // directory is missing or the lock file cannot be made.
   int Begin(bool check_in_use = true);
   bool active() const { return active_; }
+  // Lets runs begun in this process while this one is active join it.
+  void AllowNested() { joinable_ = true; }
   // Whether this guard joined an outer run (see Nesting).
   bool nested() const { return outer_ != nullptr; }
 
@@ -106,6 +110,8 @@ class Wy_MaintenanceGuard {
   // Saves a registry table's data file, memo file and every index file in
   // dir (a directory inside the data directory).
   bool SaveTable(const std::string& dir, int table);
+  // Only the table's index files (before a rebuild of unchanged data).
+  bool SaveTableIndexes(const std::string& dir, int table);
   // Journals a file or directory the run is about to create. A path that
   // exists already is saved instead (file) or ignored (directory).
   bool NoteCreated(const std::string& path);
@@ -141,6 +147,7 @@ class Wy_MaintenanceGuard {
   std::string dir_;                       // with a trailing "\"
   std::unique_ptr<Lock> lock_;
   bool active_ = false;
+  bool joinable_ = false;
   bool journal_open_ = false;
   std::set<std::string> saved_;  // relative paths, upper-cased
   std::string note_;
