@@ -161,9 +161,9 @@ int CMixtableEx::CreateGData(const char* dir_in, const char* descr,
     m_table.m_dataDir.clear();
     return kCreateBadDir;
   }
-  // Steps 3 to 6 run under the maintenance guard: refused (-4) while
+  // The whole creation is one guarded run: refused (-4) while
   // another run holds the lock or a table of the set is open elsewhere, and
-  // undone (PARAM restored, new tables removed) when they do not finish.
+  // undone (what it saved restored, what it made removed) when it fails.
   auto guard = std::make_unique<Wy_MaintenanceGuard>(dir);
   const auto fail = [&](int code) {
     m_table.CloseAll();

@@ -236,7 +236,7 @@ TEST_F(CreateGDataTest, AFailedWriteLeavesParamAsItWas) {
   const std::string before = ReadAll("c:\\set\\PARAM.DBF");
   bool succeeded = false;
   int failures = 0;
-  for (int n = 0; n < 200 && !succeeded; ++n) {
+  for (int n = 0; n < 400 && !succeeded; n += n < 16 ? 1 : 13) {
     int r = 0;
     {
       platform::FaultInjectionEnv faults(platform::Env::Current());
