@@ -4,6 +4,8 @@
 #include "installer/install_engine.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +16,7 @@
 #include "console/console_front.h"
 #include "install_test_util.h"
 #include "mixtable/wy_catalog.h"
+#include "mixtable/wy_maintenance.h"
 #include "mixtable/ytable.h"
 #include "platform/env.h"
 #include "platform/hooks.h"
@@ -254,6 +257,41 @@ TEST_F(OtherIdTest, StaleBackupStopsBeforeAnyChange) {
   EXPECT_EQ(catalogue_, Contents("c:\\local\\datactl.dbf"));
   EXPECT_EQ(store_, Contents("c:\\local\\store.dbf"));
   EXPECT_EQ(tree_, Snapshot("C:\\GDATA001"));
+}
+
+TEST_F(OtherIdTest, AMaintenanceRunOrItsJournalStopsBeforeAnyChange) {
+  // An interrupted run's journal: the set waits for its restore.
+  Write("C:\\GDATA001\\$UPGRADE\\JOURNAL", "saved PRODUCTS.DBF\n");
+  const auto tree = Snapshot("C:\\GDATA001");
+  EXPECT_EQ(1, Run("700\nC:\\GDATA001\nNew set\n", "no")) << out_.str();
+  EXPECT_TRUE(Said("An interrupted maintenance run left C:\\GDATA001"));
+  EXPECT_EQ(tree, Snapshot("C:\\GDATA001"));
+  EXPECT_EQ(catalogue_, Contents("c:\\local\\datactl.dbf"));
+  ASSERT_TRUE(
+      platform::Env::Current()->DeleteTree("C:\\GDATA001\\$UPGRADE").ok());
+  // A run holding the lock in another process.
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    Wy_MaintenanceGuard g("C:\\GDATA001");
+    const char c = g.Begin(false) == 1 ? '1' : '0';
+    (void)!write(fds[1], &c, 1);
+    pause();
+    _exit(0);
+  }
+  char c = 0;
+  ASSERT_EQ(read(fds[0], &c, 1), 1);
+  ASSERT_EQ(c, '1');
+  out_.str("");
+  EXPECT_EQ(1, Run("700\nC:\\GDATA001\nNew set\n", "no")) << out_.str();
+  EXPECT_TRUE(Said("A maintenance run (check, upgrade or repair) is working"));
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  close(fds[0]);
+  close(fds[1]);
+  EXPECT_EQ(catalogue_, Contents("c:\\local\\datactl.dbf"));
 }
 
 TEST_F(InstallTest, FailedFreshInstallLeavesNothing) {

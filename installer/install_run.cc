@@ -8,6 +8,7 @@
 #include "install_internal.h"
 #include "installer/install_engine.h"
 #include "mixtable/process_mgr.h"
+#include "mixtable/wy_maintenance.h"
 #include "mixtable/wy_util.h"
 #include "platform/env.h"
 #include "platform/hooks.h"
@@ -167,6 +168,22 @@ int PrepareTarget(InstallContext& ctx) {
                 "copy of a database: move it away or delete it, then start "
                 "again");
   if (!ctx.old_data_present) return 1;
+  // A maintenance run (check, upgrade, repair) holds the data set, or one
+  // was interrupted and its backup area holds what it changed: the next
+  // run of it restores the set; the installation must not clear it first.
+  switch (Wy_MaintenanceState(dir)) {
+    case kWyMaintenanceLocked:
+      return stop(
+          "A maintenance run (check, upgrade or repair) is working "
+          "on " +
+          ctx.path + ": wait for its end, then start again");
+    case kWyMaintenanceInterrupted:
+      return stop("An interrupted maintenance run left " + ctx.path +
+                  " to be restored: run \"mixtool upgrade --restore\" on "
+                  "it (or check it), then start again");
+    default:
+      break;
+  }
   std::string table;
   if (TreeInUse(dir, &table))
     return stop("The table " + table +

@@ -141,4 +141,6 @@ void Beep() {
   (h != nullptr ? h : &ConsoleBeep)();
 }
 
+bool StderrIsTerminal() { return isatty(STDERR_FILENO) != 0; }
+
 }  // namespace platform

@@ -4,10 +4,13 @@
 
 #include <atomic>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "mixtable/mixtable_ex.h"
 #include "mixtable/wy_catalog.h"
+#include "mixtable/wy_fvers_descr.h"
+#include "mixtable/wy_maintenance.h"
 #include "mixtable/wy_util.h"
 #include "platform/env.h"
 
@@ -97,14 +100,6 @@ std::string TopMissingDir(const std::string& dir) {
   return top;
 }
 
-// TODO(merge): the maintenance lock of the data directory (busy: -4). Until
-// the maintenance guard is merged this stand-in always grants it.
-class CreateLockStandIn {
- public:
-  explicit CreateLockStandIn(const std::string& /*dir*/) {}
-  bool Busy() const { return false; }
-};
-
 }  // namespace
 
 bool CMixtableEx::CreateNewGdataId(std::string& id) {
@@ -129,12 +124,7 @@ bool CMixtableEx::CreateNewGdataId(std::string& id) {
 
 int CMixtableEx::CreateGDataCheck(const std::string& dir, const void* window,
                                   int mode) {
-  (void)window;
-  (void)mode;
-  if (dir.empty() || !platform::Env::Current()->FileExists(dir)) return -1;
-  if (!Exist(Y_PARAM)) return -3;
-  if (GetParamGdataId(false) == 0) return -2;
-  return 1;
+  return SelectGData(dir.c_str(), window, mode);
 }
 
 int CMixtableEx::CreateGData(const char* dir_in, const char* descr,
@@ -155,27 +145,54 @@ int CMixtableEx::CreateGData(const char* dir_in, const char* descr,
     m_table.m_dataDir.clear();
     return kCreateBadDir;
   }
-  const std::string created_top = TopMissingDir(dir);
+  // The highest missing directory is made first, by this call alone (a
+  // creation running beside it finds it existing): only then is it ours to
+  // remove again.
+  std::string created_top = TopMissingDir(dir);
+  if (!created_top.empty()) {
+    std::string parent = created_top;
+    Wy_GetFilePath(parent);
+    if (!Wy_MkDir(parent) ||
+        !platform::Env::Current()->CreateDir(created_top).ok())
+      created_top.clear();
+  }
   if (!Wy_MkDir(dir)) {
     if (!created_top.empty()) Wy_PruneDir(created_top);
     m_table.m_dataDir.clear();
     return kCreateBadDir;
   }
+  // The whole creation is one guarded run: refused (-4) while
+  // another run holds the lock or a table of the set is open elsewhere, and
+  // undone (what it saved restored, what it made removed) when it fails.
+  auto guard = std::make_unique<Wy_MaintenanceGuard>(dir);
   const auto fail = [&](int code) {
     m_table.CloseAll();
+    guard.reset();  // rolls back what was not completed, releases the lock
     m_table.m_dataDir.clear();
-    if (!created_top.empty()) Wy_PruneDir(created_top);
+    if (!created_top.empty()) {
+      // Removed only while no other run holds the new set and none of its
+      // tables is open: another creation may have begun in it meanwhile.
+      Wy_MaintenanceGuard again(dir);
+      if (again.Begin() == 1) Wy_PruneDir(created_top);
+    }
     return code;
   };
-  CreateLockStandIn lock(dir);
-  if (lock.Busy()) return fail(kCreateBusy);
+  const int begun = guard->Begin();
+  if (begun != 1) {
+    Wy_Trace("CreateGData: %s: %s", dir.c_str(), guard->error().c_str());
+    return fail(begun == kWyMaintenanceBusy ||
+                        begun == kWyMaintenanceUnrestorable
+                    ? begun
+                    : kCreateBadDir);
+  }
 
   // 3. The data directory, no data id yet.
   m_table.m_dataDir = dir + "\\";
   m_table.m_dataId = 0;
 
-  // 4. CNTS and PARAM.
+  // 4. CNTS and PARAM (saved, or journaled as created, first).
   for (int t : {Y_CNTS, Y_PARAM}) {
+    if (!guard->SaveTable(m_table.m_dataDir, t)) return fail(kCreateNoTables);
     if (!Exist(t)) Create(t);
     if (!Exist(t)) return fail(kCreateNoTables);
   }
@@ -186,9 +203,16 @@ int CMixtableEx::CreateGData(const char* dir_in, const char* descr,
   const std::string sig = GetSignature();
   bool ok = true;
   if (GetParamGdataId(false) == 0) {
-    std::string id;
+    // A DATAID that is missing, 0 or no number gets a new value; an
+    // ABS_DATAID that reads as a number is the family the set belongs to
+    // and is kept.
+    std::string id, old_value, comment;
     CreateNewGdataId(id);
-    ok = SetParamGdataId(id.c_str(), sig.c_str(), true) &&
+    if (GetParam("DATAID", old_value, comment) && !old_value.empty())
+      Wy_Trace("CreateGData: DATAID \"%s\" of %s replaced by %s",
+               old_value.c_str(), m_table.m_dataDir.c_str(), id.c_str());
+    ok = (GetParamGdataId(true) != 0 ||
+          SetParamGdataId(id.c_str(), sig.c_str(), true)) &&
          SetParamGdataId(id.c_str(), sig.c_str(), false);
   }
   if (ok && GetParamCodePage() == 0)
@@ -196,11 +220,20 @@ int CMixtableEx::CreateGData(const char* dir_in, const char* descr,
   m_table.CloseSlot(Y_PARAM);
   if (!ok) return fail(kCreateNoTables);
 
-  // 7. The check; the description only after it succeeded.
+  // 7. The check, inside this run (its own guard joins this one), and the
+  //    description only after it succeeded; a failure undoes the whole run.
+  guard->AllowNested();
   const int r = CreateGDataCheck(m_table.m_dataDir, window, mode);
   if (r != 1) return fail(r);
-  if (!SetGdataDescr(descr))
-    Wy_Trace("CreateGData: the description of %s was not written",
-             m_table.m_dataDir.c_str());
+  if (descr != nullptr && *descr != '\0') {
+    const std::string fvers = m_table.m_dataDir + kFVersFileName;
+    if (!guard->SaveFile(fvers) || !SetGdataDescr(descr))
+      Wy_Trace("CreateGData: the description of %s was not written",
+               m_table.m_dataDir.c_str());
+  }
+  if (!guard->Complete()) {
+    Wy_Trace("CreateGData: %s: %s", dir.c_str(), guard->error().c_str());
+    return fail(kCreateNoTables);
+  }
   return 1;
 }

@@ -2,6 +2,8 @@
 // positioning, below a temporary drives root.
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -10,8 +12,10 @@
 #include "access/table_set_fixture.h"
 #include "mixtable/wy_catalog.h"
 #include "mixtable/wy_fvers_descr.h"
+#include "mixtable/wy_maintenance.h"
 #include "platform/codepage.h"
 #include "platform/env.h"
+#include "platform/testing/fault_env.h"
 
 namespace {
 
@@ -45,6 +49,47 @@ std::vector<std::string> Entries(const std::string& dir) {
   for (const auto& d : e) names.push_back(d.name);
   return names;
 }
+
+// Holds the maintenance guard of dir in a child process until destroyed (a
+// guard of this process would be joined, not refused).
+class GuardInOtherProcess {
+ public:
+  explicit GuardInOtherProcess(const std::string& dir) {
+    int ready[2], done[2];
+    if (pipe(ready) != 0 || pipe(done) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      close(ready[0]);
+      close(done[1]);
+      Wy_MaintenanceGuard g(dir);
+      const char ok = g.Begin() == 1 ? '1' : '0';
+      if (write(ready[1], &ok, 1) != 1) _exit(1);
+      char c;
+      while (read(done[0], &c, 1) > 0) {
+      }
+      g.Complete();
+      _exit(0);
+    }
+    close(ready[1]);
+    close(done[0]);
+    done_ = done[1];
+    char ok = '0';
+    held_ = read(ready[0], &ok, 1) == 1 && ok == '1';
+    close(ready[0]);
+  }
+  ~GuardInOtherProcess() {
+    if (pid_ <= 0) return;
+    close(done_);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+  }
+  bool held() const { return held_; }
+
+ private:
+  pid_t pid_ = -1;
+  int done_ = -1;
+  bool held_ = false;
+};
 
 // A clock that says what the test wants.
 class FixedClockEnv : public platform::EnvWrapper {
@@ -159,6 +204,125 @@ TEST_F(CreateGDataTest, AFailureLeavesNoNewDirectory) {
   EXPECT_EQ(ts_.GetDataDir(), "");
 }
 
+TEST_F(CreateGDataTest, BusyWhileAnotherRunOrAReaderHoldsTheSet) {
+  ASSERT_EQ(ts_.CreateGData("c:\\set", "1.00  X", nullptr, 0), 1);
+  const uint32_t id = ts_.GetParamGdataId(false);
+  {
+    GuardInOtherProcess other("c:\\set");
+    ASSERT_TRUE(other.held());
+    CMixtableEx again;
+    EXPECT_EQ(again.CreateGData("c:\\set", "2.00  Y", nullptr, 0), -4);
+    EXPECT_EQ(again.GetDataDir(), "");
+  }
+  {
+    Wdbase reader;
+    ASSERT_TRUE(reader.SetFiles("c:\\set\\", "param", 0, nullptr, nullptr));
+    ASSERT_TRUE(reader.Open());
+    CMixtableEx again;
+    EXPECT_EQ(again.CreateGData("c:\\set", "2.00  Y", nullptr, 0), -4);
+  }
+  EXPECT_EQ(ReadAll("c:\\set\\FVERS.DAT"), "1.00  X");
+  CMixtableEx after;
+  after.SetDataDir("c:\\set");
+  EXPECT_EQ(after.GetParamGdataId(false), id);
+  EXPECT_FALSE(env()->FileExists("c:\\set\\$UPGRADE"));
+}
+
+TEST_F(CreateGDataTest, AFailedWriteLeavesParamAsItWas) {
+  ASSERT_EQ(ts_.CreateGData("c:\\set", "1.00  X", nullptr, 0), 1);
+  // A DATAID of 0 makes creation write a new identity.
+  ASSERT_TRUE(ts_.SetParam("DATAID", "0", "zero"));
+  ASSERT_TRUE(ts_.SetParam("ABS_DATAID", "77", "kept"));
+  const std::string before = ReadAll("c:\\set\\PARAM.DBF");
+  bool succeeded = false;
+  int failures = 0;
+  for (int n = 0; n < 400 && !succeeded; n += n < 16 ? 1 : 13) {
+    int r = 0;
+    {
+      platform::FaultInjectionEnv faults(platform::Env::Current());
+      platform::ScopedEnv use(&faults);
+      faults.FailAfterWrites(n);
+      CMixtableEx again;
+      r = again.CreateGData("c:\\set", "", nullptr, 0);
+    }
+    if (r == 1) {
+      succeeded = true;
+      break;
+    }
+    ++failures;
+    // Whatever the rollback could not restore under the fault, the next
+    // run's recovery does.
+    std::string note, error;
+    ASSERT_EQ(Wy_MaintenanceGuard::Recover("c:\\set\\", &note, &error), 1)
+        << error;
+    EXPECT_EQ(ReadAll("c:\\set\\PARAM.DBF"), before) << "n=" << n;
+    EXPECT_FALSE(env()->FileExists("c:\\set\\$UPGRADE")) << "n=" << n;
+  }
+  EXPECT_TRUE(succeeded);
+  EXPECT_GE(failures, 3);  // the guard's copies, the journal, PARAM itself
+  CMixtableEx after;
+  after.SetDataDir("c:\\set");
+  EXPECT_NE(after.GetParamGdataId(false), 0u);
+  EXPECT_EQ(after.GetParamGdataId(true), 77u);  // the family is kept
+}
+
+TEST_F(CreateGDataTest, BadParamValuesGetANewIdAndKeepTheFamily) {
+  ASSERT_EQ(ts_.CreateGData("c:\\set", "", nullptr, 0), 1);
+  struct Case {
+    const char* dataid;
+    const char* abs;
+    bool abs_kept;
+  };
+  const Case cases[] = {{"abc", "1234567890", true},
+                        {"-5", "-5", false},
+                        {"12345678901234567890", "abc", false},
+                        {"0000000000", "4000000000", true},
+                        {" ", " ", false}};  // blank ("" writes nothing)
+  for (const Case& c : cases) {
+    ASSERT_TRUE(ts_.SetParam("DATAID", c.dataid, ""));
+    ASSERT_TRUE(ts_.SetParam("ABS_DATAID", c.abs, ""));
+    ASSERT_TRUE(ts_.SetParam("CODEPAGE", "abc", ""));
+    CMixtableEx again;
+    ASSERT_EQ(again.CreateGData("c:\\set", "", nullptr, 0), 1) << c.dataid;
+    const uint32_t id = again.GetParamGdataId(false);
+    EXPECT_NE(id, 0u) << c.dataid;
+    if (c.abs_kept) {
+      EXPECT_EQ(again.GetParamGdataId(true), std::stoul(c.abs)) << c.dataid;
+    } else {
+      EXPECT_EQ(again.GetParamGdataId(true), id) << c.dataid;
+    }
+    EXPECT_EQ(again.GetParamCodePage(), CMixtableEx::GetSystemCodePage());
+  }
+}
+
+TEST_F(CreateGDataTest, TwoProcessesCreatingTheSameSet) {
+  for (int round = 0; round < 4; ++round) {
+    const std::string dir = "c:\\race" + std::to_string(round) + "\\set";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      CMixtableEx mine;
+      _exit(mine.CreateGData(dir.c_str(), "1.00  Child", nullptr, 0) + 10);
+    }
+    CMixtableEx mine;
+    const int r = mine.CreateGData(dir.c_str(), "1.00  Parent", nullptr, 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    const int rc = WEXITSTATUS(status) - 10;
+    // Each gets the set or is told the other one holds it; never both
+    // refused, and the set stays whole.
+    EXPECT_TRUE(r == 1 || r == -4) << r;
+    EXPECT_TRUE(rc == 1 || rc == -4) << rc;
+    EXPECT_TRUE(r == 1 || rc == 1);
+    CMixtableEx after;
+    after.SetDataDir(dir.c_str());
+    EXPECT_NE(after.GetParamGdataId(false), 0u) << dir;
+    EXPECT_EQ(after.GetParamGdataId(true), after.GetParamGdataId(false));
+    EXPECT_FALSE(env()->FileExists(dir + "\\$UPGRADE"));
+  }
+}
+
 TEST_F(CreateGDataTest, NewIdsSkipCataloguedValues) {
   // Above every id the other tests of this process made (new ids also
   // stay above those).
@@ -226,6 +390,22 @@ TEST_F(DescrTest, WritesTheDocumentedBytes) {
   EXPECT_FALSE(none.SetGdataDescr(1.0, "x"));
   EXPECT_FALSE(none.SetGdataDescr("1.00  x"));
   EXPECT_EQ(none.GetGdataDescr(), "");
+}
+
+TEST_F(DescrTest, AFailedWriteKeepsTheOldLine) {
+  ASSERT_TRUE(ts_.SetGdataDescr(1.0, "Old"));
+  for (unsigned op : {platform::FaultInjectionEnv::kRename,
+                      platform::FaultInjectionEnv::kWrite,
+                      platform::FaultInjectionEnv::kSync,
+                      platform::FaultInjectionEnv::kOpen}) {
+    platform::FaultInjectionEnv faults(platform::Env::Current());
+    platform::ScopedEnv use(&faults);
+    faults.FailPath("FVERS", op, ENOSPC);
+    EXPECT_FALSE(ts_.SetGdataDescr(2.0, "New")) << op;
+  }
+  EXPECT_EQ(ReadAll("c:\\gdata\\FVERS.DAT"), "1.00  Old");
+  for (const std::string& n : Entries("c:\\gdata\\"))
+    EXPECT_EQ(n.find(".TMP"), std::string::npos) << n;
 }
 
 TEST_F(DescrTest, ReadsBadFilesCalmly) {

@@ -42,6 +42,8 @@ std::string Wy_FormatFVersLine(double version, const std::string& descr) {
   std::string d = descr;
   for (char& c : d)
     if (c == '\r' || c == '\n' || c == '\0') c = ' ';
+  // A reader drops the description's leading blanks: so does the writer.
+  d.erase(0, d.find_first_not_of(' '));
   char buf[kFVersVersionWidth + kFVersDescrWidth + 8];
   std::snprintf(buf, sizeof buf, kFVersVersionFormat, version);
   std::string line = buf;

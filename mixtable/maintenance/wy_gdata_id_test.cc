@@ -53,6 +53,8 @@ TEST(FVersDescrTest, CompleteDescrFollowsTheLayout) {
   d.SetPureDescr("A description longer than twenty-six characters");
   EXPECT_EQ(d.GetCompleteDescr(line), "12.50 A description longer than");
   EXPECT_EQ(line.size(), 6u + 25u);  // the 26th character was a blank
+  d.SetPureDescr("   lead");
+  EXPECT_EQ(d.GetCompleteDescr(line), "12.50 lead");
   d.SetPureDescr("x\r\ny");
   EXPECT_EQ(d.GetCompleteDescr(line), "12.50 x  y");  // stays one line
   // A round trip keeps version and description.

@@ -14,11 +14,14 @@
 #include "gdata_command.h"
 #include "history_commands.h"
 #include "inventory_command.h"
+#include "identity_commands.h"
 #include "levels_command.h"
 #include "maintenance_commands.h"
 #include "package_command.h"
+#include "repair_commands.h"
 #include "units_command.h"
 #include "userdata_command.h"
+#include "upgrade_commands.h"
 #include "xml_command.h"
 
 int main(int argc, char** argv) {
@@ -98,6 +101,13 @@ int main(int argc, char** argv) {
   mixtool::AddInventoryCommand(app, &inventory);
   mixtool::ChildRulesArgs child_rules;
   CLI::App* child_rules_cmd = mixtool::AddChildRulesCommand(app, &child_rules);
+  mixtool::RepairCommands repairs;
+  mixtool::AddRepairCommands(app, &repairs);
+  mixtool::UpgradeCommands upgrades;
+  mixtool::AddUpgradeCommands(app, &upgrades);
+  // create and id.
+  mixtool::IdentityCommands identity;
+  mixtool::AddIdentityCommands(app, &identity);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -124,6 +134,14 @@ int main(int argc, char** argv) {
     return r;
   if (child_rules_cmd->parsed())
     return mixtool::ChildRules(child_rules, std::cout, std::cerr);
+  if (int r = mixtool::RunRepairCommands(repairs, std::cout, std::cerr); r >= 0)
+    return r;
+  if (int r = mixtool::RunUpgradeCommands(upgrades, std::cout, std::cerr);
+      r >= 0)
+    return r;
+  if (int r = mixtool::RunIdentityCommands(identity, std::cout, std::cerr);
+      r >= 0)
+    return r;
   if (gdata->parsed()) return mixtool::Gdata(dir, std::cout, std::cerr);
   if (frm->parsed())
     return mixtool::Frm(dir, prd, spd, id, std::cout, std::cerr);

@@ -188,6 +188,30 @@ class CMixtableEx {
   // receives that COMMENT ("" when missing) and current GetSignature().
   bool NeedsAdvancedCheck(std::string& last, std::string& current);
 
+  // --- check and upgrade (maintenance/select_gdata.cc, upgrade_*.cc) -------
+  // Makes dir (trimmed, "c:\gdata" when empty, one trailing separator
+  // removed) the data directory and brings its data set up to date. mode
+  // (mixtable/wy_upgrade.h): 1 full check (tree check, signature recorded
+  // afterwards), 2 and 4 the tree check's prune and clean options, 8
+  // exactWidths for every conversion, exactly 16 quick mode (root and
+  // product levels, the seven base tables converted, nothing else); 0
+  // automatic: a full check unless PARAM's "CHECK_INFO" holds a signature
+  // of this library's name and version. Every table is converted without
+  // removal or loss (EXTRA and KEEP lines go to the log), patched, its key
+  // fields normalised and its indexes rebuilt; level blend and K/S tables
+  // are merged into the root; COLORKEY is made when missing; the signature
+  // is recorded only after a full run with no failed table. Every change
+  // is backed up first (mixtable/wy_maintenance.h) and every table logged
+  // in the maintenance log (mixtable/wy_maintenance_log.h). window is
+  // passed to the platform's progress hook (null: no progress).
+  // Answers 1 (failed tables are logged and counted in
+  // Wy_LastUpgradeReport()), -1 no such directory, -2 no data-set id, -3
+  // no PARAM table, -4 busy (another run, or a table open elsewhere;
+  // nothing changed), -5 an interrupted run could not be restored,
+  // kWyUpgradeBackupFailed (-6) a backup failed and the run was undone.
+  // Any result but 1 leaves the table set without a data directory.
+  int SelectGData(const char* dir, const void* window, int mode);
+
   // --- creation and identity (maintenance/gdata_*.cc) ----------------------
   // A new data-set id: the current time in seconds since 1970 as "%010lu"
   // (0 when the clock cannot be read), increased while the catalogue lists
@@ -198,7 +222,7 @@ class CMixtableEx {
   // Results of CreateGData besides those of SelectGData.
   static constexpr int kCreateBadDir = -1;    // unusable or not created
   static constexpr int kCreateNoTables = -3;  // CNTS/PARAM not made/opened
-  static constexpr int kCreateBusy = -4;      // maintenance lock held
+  static constexpr int kCreateBusy = -4;      // locked, or a table in use
 
   // Makes dir a data set: closes every table; dir trimmed ("c:\gdata"
   // when empty), one trailing "" removed. dir must be a drive path longer
@@ -207,14 +231,20 @@ class CMixtableEx {
   // directories above it are refused (-1); so is a directory that cannot
   // be created (all missing parents are). Then it becomes the data
   // directory (data id 0); CNTS and PARAM are created when missing (-3 on
-  // failure, or when PARAM does not open); a PARAM without DATAID gets a
-  // new id as ABS_DATAID and DATAID, and one without CODEPAGE the machine's
-  // OEM code page, each commented with GetSignature(). Last the data set is
-  // checked (SelectGData with window and mode) and on 1 the description
+  // failure, or when PARAM does not open); a PARAM whose DATAID does not
+  // read as a number other than 0 gets a new id as DATAID, and as
+  // ABS_DATAID unless that reads as one; one without CODEPAGE gets the
+  // machine's OEM code page; each commented with GetSignature(). Last the data
+  // set is checked (SelectGData with window and mode) and on 1 the description
   // line ("1.00  Text", see SetGdataDescr(line)) is written. Answers 1, -1,
-  // -3, -4 or SelectGData's result. On any result but 1 the table set has
-  // no data directory, and directories this call created are removed again
-  // (an existing data set is never deleted).
+  // -3, SelectGData's result, or -4 while another maintenance run holds
+  // the directory or a table of it is open (any process), -5 when an
+  // interrupted run there cannot be restored (Wy_MaintenanceGuard). The
+  // whole creation, check included, is one guarded run: on any result but
+  // 1 what it changed is restored from its backup (PARAM, tables the check
+  // converted, FVERS.DAT) and what it made is removed; the table set then
+  // has no data directory, and directories this call created are removed
+  // too (an existing data set is never deleted).
   int CreateGData(const char* dir, const char* descr, const void* window,
                   int mode);
 
@@ -310,11 +340,7 @@ class CMixtableEx {
   bool WriteParam(const char* key, const char* value, const char* comment,
                   bool key_only_when_new);
 
-  // CreateGData's last step: the check of the new data set. Until the
-  // check and upgrade (SelectGData) is merged, this stand-in answers what
-  // SelectGData answers before it changes anything: -1 without the data
-  // directory, -3 without PARAM, -2 for a zero DATAID, else 1.
-  // TODO(merge): call SelectGData(dir, window, mode) here.
+  // CreateGData's last step: the check of the new data set (SelectGData).
   int CreateGDataCheck(const std::string& dir, const void* window, int mode);
 
   CMixtable m_table;

@@ -40,7 +40,8 @@ bool Wy_ParseGDataVersion(const char* text, double* value);
 
 // The line "%-5.2f " + "%-26.26s" with trailing blanks removed; an empty
 // string for a version outside 0..<kFVersVersionLimit. Line ends in descr
-// become blanks, so the result is always one line.
+// become blanks, so the result is always one line, and its leading blanks
+// are dropped (a reader drops them), so reading and writing again keeps it.
 std::string Wy_FormatFVersLine(double version, const std::string& descr);
 
 class Wy_FVersDescr {

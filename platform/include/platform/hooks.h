@@ -71,6 +71,10 @@ using BeepHook = void (*)();
 BeepHook SetBeepHook(BeepHook hook);
 void Beep();
 
+// Whether standard error is a terminal (tools draw progress bars there,
+// and print one line per step otherwise).
+bool StderrIsTerminal();
+
 }  // namespace platform
 
 #endif  // PLATFORM_HOOKS_H_

@@ -1,0 +1,343 @@
+// Wy_MaintenanceGuard: the lock, the in-use refusal, saving, completion,
+// rollback, recovery of interrupted runs (a kill after every mutating call),
+// refused journals and a disk that fills while saving.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "access/table_set_fixture.h"
+#include "maintenance/maintenance_journal.h"
+#include "mixtable/wy_maintenance.h"
+#include "platform/env.h"
+#include "platform/testing/fault_env.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Snapshot = std::map<std::string, std::string>;
+
+constexpr const char* kDir = "c:\\gdata\\";
+
+class MaintenanceGuardTest : public SampleDataSetTest {
+ protected:
+  std::string Host() const { return drives_.drives() + "/c/gdata"; }
+
+  // Every file below the data directory with its bytes (directories as
+  // "DIR"), except the lock file.
+  Snapshot Take() {
+    Snapshot s;
+    for (auto it = fs::recursive_directory_iterator(Host());
+         it != fs::recursive_directory_iterator(); ++it) {
+      const std::string rel = fs::relative(it->path(), Host()).string();
+      if (rel == kWyMaintenanceLockFile) continue;
+      if (it->is_directory()) {
+        s[rel] = "DIR";
+        continue;
+      }
+      std::ifstream in(it->path(), std::ios::binary);
+      std::stringstream b;
+      b << in.rdbuf();
+      s[rel] = b.str();
+    }
+    return s;
+  }
+
+  // A run with the changes an upgrade makes: PARAM rewritten, a directory
+  // and a file created, a sub-product table changed.
+  static bool Work(Wy_MaintenanceGuard& g) {
+    CMixtableEx ts;
+    ts.SetDataDir(kDir);
+    if (!g.SaveTable(kDir, Y_PARAM)) return false;
+    if (!ts.SetParam("BLEND_L", "A  ,  1,X,  10", "test")) return false;
+    const std::string nd = std::string(kDir) + "NEWDIR";
+    if (!g.NoteCreated(nd)) return false;
+    if (!platform::Env::Current()->CreateDir(nd).ok()) return false;
+    const std::string nf = nd + "\\X.DAT";
+    if (!g.NoteCreated(nf)) return false;
+    std::unique_ptr<platform::File> f;
+    if (!platform::Env::Current()
+             ->OpenFile(nf, platform::OpenMode::kCreateAlways, &f)
+             .ok() ||
+        !f->WriteAt(0, "x", 1).ok()) {
+      return false;
+    }
+    f.reset();
+    const std::string sub = std::string(kDir) + "P1\\S1\\";
+    if (!g.SaveTable(sub, Y_FRM)) return false;
+    Wdbase frm;
+    const char* names[] = {"FRM"};
+    const char* exprs[] = {"ID"};
+    if (!frm.SetFiles(sub.c_str(), "FRM", 1, names, exprs) || !frm.Open() ||
+        !frm.Top() || !frm.WriteString("ID", "   99")) {
+      return false;
+    }
+    frm.Close();
+    return true;
+  }
+
+  bool WriteJournal(const std::string& text) {
+    const std::string area = Host() + "/" + kWyMaintenanceArea;
+    fs::create_directories(area);
+    std::ofstream(area + "/" + kWyMaintenanceJournal, std::ios::binary) << text;
+    return true;
+  }
+};
+
+TEST_F(MaintenanceGuardTest, ASecondRunIsBusyUntilTheFirstEnds) {
+  Wy_MaintenanceGuard a(kDir);
+  ASSERT_EQ(a.Begin(), 1);
+  EXPECT_EQ(Wy_MaintenanceState(kDir), kWyMaintenanceLocked);
+  // Another process.
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    Wy_MaintenanceGuard c(kDir);
+    _exit(c.Begin() == kWyMaintenanceBusy ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_TRUE(a.Complete());
+  EXPECT_EQ(Wy_MaintenanceState(kDir), kWyMaintenanceFree);
+  Wy_MaintenanceGuard d(kDir);
+  EXPECT_EQ(d.Begin(), 1);
+}
+
+TEST_F(MaintenanceGuardTest, ANestedRunJoinsTheOuterOne) {
+  ts_.CloseAll();
+  const Snapshot before = Take();
+  Wy_MaintenanceGuard outer(kDir);
+  ASSERT_EQ(outer.Begin(), 1);
+  {
+    Wy_MaintenanceGuard busy(kDir);  // not allowed yet
+    EXPECT_EQ(busy.Begin(), kWyMaintenanceBusy);
+  }
+  outer.AllowNested();
+  {
+    Wy_MaintenanceGuard inner("C:/GDATA");
+    ASSERT_EQ(inner.Begin(), 1);
+    EXPECT_TRUE(inner.nested());
+    ASSERT_TRUE(Work(inner));
+    EXPECT_TRUE(inner.Complete());  // the outcome is the outer run's
+  }
+  EXPECT_FALSE(Take() == before);
+  EXPECT_TRUE(outer.Rollback());
+  EXPECT_TRUE(Take() == before);
+}
+
+TEST_F(MaintenanceGuardTest, ATableOpenElsewhereRefusesBeforeAnyChange) {
+  ts_.CloseAll();
+  int ready[2], done[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(done), 0);
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    Wdbase t;
+    int ok = t.SetFiles("c:\\gdata\\p1\\s1\\", "FRM", 0, nullptr, nullptr) &&
+             t.Open();
+    char c = ok ? 'y' : 'n';
+    (void)!write(ready[1], &c, 1);
+    (void)!read(done[0], &c, 1);
+    _exit(0);
+  }
+  char c = 0;
+  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  ASSERT_EQ(c, 'y');
+  ASSERT_TRUE(WriteJournal("saved PARAM.DBF\n"));  // would be restored
+  const Snapshot before = Take();
+  Wy_MaintenanceGuard g(kDir);
+  EXPECT_EQ(g.Begin(), kWyMaintenanceBusy);
+  EXPECT_NE(g.error().find("frm.dbf"), std::string::npos) << g.error();
+  EXPECT_TRUE(Take() == before);
+  (void)!write(done[1], &c, 1);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  for (int fd : {ready[0], ready[1], done[0], done[1]}) close(fd);
+  // The copy the journal names is missing: not restorable, nothing changed.
+  EXPECT_EQ(g.Begin(), kWyMaintenanceUnrestorable);
+  EXPECT_TRUE(Take() == before);
+  EXPECT_EQ(Wy_MaintenanceState(kDir), kWyMaintenanceInterrupted);
+}
+
+TEST_F(MaintenanceGuardTest, CompleteKeepsTheChangesRollbackUndoesThem) {
+  ts_.CloseAll();
+  const Snapshot before = Take();
+  {
+    Wy_MaintenanceGuard g(kDir);
+    ASSERT_EQ(g.Begin(), 1);
+    ASSERT_TRUE(Work(g));
+    EXPECT_EQ(Wy_MaintenanceState(kDir), kWyMaintenanceLocked);
+    EXPECT_TRUE(g.Rollback());
+  }
+  EXPECT_TRUE(Take() == before);
+  {
+    Wy_MaintenanceGuard g(kDir);
+    ASSERT_EQ(g.Begin(), 1);
+    ASSERT_TRUE(Work(g));
+  }  // destroyed without Complete: rolled back
+  EXPECT_TRUE(Take() == before);
+  Wy_MaintenanceGuard g(kDir);
+  ASSERT_EQ(g.Begin(), 1);
+  ASSERT_TRUE(Work(g));
+  ASSERT_TRUE(g.Complete());
+  const Snapshot after = Take();
+  EXPECT_FALSE(after == before);
+  EXPECT_EQ(after.count(kWyMaintenanceArea), 0u);
+  EXPECT_EQ(after.count("NEWDIR/X.DAT"), 1u);
+}
+
+TEST_F(MaintenanceGuardTest, SavingOutsideTheDataDirectoryIsRefused) {
+  Wy_MaintenanceGuard g(kDir);
+  EXPECT_FALSE(g.SaveFile("c:\\gdata\\PARAM.DBF"));  // not begun
+  ASSERT_EQ(g.Begin(), 1);
+  for (const char* p : {"c:\\other\\PARAM.DBF", "c:\\gdata\\..\\x.dbf",
+                        "c:\\gdata\\$UPGRADE\\JOURNAL", "c:\\gdata\\",
+                        "c:\\gdata\\p1\\\\x.dbf", "d:\\gdata\\PARAM.DBF"}) {
+    EXPECT_FALSE(g.SaveFile(p)) << p;
+  }
+  EXPECT_TRUE(g.SaveFile("C:/GDATA/param.dbf"));
+  EXPECT_TRUE(g.Complete());
+}
+
+// A kill after every mutating call of a run: the next Begin leaves the data
+// set exactly as before the run or as after it.
+TEST_F(MaintenanceGuardTest, AKillAtEveryStepIsRestoredByTheNextRun) {
+  ts_.CloseAll();
+  const Snapshot before = Take();
+  const std::string host = Host();
+  const std::string saved = drives_.dir() + "/before";
+  fs::copy(host, saved, fs::copy_options::recursive);
+  Snapshot after;
+  {
+    // The uninterrupted run, then back to the start.
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      Wy_MaintenanceGuard g(kDir);
+      _exit(g.Begin() == 1 && Work(g) && g.Complete() ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    after = Take();
+  }
+  bool finished = false;
+  int n = 1, restored = 0, kept = 0;
+  for (; n < 500 && !finished; ++n) {
+    fs::remove_all(host);
+    fs::copy(saved, host, fs::copy_options::recursive);
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      platform::FaultInjectionEnv env(platform::Env::Current());
+      platform::ScopedEnv use(&env);
+      env.CrashAfterMutations(n);
+      Wy_MaintenanceGuard g(kDir);
+      _exit(g.Begin() == 1 && Work(g) && g.Complete() ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    finished = WIFEXITED(status);
+    if (finished) {
+      EXPECT_EQ(WEXITSTATUS(status), 0);
+    }
+    Wy_MaintenanceGuard g(kDir);
+    ASSERT_EQ(g.Begin(), 1) << "killed at " << n << ": " << g.error();
+    ASSERT_TRUE(g.Complete());
+    const Snapshot now = Take();
+    EXPECT_TRUE(now == before || now == after) << "killed at " << n;
+    (now == before ? restored : kept)++;
+  }
+  EXPECT_TRUE(finished);
+  RecordProperty("crash_points", n - 1);
+  EXPECT_GT(restored, 5);
+  EXPECT_GT(kept, 0);
+}
+
+TEST_F(MaintenanceGuardTest, BadJournalsStopWithNothingChanged) {
+  ts_.CloseAll();
+  fs::create_directory_symlink(drives_.dir(), Host() + "/LINK");
+  const std::vector<std::string> cases = {
+      "saved ..\\PARAM.DBF\n",
+      "saved \\PARAM.DBF\n",
+      "created c:\\x\n",
+      "saved P1\\..\\..\\x\n",
+      "removed PARAM.DBF\n",
+      "saved LINK\\x.dbf\n",
+      "saved $UPGRADE\\JOURNAL\n",
+      "saved PARAM.DBF\n",  // no saved copy
+      "saved \n",
+      std::string("saved A\0B\n", 10),
+  };
+  for (const std::string& text : cases) {
+    ASSERT_TRUE(WriteJournal(text));
+    const Snapshot before = Take();
+    Wy_MaintenanceGuard g(kDir);
+    EXPECT_EQ(g.Begin(), kWyMaintenanceUnrestorable) << text;
+    EXPECT_FALSE(g.error().empty());
+    EXPECT_TRUE(Take() == before) << text;
+  }
+  // An unfinished last line is ignored; a complete journal just goes.
+  ASSERT_TRUE(WriteJournal("created NEW.DBF\nsaved PAR"));
+  std::ofstream(Host() + "/NEW.DBF") << "new";
+  Wy_MaintenanceGuard g(kDir);
+  EXPECT_EQ(g.Begin(), 1) << g.error();
+  EXPECT_FALSE(fs::exists(Host() + "/NEW.DBF"));
+  EXPECT_FALSE(fs::exists(Host() + "/" + kWyMaintenanceArea));
+  EXPECT_FALSE(g.recovery_note().empty());
+  g.Complete();
+  fs::create_directories(Host() + "/$UPGRADE");
+  std::ofstream(Host() + "/$UPGRADE/COMPLETE") << "saved PARAM.DBF\n";
+  EXPECT_EQ(Wy_MaintenanceState(kDir), kWyMaintenanceFree);
+  Wy_MaintenanceGuard h(kDir);
+  EXPECT_EQ(h.Begin(), 1);
+  EXPECT_FALSE(fs::exists(Host() + "/" + kWyMaintenanceArea));
+}
+
+TEST_F(MaintenanceGuardTest, ADiskFullWhileSavingStopsAndRestores) {
+  ts_.CloseAll();
+  const Snapshot before = Take();
+  platform::FaultInjectionEnv env(platform::Env::Current());
+  platform::ScopedEnv use(&env);
+  Wy_MaintenanceGuard g(kDir);
+  ASSERT_EQ(g.Begin(), 1);
+  ASSERT_TRUE(g.SaveTable(kDir, Y_PARAM));
+  CMixtableEx ts;
+  ts.SetDataDir(kDir);
+  ASSERT_TRUE(ts.SetParam("BLEND_L", "x", "y"));
+  env.FailPath("$UPGRADE\\P1", platform::FaultInjectionEnv::kCopy, ENOSPC);
+  EXPECT_FALSE(g.SaveTable("c:\\gdata\\P1\\S1\\", Y_FRM));
+  EXPECT_NE(g.error().find("FRM"), std::string::npos) << g.error();
+  env.ClearFaults();
+  EXPECT_TRUE(g.Rollback());
+  EXPECT_TRUE(Take() == before);
+}
+
+TEST(MaintenanceJournalTest, ParsesTheTwoFormsAndRefusesTheRest) {
+  std::vector<mixtable::JournalEntry> e;
+  std::string why;
+  ASSERT_TRUE(mixtable::ParseJournal(
+      "saved P1\\FRM.DBF\r\ncreated COLORKEY.DBF\nsaved X", &e, &why));
+  ASSERT_EQ(e.size(), 2u);
+  EXPECT_FALSE(e[0].created);
+  EXPECT_EQ(e[0].rel, "P1\\FRM.DBF");
+  EXPECT_TRUE(e[1].created);
+  for (const char* bad :
+       {"Saved A\n", "saved\n", "saved a\\\\b\n", "saved a\\.\\b\n",
+        "created $upgrade.lck\n", "saved a:b\n", "\n"}) {
+    EXPECT_FALSE(mixtable::ParseJournal(bad, &e, &why)) << bad;
+  }
+  EXPECT_TRUE(Wy_IsMaintenanceName("$upgrade"));
+  EXPECT_FALSE(Wy_IsMaintenanceName("UPGRADE"));
+}
+
+}  // namespace

@@ -1,0 +1,97 @@
+// mixtool create and id, in process, below a temporary drives root.
+
+#include "identity_commands.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <sstream>
+
+#include "mixtable/mixtable_ex.h"
+#include "mixtable/wy_maintenance.h"
+#include "platform/testing/temp_drives.h"
+
+namespace {
+
+// Holds the maintenance guard of dir in a child process until destroyed (a
+// guard of this process would be joined, not refused).
+class GuardInOtherProcess {
+ public:
+  explicit GuardInOtherProcess(const std::string& dir) {
+    int ready[2], done[2];
+    if (pipe(ready) != 0 || pipe(done) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      close(ready[0]);
+      close(done[1]);
+      Wy_MaintenanceGuard g(dir);
+      const char ok = g.Begin() == 1 ? '1' : '0';
+      if (write(ready[1], &ok, 1) != 1) _exit(1);
+      char c;
+      while (read(done[0], &c, 1) > 0) {
+      }
+      g.Complete();
+      _exit(0);
+    }
+    close(ready[1]);
+    close(done[0]);
+    done_ = done[1];
+    char ok = '0';
+    held_ = read(ready[0], &ok, 1) == 1 && ok == '1';
+    close(ready[0]);
+  }
+  ~GuardInOtherProcess() {
+    if (pid_ <= 0) return;
+    close(done_);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+  }
+  bool held() const { return held_; }
+
+ private:
+  pid_t pid_ = -1;
+  int done_ = -1;
+  bool held_ = false;
+};
+
+class IdentityCommandsTest : public ::testing::Test {
+ protected:
+  platform::ScopedTempDrives drives_;
+  std::ostringstream out_, err_;
+};
+
+TEST_F(IdentityCommandsTest, CreateThenId) {
+  ASSERT_EQ(mixtool::Create("c:\\gdata001\\", "1.00  Description", out_, err_),
+            0)
+      << err_.str();
+  EXPECT_NE(out_.str().find("created c:\\gdata001\\\n"), std::string::npos);
+  EXPECT_NE(out_.str().find("FVERS.DAT   1.00  Description\n"),
+            std::string::npos)
+      << out_.str();
+  CMixtableEx ts;
+  ts.SetDataDir("c:\\gdata001\\");
+  ASSERT_TRUE(ts.SetParam("DATAID", "3014567805", ""));
+  ASSERT_TRUE(ts.SetParam("ABS_DATAID", "1234567890", ""));
+  out_.str("");
+  ASSERT_EQ(mixtool::Id("c:\\gdata001", out_, err_), 0);
+  EXPECT_NE(out_.str().find("DATAID      3014567805  (3014567805)\n"),
+            std::string::npos)
+      << out_.str();
+  EXPECT_NE(out_.str().find("VERSION     1.05 (from DATAID; FVERS.DAT 1.00)"),
+            std::string::npos)
+      << out_.str();
+}
+
+TEST_F(IdentityCommandsTest, RefusedAndBusy) {
+  EXPECT_EQ(mixtool::Create("c:\\", "", out_, err_), 2);
+  EXPECT_NE(err_.str().find("-1 the directory is refused"), std::string::npos);
+  EXPECT_EQ(mixtool::Id("c:\\nothing", out_, err_), 2);
+  ASSERT_EQ(mixtool::Create("c:\\set", "", out_, err_), 0);
+  GuardInOtherProcess other("c:\\set");
+  ASSERT_TRUE(other.held());
+  EXPECT_EQ(mixtool::Create("c:\\set", "", out_, err_), 3);
+  EXPECT_NE(err_.str().find("-4 busy"), std::string::npos);
+}
+
+}  // namespace
