@@ -16,6 +16,7 @@
 #include "platform/codepage.h"
 #include "platform/env.h"
 #include "platform/testing/fault_env.h"
+#include "testing/other_run.h"
 
 namespace {
 
@@ -49,47 +50,6 @@ std::vector<std::string> Entries(const std::string& dir) {
   for (const auto& d : e) names.push_back(d.name);
   return names;
 }
-
-// Holds the maintenance guard of dir in a child process until destroyed (a
-// guard of this process would be joined, not refused).
-class GuardInOtherProcess {
- public:
-  explicit GuardInOtherProcess(const std::string& dir) {
-    int ready[2], done[2];
-    if (pipe(ready) != 0 || pipe(done) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      close(ready[0]);
-      close(done[1]);
-      Wy_MaintenanceGuard g(dir);
-      const char ok = g.Begin() == 1 ? '1' : '0';
-      if (write(ready[1], &ok, 1) != 1) _exit(1);
-      char c;
-      while (read(done[0], &c, 1) > 0) {
-      }
-      g.Complete();
-      _exit(0);
-    }
-    close(ready[1]);
-    close(done[0]);
-    done_ = done[1];
-    char ok = '0';
-    held_ = read(ready[0], &ok, 1) == 1 && ok == '1';
-    close(ready[0]);
-  }
-  ~GuardInOtherProcess() {
-    if (pid_ <= 0) return;
-    close(done_);
-    int status = 0;
-    waitpid(pid_, &status, 0);
-  }
-  bool held() const { return held_; }
-
- private:
-  pid_t pid_ = -1;
-  int done_ = -1;
-  bool held_ = false;
-};
 
 // A clock that says what the test wants.
 class FixedClockEnv : public platform::EnvWrapper {
@@ -208,8 +168,8 @@ TEST_F(CreateGDataTest, BusyWhileAnotherRunOrAReaderHoldsTheSet) {
   ASSERT_EQ(ts_.CreateGData("c:\\set", "1.00  X", nullptr, 0), 1);
   const uint32_t id = ts_.GetParamGdataId(false);
   {
-    GuardInOtherProcess other("c:\\set");
-    ASSERT_TRUE(other.held());
+    mixtable_testing::OtherMaintenanceRun other("c:\\set");
+    ASSERT_TRUE(other.ok());
     CMixtableEx again;
     EXPECT_EQ(again.CreateGData("c:\\set", "2.00  Y", nullptr, 0), -4);
     EXPECT_EQ(again.GetDataDir(), "");
@@ -394,10 +354,10 @@ TEST_F(DescrTest, WritesTheDocumentedBytes) {
 
 TEST_F(DescrTest, AFailedWriteKeepsTheOldLine) {
   ASSERT_TRUE(ts_.SetGdataDescr(1.0, "Old"));
-  for (unsigned op : {platform::FaultInjectionEnv::kRename,
-                      platform::FaultInjectionEnv::kWrite,
-                      platform::FaultInjectionEnv::kSync,
-                      platform::FaultInjectionEnv::kOpen}) {
+  for (unsigned op :
+       {platform::FaultInjectionEnv::kRename,
+        platform::FaultInjectionEnv::kWrite, platform::FaultInjectionEnv::kSync,
+        platform::FaultInjectionEnv::kOpen}) {
     platform::FaultInjectionEnv faults(platform::Env::Current());
     platform::ScopedEnv use(&faults);
     faults.FailPath("FVERS", op, ENOSPC);

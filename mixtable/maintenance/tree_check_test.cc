@@ -17,6 +17,7 @@
 #include "mixtable/wy_util.h"
 #include "platform/env.h"
 #include "platform/hooks.h"
+#include "testing/other_run.h"
 
 namespace {
 
@@ -36,41 +37,6 @@ void Record(const void* /*window*/, unsigned msg, int64_t param,
 }
 
 platform::Env* E() { return platform::Env::Current(); }
-
-// Another process running maintenance on dir until this object ends.
-class OtherRun {
- public:
-  explicit OtherRun(const std::string& dir) {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      close(fds[0]);
-      Wy_MaintenanceGuard run(dir);
-      const char c = run.Begin(false) == 1 ? '1' : '0';
-      if (write(fds[1], &c, 1) != 1) _exit(2);
-      pause();
-      _exit(0);
-    }
-    close(fds[1]);
-    char c = 0;
-    ok_ = read(fds[0], &c, 1) == 1 && c == '1';
-    close(fds[0]);
-  }
-  ~OtherRun() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  OtherRun(const OtherRun&) = delete;
-  OtherRun& operator=(const OtherRun&) = delete;
-  bool ok() const { return ok_; }
-
- private:
-  pid_t pid_ = -1;
-  bool ok_ = false;
-};
 
 class TreeCheckTest : public SampleDataSetTest {
  protected:
@@ -257,7 +223,8 @@ TEST_F(TreeCheckTest, DryRunChangesNothing) {
 
 TEST_F(TreeCheckTest, BusyWhileAnotherRunHoldsTheDataSet) {
   Write("c:\\gdata\\ORPHAN\\x.txt", "x");
-  auto other = std::make_unique<OtherRun>("c:\\gdata\\");
+  auto other =
+      std::make_unique<mixtable_testing::OtherMaintenanceRun>("c:\\gdata\\");
   ASSERT_TRUE(other->ok());
   EXPECT_EQ(Wy_GDataTreeCheck("c:\\gdata\\", &window_, true, true, true),
             kWyMaintenanceBusy);

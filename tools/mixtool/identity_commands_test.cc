@@ -11,49 +11,9 @@
 #include "mixtable/mixtable_ex.h"
 #include "mixtable/wy_maintenance.h"
 #include "platform/testing/temp_drives.h"
+#include "testing/other_run.h"
 
 namespace {
-
-// Holds the maintenance guard of dir in a child process until destroyed (a
-// guard of this process would be joined, not refused).
-class GuardInOtherProcess {
- public:
-  explicit GuardInOtherProcess(const std::string& dir) {
-    int ready[2], done[2];
-    if (pipe(ready) != 0 || pipe(done) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      close(ready[0]);
-      close(done[1]);
-      Wy_MaintenanceGuard g(dir);
-      const char ok = g.Begin() == 1 ? '1' : '0';
-      if (write(ready[1], &ok, 1) != 1) _exit(1);
-      char c;
-      while (read(done[0], &c, 1) > 0) {
-      }
-      g.Complete();
-      _exit(0);
-    }
-    close(ready[1]);
-    close(done[0]);
-    done_ = done[1];
-    char ok = '0';
-    held_ = read(ready[0], &ok, 1) == 1 && ok == '1';
-    close(ready[0]);
-  }
-  ~GuardInOtherProcess() {
-    if (pid_ <= 0) return;
-    close(done_);
-    int status = 0;
-    waitpid(pid_, &status, 0);
-  }
-  bool held() const { return held_; }
-
- private:
-  pid_t pid_ = -1;
-  int done_ = -1;
-  bool held_ = false;
-};
 
 class IdentityCommandsTest : public ::testing::Test {
  protected:
@@ -88,8 +48,8 @@ TEST_F(IdentityCommandsTest, RefusedAndBusy) {
   EXPECT_NE(err_.str().find("-1 the directory is refused"), std::string::npos);
   EXPECT_EQ(mixtool::Id("c:\\nothing", out_, err_), 2);
   ASSERT_EQ(mixtool::Create("c:\\set", "", out_, err_), 0);
-  GuardInOtherProcess other("c:\\set");
-  ASSERT_TRUE(other.held());
+  mixtable_testing::OtherMaintenanceRun other("c:\\set");
+  ASSERT_TRUE(other.ok());
   EXPECT_EQ(mixtool::Create("c:\\set", "", out_, err_), 3);
   EXPECT_NE(err_.str().find("-4 busy"), std::string::npos);
 }

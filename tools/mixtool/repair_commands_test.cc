@@ -16,47 +16,13 @@
 #include "platform/env.h"
 #include "platform/testing/temp_drives.h"
 #include "testing/data_set_builder.h"
+#include "testing/other_run.h"
 #include "testing/table_rows.h"
 
 namespace mixtool {
 namespace {
 
 using mixtable_testing::Id;
-
-// Another process running maintenance on dir until this object ends.
-class OtherRun {
- public:
-  explicit OtherRun(const std::string& dir) {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      close(fds[0]);
-      Wy_MaintenanceGuard run(dir);
-      const char c = run.Begin(false) == 1 ? '1' : '0';
-      if (write(fds[1], &c, 1) != 1) _exit(2);
-      pause();
-      _exit(0);
-    }
-    close(fds[1]);
-    char c = 0;
-    ok_ = read(fds[0], &c, 1) == 1 && c == '1';
-    close(fds[0]);
-  }
-  ~OtherRun() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  OtherRun(const OtherRun&) = delete;
-  OtherRun& operator=(const OtherRun&) = delete;
-  bool ok() const { return ok_; }
-
- private:
-  pid_t pid_ = -1;
-  bool ok_ = false;
-};
 
 class RepairCommandsTest : public ::testing::Test {
  protected:
@@ -109,7 +75,7 @@ TEST_F(RepairCommandsTest, TreeExitStatuses) {
   EXPECT_EQ(Tree("c:\\empty\\", {}, out_, err_), 2);
   EXPECT_NE(out_.str().find("tree check: 1 not a data set"), std::string::npos);
   EXPECT_EQ(Tree("c:\\missing\\", {}, out_, err_), 2);
-  OtherRun other("c:\\gdata\\");
+  mixtable_testing::OtherMaintenanceRun other("c:\\gdata\\");
   ASSERT_TRUE(other.ok());
   EXPECT_EQ(Tree("c:\\gdata\\", {}, out_, err_), 3);
   EXPECT_EQ(Repair("c:\\gdata\\", "all", out_, err_), 3);

@@ -1,0 +1,33 @@
+// A maintenance run held by another process, for tests of the "busy"
+// answers: a guard of this process would be joined by nested runs, one of
+// another process is refused.
+#ifndef MIXTABLE_TESTING_OTHER_RUN_H_
+#define MIXTABLE_TESTING_OTHER_RUN_H_
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace mixtable_testing {
+
+// Forks a child that begins a maintenance run on dir (without the in-use
+// test) and holds it until this object ends; then the child completes the
+// run and exits, and the destructor waits for it. ok() tells whether the
+// child's run began.
+class OtherMaintenanceRun {
+ public:
+  explicit OtherMaintenanceRun(const std::string& dir);
+  ~OtherMaintenanceRun();
+  OtherMaintenanceRun(const OtherMaintenanceRun&) = delete;
+  OtherMaintenanceRun& operator=(const OtherMaintenanceRun&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  pid_t pid_ = -1;
+  int release_ = -1;  // closing it lets the child finish
+  bool ok_ = false;
+};
+
+}  // namespace mixtable_testing
+
+#endif  // MIXTABLE_TESTING_OTHER_RUN_H_
