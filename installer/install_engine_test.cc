@@ -36,7 +36,9 @@ class InstallTest : public ::testing::Test {
     Wy_ResetAbsDataIdCache();
     progress_.clear();
     old_progress_ = platform::SetProgressHook(
-        [](unsigned msg, int64_t, int64_t) { progress_.push_back(msg); });
+        [](const void*, unsigned msg, int64_t, const char*) {
+          progress_.push_back(msg);
+        });
   }
   void TearDown() override { platform::SetProgressHook(old_progress_); }
   static inline std::vector<unsigned> progress_;

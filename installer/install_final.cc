@@ -139,10 +139,8 @@ void CheckLevel(const std::string& dir, uint8_t level) {
   }
 }
 
-// Progress notifications of the rebuild: start, one step per table, end.
-constexpr unsigned kProgressStart = 0x8702;
-constexpr unsigned kProgressStep = 0x8703;
-constexpr unsigned kProgressEnd = 0x8704;
+// Progress of the rebuild: the overall notification at the start, one step
+// per table (its path; the count is not known ahead), the reset at the end.
 
 struct ReindexCtx {
   const InstallContext* ctx;
@@ -160,7 +158,8 @@ int ReindexLine(Wdbase* db, void* user, int rebuilt) {
   std::string table = std::string(db->GetPath()) + db->GetName(0);
   r->ctx->Line("Reindex: " + table);
   r->visited.push_back(HostKey(table));
-  platform::Progress(kProgressStep, static_cast<int64_t>(r->visited.size()), 0);
+  platform::Progress(platform::kProgressWindow, platform::kProgressStep, 100,
+                     table.c_str());
   if (!rebuilt) r->ctx->Line("Reindex failed: " + table);
   return 1;
 }
@@ -316,9 +315,11 @@ int FinalSteps(InstallContext& ctx) {
     tables.SetDataDir(dir.c_str());
     tables.CloseAll();
     ReindexCtx r{&ctx, {}};
-    platform::Progress(kProgressStart, 0, 0);  // the count is not known ahead
+    platform::Progress(platform::kProgressWindow, platform::kProgressOverall, 0,
+                       "Rebuilding Indexes...");
     rebuilt = tables.Mixtable().RebuildIdx(&ReindexLine, &r);
-    platform::Progress(kProgressEnd, static_cast<int64_t>(r.visited.size()), 0);
+    platform::Progress(platform::kProgressWindow, platform::kProgressText,
+                       platform::kProgressReset, nullptr);
     if (ReportUnvisited(dir, r) > 0) rebuilt = 0;
   }
   ctx.Line("Rebuilding Indexes Done");

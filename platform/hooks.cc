@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -70,7 +71,7 @@ void DefaultTrace(int, const char* text) {
   close(fd);
 }
 
-void NoProgress(unsigned, int64_t, int64_t) {}
+void NoProgress(const void*, unsigned, int64_t, const char*) {}
 
 void ConsoleBeep() {
   if (isatty(STDERR_FILENO)) WriteAll(STDERR_FILENO, "\a", 1);
@@ -111,9 +112,24 @@ ProgressHook SetProgressHook(ProgressHook hook) {
   return Swap(&g_progress, hook, &NoProgress);
 }
 
-void Progress(unsigned msg, int64_t a, int64_t b) {
+const char kProgressWindow[] = "program";
+
+void Progress(const void* window, unsigned msg, int64_t param,
+              const char* text) {
+  if (window == nullptr) return;
   ProgressHook h = g_progress.load();
-  (h != nullptr ? h : &NoProgress)(msg, a, b);
+  (h != nullptr ? h : &NoProgress)(window, msg, param, text);
+}
+
+int64_t ProgressPercent(int64_t done, int64_t total) {
+  if (total <= 0 || done <= 0) return 0;
+  if (done >= total) return 100;
+  // done * 100 could overflow for huge counts: compute in floating point.
+  if (done > INT64_MAX / 100) {
+    return static_cast<int64_t>(static_cast<double>(done) * 100.0 /
+                                static_cast<double>(total));
+  }
+  return done * 100 / total;
 }
 
 BeepHook SetBeepHook(BeepHook hook) {

@@ -49,19 +49,25 @@ TEST(HooksTest, HooksReplaceAndRestore) {
   TraceHook prev_trace = SetTraceHook([](int cat, const char* t) {
     g_seen->push_back("trace " + std::to_string(cat) + " " + t);
   });
-  ProgressHook prev_progress =
-      SetProgressHook([](unsigned msg, int64_t a, int64_t b) {
-        g_seen->push_back("progress " + std::to_string(msg) + " " +
-                          std::to_string(a) + " " + std::to_string(b));
+  ProgressHook prev_progress = SetProgressHook(
+      [](const void* w, unsigned msg, int64_t param, const char* text) {
+        g_seen->push_back("progress " +
+                          std::string(static_cast<const char*>(w)) + " " +
+                          std::to_string(msg) + " " + std::to_string(param) +
+                          " " + (text != nullptr ? text : "(null)"));
       });
   BeepHook prev_beep = SetBeepHook([] { g_seen->push_back("beep"); });
 
   EXPECT_EQ(ShowMessageBox("c", "t", kMbYesNo), kIdNo);
   Trace(1002, "hello");
-  Progress(0x8702, 10, 0);
+  Progress(kProgressWindow, kProgressOverall, 10, "Checking");
+  Progress(nullptr, kProgressOverall, 20, "no window: nothing sent");
+  Progress(kProgressWindow, kProgressText, kProgressReset, nullptr);
   Beep();
-  EXPECT_EQ(seen, std::vector<std::string>({"box c/t", "trace 1002 hello",
-                                            "progress 34562 10 0", "beep"}));
+  EXPECT_EQ(seen, std::vector<std::string>(
+                      {"box c/t", "trace 1002 hello",
+                       "progress program 34562 10 Checking",
+                       "progress program 34564 2 (null)", "beep"}));
 
   // Restoring the defaults: the previous hooks are the console ones.
   SetMessageBoxHook(prev_box);
@@ -72,9 +78,21 @@ TEST(HooksTest, HooksReplaceAndRestore) {
   seen.clear();
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(ShowMessageBox("c", "t", kMbYesNo), kIdYes);
-  Progress(0x8703, 1, 2);
+  Progress(kProgressWindow, kProgressStep, 1, "table");
   ::testing::internal::GetCapturedStderr();
   EXPECT_TRUE(seen.empty());
+}
+
+TEST(HooksTest, ProgressPercentIsClamped) {
+  struct {
+    int64_t done, total, want;
+  } cases[] = {{0, 0, 0},   {5, 0, 0},   {5, -1, 0},
+               {-3, 10, 0}, {1, 3, 33},  {3, 3, 100},
+               {7, 3, 100}, {1, 200, 0}, {INT64_MAX / 2, INT64_MAX, 50}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(ProgressPercent(c.done, c.total), c.want)
+        << c.done << "/" << c.total;
+  }
 }
 
 TEST(HooksTest, TraceGoesWhereTheEnvironmentSays) {

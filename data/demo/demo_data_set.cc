@@ -27,10 +27,6 @@ namespace {
 using mixtable_testing::DataSetBuilder;
 using mixtable_testing::Id;
 
-constexpr unsigned kProgressStart = 0x8702;
-constexpr unsigned kProgressStep = 0x8703;
-constexpr unsigned kProgressEnd = 0x8704;
-
 // The engine's clock held at the demo date (12:00:00), so table headers
 // carry the same date on every build.
 class FixedClockEnv : public platform::EnvWrapper {
@@ -265,9 +261,15 @@ bool BuildDemoDataSet(const std::string& dir, std::string* error) {
   Writer w(dir);
   const int steps = kDemoProducts * kDemoSubProductsPerProduct + 2;
   int step = 0;
-  platform::Progress(kProgressStart, steps, 0);
+  const void* window = platform::kProgressWindow;
+  auto report = [&](const char* what) {
+    platform::Progress(window, platform::kProgressOverall,
+                       platform::ProgressPercent(step, steps), what);
+  };
+  report("Writing the demo data set");
   bool ok = RootTables(w);
-  platform::Progress(kProgressStep, ++step, steps);
+  ++step;
+  report("Root tables");
   for (const Product& p : Products()) {
     if (!ok) break;
     std::vector<Record> subs;
@@ -277,7 +279,8 @@ bool BuildDemoDataSet(const std::string& dir, std::string* error) {
     ok = w.MakeDir(p.id, 0) && w.Fill(Y_SUBPRODS, subs, p.id);
     for (const SubProduct& s : p.sub) {
       ok = ok && w.MakeDir(p.id, s.id) && SubProductTables(w, p, s);
-      platform::Progress(kProgressStep, ++step, steps);
+      ++step;
+      report(s.path);
     }
   }
   // The colour-key tables, from the formulas just written.
@@ -288,8 +291,10 @@ bool BuildDemoDataSet(const std::string& dir, std::string* error) {
       ok = w.Fail("cannot build COLORKEY and CLRPRDS");
   }
   ok = ok && WriteVersionFile(w, w.builder().data_dir());
-  platform::Progress(kProgressStep, ++step, steps);
-  platform::Progress(kProgressEnd, step, 0);
+  ++step;
+  report("Colour keys and version");
+  platform::Progress(window, platform::kProgressText, platform::kProgressReset,
+                     nullptr);
   if (!ok && error) *error = w.error();
   return ok;
 }

@@ -18,9 +18,10 @@
 namespace {
 
 // One dot per finished step on standard error.
-void ShowProgress(unsigned msg, int64_t, int64_t) {
-  if (msg == 0x8703) std::fputc('.', stderr);
-  if (msg == 0x8704) std::fputc('\n', stderr);
+void ShowProgress(const void*, unsigned msg, int64_t param, const char*) {
+  if (msg == platform::kProgressOverall && param > 0) std::fputc('.', stderr);
+  if (msg == platform::kProgressText && param == platform::kProgressReset)
+    std::fputc('\n', stderr);
 }
 
 }  // namespace

@@ -48,9 +48,9 @@ bool CheckPayload(const std::string& archive, PayloadSummary* summary,
 
 // How ExtractPayload runs.
 struct ExtractOptions {
-  // Report through platform::Progress: 0x8702 (total bytes, entries) at the
-  // start, 0x8703 (bytes written, entries done) after each entry, 0x8704
-  // (bytes written, entries done) at the end.
+  // Report through platform::Progress (window kProgressWindow): the overall
+  // percent of the bytes at the start (0, "Unpacking") and after each entry
+  // (text the entry's path), then the reset at the end.
   bool progress = false;
   // Test hook: when non-zero, the process kills itself (KillCurrentProcess)
   // after writing this many files, as a setup ended part way would.

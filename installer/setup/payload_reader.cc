@@ -20,9 +20,6 @@ namespace {
 
 platform::Env* E() { return platform::Env::Current(); }
 
-constexpr unsigned kProgressStart = 0x8702;
-constexpr unsigned kProgressStep = 0x8703;
-constexpr unsigned kProgressEnd = 0x8704;
 constexpr size_t kReadChunk = 64 * 1024;
 
 bool Fail(std::string* why, const std::string& text) {
@@ -303,10 +300,9 @@ bool ExtractPayload(const std::string& archive, const std::string& target,
 
   Reader r;
   if (!r.Open(archive, why)) return false;
-  const uint32_t entries = total.dirs + total.files;
   if (options.progress)
-    platform::Progress(kProgressStart, static_cast<int64_t>(total.bytes),
-                       entries);
+    platform::Progress(platform::kProgressWindow, platform::kProgressOverall, 0,
+                       "Unpacking");
   PayloadSummary done;
   Seen seen;
   struct archive_entry* e = nullptr;
@@ -337,8 +333,11 @@ bool ExtractPayload(const std::string& archive, const std::string& target,
         platform::KillCurrentProcess();
     }
     if (options.progress)
-      platform::Progress(kProgressStep, static_cast<int64_t>(done.bytes),
-                         done.dirs + done.files);
+      platform::Progress(
+          platform::kProgressWindow, platform::kProgressOverall,
+          platform::ProgressPercent(static_cast<int64_t>(done.bytes),
+                                    static_cast<int64_t>(total.bytes)),
+          rel.c_str());
   }
   if (done.dirs != total.dirs || done.files != total.files)
     return Fail(why, "the payload changed while it was unpacked");
@@ -348,8 +347,8 @@ bool ExtractPayload(const std::string& archive, const std::string& target,
     if (!s.ok()) return Fail(why, s.ToString());
   }
   if (options.progress)
-    platform::Progress(kProgressEnd, static_cast<int64_t>(done.bytes),
-                       done.dirs + done.files);
+    platform::Progress(platform::kProgressWindow, platform::kProgressText,
+                       platform::kProgressReset, nullptr);
   if (summary) *summary = done;
   return true;
 }

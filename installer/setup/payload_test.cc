@@ -116,8 +116,9 @@ TEST_F(PayloadTest, RoundTripIsExactAndDeterministic) {
   std::vector<unsigned> progress;
   static std::vector<unsigned>* sink;
   sink = &progress;
-  platform::ProgressHook old = platform::SetProgressHook(
-      [](unsigned msg, int64_t, int64_t) { sink->push_back(msg); });
+  platform::ProgressHook old =
+      platform::SetProgressHook([](const void*, unsigned msg, int64_t,
+                                   const char*) { sink->push_back(msg); });
   setup::ExtractOptions opt;
   opt.progress = true;
   bool ok =

@@ -29,19 +29,20 @@ std::string Trim(const std::string& s) {
 
 // Console progress of /SILENT: one line per tenth of the bytes.
 std::ostream* g_progress_out = nullptr;
-int64_t g_total = 0;
 int g_shown = -1;
 
-void ConsoleProgress(unsigned msg, int64_t a, int64_t b) {
-  (void)b;
+void ConsoleProgress(const void*, unsigned msg, int64_t param, const char*) {
   if (!g_progress_out) return;
-  if (msg == 0x8702) {
-    g_total = a;
-    g_shown = -1;
-    a = 0;
+  int tenth;
+  if (msg == platform::kProgressOverall) {
+    if (param == 0) g_shown = -1;  // a new display
+    tenth = static_cast<int>(param / 10);
+  } else if (msg == platform::kProgressText &&
+             param == platform::kProgressReset) {
+    tenth = 10;
+  } else {
+    return;
   }
-  int tenth = g_total > 0 ? static_cast<int>(a * 10 / g_total) : 10;
-  if (msg == 0x8704) tenth = 10;
   if (tenth == g_shown) return;
   g_shown = tenth;
   *g_progress_out << "setup: " << tenth * 10 << "%" << std::endl;

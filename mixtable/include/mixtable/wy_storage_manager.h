@@ -1,7 +1,8 @@
 // CWy_StorageManager: the inventory of stored batches. Two tables of its
 // own in the inventory directory (outside any data set):
 //   FRMINV  one record per stored formula, in the archive record layout
-//           (hformula_GetArchiveDef), index "FRMINV" on ID;
+//           (hformula_GetArchiveDef), indexes "FRMINV" on ID and
+//           "FRMKEYS" on KEY1+KEY2+KEY3+COMMENT;
 //   INVENT  one record per batch (kInventFields), linked to its formula by
 //           FRM_ID; indexes "INVENT" on ID and "FRMIDINV" on FRM_ID.
 // Ids are right-aligned "%5ld" texts (1..99999); INVENT DATAID is "%u" of
@@ -43,6 +44,9 @@ class CWy_StorageManager {
   static constexpr const char* kInventIdxFrmId = "FRMIDINV";  // on "FRM_ID"
   static constexpr const char* kFrmInvName = "FRMINV";
   static constexpr const char* kFrmInvIdxId = "FRMINV";  // on "ID"
+  // On "KEY1+KEY2+KEY3+COMMENT": the duplicate check seeks instead of
+  // walking the table.
+  static constexpr const char* kFrmInvIdxKeys = "FRMKEYS";
   // The largest id a 5-character id field holds.
   static constexpr int32_t kMaxId = 99999;
 
@@ -144,14 +148,17 @@ class CWy_StorageManager {
   bool UpdateInventoryStruct();
   bool CreateFrmInv();
   bool CreateCheckUpdateFrmInv();
-  // The next batch id (largest stored + 1); called with INVENT locked.
+  // The next batch id (largest stored + 1, deleted records included);
+  // called with INVENT locked. Keeps INVENT's position and order.
   int32_t GetNewInventoryID();
   // Marks deleted every INVENT record of the current formula's id.
   bool EraseCurrentFormulaBatches();
   // Appends the formula's modified, valid batches; false on a failure.
   bool InsertFormulaBatches(CWy_FormulaInv& formula);
   // Writes the formula's batch of that index into the current INVENT
-  // record (a new id, or the batch's own).
+  // record (a new id, or the batch's own), with INVENT locked by the
+  // caller; the batch then carries the id and label code written and is
+  // unmodified.
   bool UpdateSingleBatch(CWy_FormulaInv& formula, int index, bool newId);
 
   Wdbase& InventDb() { return m_Invent; }

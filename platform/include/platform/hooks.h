@@ -39,12 +39,32 @@ using TraceHook = void (*)(int category, const char* text);
 TraceHook SetTraceHook(TraceHook hook);
 void Trace(int category, const char* text);
 
-// Progress of long operations: msg is the notification number (0x8702
-// start with total, 0x8703 step, 0x8704 end), a and b its parameters.
-// Default: nothing.
-using ProgressHook = void (*)(unsigned msg, int64_t a, int64_t b);
+// Progress of long operations, as the notifications of a progress window
+// carry it. window is the caller's opaque window handle: the hook decides
+// what it means; a null window sends nothing (Progress returns at once),
+// so a caller without a window simply passes null. Code that reports for
+// the program itself (setup, the tools) passes kProgressWindow.
+//   kProgressOverall (0x8702): param the overall percent 0..100, text what
+//                              is being done;
+//   kProgressStep    (0x8703): param the current step's percent 0..100,
+//                              text its subject (a table, a file);
+//   kProgressText    (0x8704): param kProgressShowText shows text as a
+//                              status line, kProgressReset ends the display.
+// text may be null (nothing to show). The wait cursor and the shell's
+// change notification of the original window are not kept. Default: nothing.
+inline constexpr unsigned kProgressOverall = 0x8702;
+inline constexpr unsigned kProgressStep = 0x8703;
+inline constexpr unsigned kProgressText = 0x8704;
+inline constexpr int64_t kProgressShowText = 1;
+inline constexpr int64_t kProgressReset = 2;
+extern const char kProgressWindow[];  // the program's own display
+using ProgressHook = void (*)(const void* window, unsigned msg, int64_t param,
+                              const char* text);
 ProgressHook SetProgressHook(ProgressHook hook);
-void Progress(unsigned msg, int64_t a, int64_t b);
+void Progress(const void* window, unsigned msg, int64_t param,
+              const char* text);
+// The percent of done out of total, clamped to 0..100 (0 when total <= 0).
+int64_t ProgressPercent(int64_t done, int64_t total);
 
 // Audible signal. Default: BEL to standard error when it is a terminal.
 using BeepHook = void (*)();
