@@ -14,6 +14,7 @@
 #include "levels_command.h"
 #include "maintenance_commands.h"
 #include "package_command.h"
+#include "research_command.h"
 #include "units_command.h"
 #include "xml_command.h"
 
@@ -86,6 +87,8 @@ int main(int argc, char** argv) {
   CLI::App* xml = mixtool::AddXmlCommand(app, &xml_args);
   mixtool::MaintenanceCommands maintenance;
   mixtool::AddMaintenanceCommands(app, &maintenance);
+  mixtool::ResearchArgs research_args;
+  CLI::App* research = mixtool::AddResearchCommand(app, &research_args);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -113,6 +116,8 @@ int main(int argc, char** argv) {
   if (levels->parsed())
     return mixtool::Levels(levels_file, std::cout, std::cerr);
   if (package->parsed()) return mixtool::Package(pkg, std::cout, std::cerr);
+  if (research->parsed())
+    return mixtool::Research(research_args, std::cout, std::cerr);
   scan = scan_opt->count() > 0;
   if (catalog->parsed()) {
     return scan ? mixtool::CatalogScan(roots, std::cout, std::cerr)
