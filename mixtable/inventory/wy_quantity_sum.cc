@@ -86,6 +86,21 @@ bool CWy_QuantitySumConfrontation::ApplyWork(double& formulaPct,
                   formulaPct, basePct, batchPct);
 }
 
+bool CWy_QuantitySumConfrontation::TargetBase(const Wy_Frm** base) {
+  if (m_TargetBaseGeneration != TargetGeneration() ||
+      m_TargetBaseNomQ != m_Target.m_CanNomQ ||
+      m_TargetBaseWeight != m_Target.m_CanWeight) {
+    m_TargetBaseGeneration = 0;
+    if (!m_Target.GetBaseYFrm(m_TargetBase, nullptr, nullptr, nullptr))
+      return false;
+    m_TargetBaseGeneration = TargetGeneration();
+    m_TargetBaseNomQ = m_Target.m_CanNomQ;
+    m_TargetBaseWeight = m_Target.m_CanWeight;
+  }
+  *base = &m_TargetBase;
+  return true;
+}
+
 bool CWy_QuantitySumConfrontation::ColorantCheck(const Wy_Formula& candidate,
                                                  bool withBases) {
   Wy_ResearchTrace* t = Trace();
@@ -106,12 +121,12 @@ bool CWy_QuantitySumConfrontation::ColorantCheck(const Wy_Formula& candidate,
     return false;
   }
   if (withBases) {
-    Wy_Frm base;
-    if (!m_Target.GetBaseYFrm(base, nullptr, nullptr, nullptr) ||
-        !AddToTable(base.m_Frm, true)) {
+    const Wy_Frm* targetBase = nullptr;
+    if (!TargetBase(&targetBase) || !AddToTable(targetBase->m_Frm, true)) {
       Wy_Trace("Research: the base formula of the target cannot be expanded");
       return false;
     }
+    Wy_Frm base;
     if (!candidate.GetBaseYFrm(base, nullptr, nullptr, nullptr) ||
         !AddToTable(base.m_Frm, false)) {
       Wy_Trace(

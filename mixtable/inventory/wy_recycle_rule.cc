@@ -63,6 +63,7 @@ bool CWy_RecycleRule::ApplyWork(double& formulaPct, double& basePct,
 
 void CWy_RecycleRule::SetFormulaTarget(const Wy_Formula& target) {
   m_Target = target;
+  ++m_TargetGeneration;
   m_bCntsRead = false;
   m_Cnts.clear();
   m_AbsIds.clear();

@@ -128,6 +128,8 @@ class CWy_RecycleRule {
   Wy_ResearchTrace* Trace() const { return m_pTrace; }
   // The absolute data id of id (catalogue), kept for the target's life.
   uint32_t AbsDataId(uint32_t id);
+  // Grows with every SetFormulaTarget (for what a rule keeps per target).
+  uint64_t TargetGeneration() const { return m_TargetGeneration; }
 
   Wy_Formula m_Target;
   double m_TargetQuantity = 0.0;
@@ -144,6 +146,7 @@ class CWy_RecycleRule {
   uint32_t m_CntsDataId = 0;
   bool m_bCntsRead = false;
   std::vector<std::pair<uint32_t, uint32_t>> m_AbsIds;
+  uint64_t m_TargetGeneration = 0;
 };
 
 // A rule without a working comparison: it never accepts.
@@ -183,6 +186,14 @@ class CWy_QuantitySumConfrontation : public CWy_RecycleRule {
   // withBases) and the candidate, traces it and checks that every candidate
   // colorant is in the target.
   bool ColorantCheck(const Wy_Formula& candidate, bool withBases);
+  // The target's base formula expanded for its can, kept while the target
+  // and its can stay the same.
+  bool TargetBase(const Wy_Frm** base);
+
+  Wy_Frm m_TargetBase;
+  uint64_t m_TargetBaseGeneration = 0;  // 0: none kept
+  double m_TargetBaseNomQ = 0;
+  int m_TargetBaseWeight = 0;
 };
 
 // Brings q (millilitres or grams) of a batch measured by weight (batchWeight)
