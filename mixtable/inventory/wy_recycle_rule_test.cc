@@ -12,6 +12,7 @@
 #include "access/scoped_env_var.h"
 #include "inventory/research_test_data.h"
 #include "platform/env.h"
+#include "platform/testing/fault_env.h"
 #include "platform/testing/temp_drives.h"
 
 namespace {
@@ -282,6 +283,39 @@ TEST_F(RecycleRuleTest, NoTraceAndTheColorantRule) {
   EXPECT_FALSE(trace.Open("c:\\no\\such\\dir\\x.txt"));
   EXPECT_FALSE(trace.IsOpen());
   trace.Printf("%d", 1);
+}
+
+TEST_F(RecycleRuleTest, TraceWriterBufferAndFullDisk) {
+  // Long texts are kept whole; the file holds exactly what was written.
+  Wy_ResearchTrace trace;
+  ASSERT_TRUE(trace.Open("c:\\long.txt"));
+  const std::string long_text(3000, 'x');
+  trace.Printf("<%s>", long_text.c_str());
+  trace.Value("v:", 0.5);
+  for (int i = 0; i < 20000; ++i) trace.Write("0123456789");  // > buffer
+  trace.Close();
+  const std::string got = ReadAll("c:\\long.txt");
+  EXPECT_EQ(got.size(), 3002u + 13u + 200000u);
+  EXPECT_EQ(got.substr(0, 3002), "<" + long_text + ">");
+  EXPECT_EQ(got.substr(3002, 13), "v: 0.500000 \n");
+
+  // A full disk closes the trace; the rule goes on untraced.
+  platform::FaultInjectionEnv env(platform::Env::Current());
+  platform::ScopedEnv use(&env);
+  env.FailPath("full.txt", platform::FaultInjectionEnv::kWrite, ENOSPC);
+  ASSERT_TRUE(trace.Open("c:\\full.txt"));
+  for (int i = 0; i < 10000 && trace.IsOpen(); ++i) trace.Write("0123456789");
+  EXPECT_FALSE(trace.IsOpen());
+  CWy_QuantitySumConfrontation rule;
+  Wy_Formula t = MakeFormula(kDataId, 1, "1,10,2,20");
+  ResizeFormulaToCan(&t, nullptr, 1000, 0);
+  rule.SetFormulaTarget(t);
+  rule.SetCandidate(
+      MakeStored(MakeFormula(kDataId, 1, "1,5,2,10"), MakeBatch("B", 1)));
+  rule.SetTrace(&trace);
+  double pct[3];
+  EXPECT_TRUE(rule.ApplyWork(pct[0], pct[1], pct[2]));
+  EXPECT_DOUBLE_EQ(pct[0], 0.5);
 }
 
 }  // namespace
