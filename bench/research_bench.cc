@@ -1,7 +1,8 @@
 // The formula researcher over 10 000 stored batches (2 000 formulas of 5
 // batches, a third of them acceptable), with the trace off and on; the
-// trace file's size is reported as the counter trace_bytes. Argument: the
-// number of formulas (time should grow linearly with it).
+// trace file's size is reported as the counter trace_bytes; and the same
+// walk with a rule that rejects at once (the cost of reading the inventory).
+// Argument: the number of formulas (time should grow linearly with it).
 
 #include <benchmark/benchmark.h>
 
@@ -55,7 +56,9 @@ Inventory& Shared() {
   return *inv;
 }
 
-void BM_Research(benchmark::State& state, bool trace) {
+// rule 0: the working rule; 1: a rule that rejects at once (what reading
+// the inventory costs).
+void BM_Research(benchmark::State& state, bool trace, int which = 0) {
   Inventory& inv = Shared();
   if (!inv.built) {
     state.SkipWithError("no research data");
@@ -65,7 +68,8 @@ void BM_Research(benchmark::State& state, bool trace) {
   CWy_FormulaResearcher r(inv.Dir(n).c_str());
   r.SetTraceFile(trace ? "c:\\research.log" : "");
   CWy_QuantitySumConfrontation rule;
-  r.InsertRule(&rule);
+  CWy_ColorantConfrontation reject;
+  r.InsertRule(which == 0 ? static_cast<CWy_RecycleRule*>(&rule) : &reject);
   r.SetFormulaTarget(MakeFormula(kDataId, 1, "1,10,2,20"));
   int32_t found = 0;
   for (auto _ : state) found = r.ApplyRules(0);
@@ -81,9 +85,16 @@ void BM_Research(benchmark::State& state, bool trace) {
 
 void BM_ResearchTraceOff(benchmark::State& state) { BM_Research(state, false); }
 void BM_ResearchTraceOn(benchmark::State& state) { BM_Research(state, true); }
+void BM_ReadInventoryOnly(benchmark::State& state) {
+  BM_Research(state, false, 1);
+}
 
 BENCHMARK(BM_ResearchTraceOff)
     ->Arg(500)
+    ->Arg(2000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK(BM_ReadInventoryOnly)
     ->Arg(2000)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
