@@ -24,7 +24,8 @@ int WriteFlag(Wdbase* db, const char* field, int v);
 // the text would be longer than width.
 std::string FormatRefl(const double* rfl, int width);
 // The curve of a FRM_REFL text: at most 16 ';'-separated items, each x
-// 0.01; a missing or unreadable item is -1. An empty text gives sixteen -1.
+// 0.01; a missing or unreadable item (not a finite number) is -1. An empty
+// text gives sixteen -1.
 void ParseRefl(const char* text, double* rfl);
 
 // Today's date as the tables store it ("CCYYMMDD") and the time

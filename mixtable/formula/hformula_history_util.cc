@@ -2,6 +2,7 @@
 // archive and history code.
 
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -61,7 +62,7 @@ void ParseRefl(const char* text, double* rfl) {
     const double v = std::strtod(item.c_str(), &stop);
     bool ok = stop != item.c_str();
     while (ok && *stop == ' ') ++stop;
-    if (ok && *stop == '\0') rfl[i] = v * 0.01;
+    if (ok && *stop == '\0' && std::isfinite(v)) rfl[i] = v * 0.01;
     if (end == nullptr) break;
     p = end + 1;
   }

@@ -140,6 +140,8 @@ int hformula_ArchiveAddAndFillRecord(const Wy_Formula* f, Wdbase* db,
   if (f == nullptr || db == nullptr || !db->IsOpen(0)) return 0;
   Prepared p;
   if (!Prepare(*f, *db, "FORMULA", &p)) return 0;
+  // One flush for the whole record; the switch is restored on every path.
+  hformula_impl::AutoFlushOff flush(db);
   if (!callerLocked && !db->Lock()) return 0;
   const int order = db->SelectedIdx();
   const int32_t id = LastId(db) + 1;
@@ -162,6 +164,7 @@ int hformula_HistoryAddAndFillRecord(const Wy_Formula* f, Wdbase* db) {
   Prepared p;
   if (!Prepare(*f, *db, "FRM", &p)) return 0;
   // Held whole until Unlock: no reader meets a half-filled record.
+  hformula_impl::AutoFlushOff flush(db);
   if (!db->Lock()) return 0;
   if (!db->AppendBlank()) {
     db->Unlock();

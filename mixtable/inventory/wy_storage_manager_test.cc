@@ -1,94 +1,20 @@
 // CWy_StorageManager on inventories in a temporary drives root: ids,
 // duplicates, reading back, rewriting and erasing batches, the location
-// check, structure upgrades, bad input and two processes at once.
+// check, copies.
 
 #include "mixtable/wy_storage_manager.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <set>
 #include <string>
-#include <vector>
 
-#include "mixtable/hformula_history.h"
+#include "inventory/storage_test_util.h"
 #include "mixtable/mixtable.h"
-#include "mixtable/wy_catalog.h"
-#include "mixtable/wy_util.h"
-#include "platform/testing/temp_drives.h"
 #include "testing/data_set_builder.h"
 
 namespace {
 
-constexpr const char* kDir = "c:\\inv\\";
-
-Wy_Formula MakeFormula(const std::string& ident,
-                       const std::string& text = "1,10,2,20") {
-  Wy_Formula f;
-  f.m_DataId = 0;
-  f.m_PrdId = 1;
-  f.m_SpdId = 1;
-  f.m_ClrName = ident;
-  f.m_BasId = 1;
-  f.m_Fill_Q = 900;
-  f.m_Fill_W = 1100;
-  f.m_CanId = 1;
-  f.m_CanNomQ = 1000;
-  f.m_Frm = text;
-  f.m_FrmNomQ = 1000;
-  f.SetUnit(0, 1.0, 1.0, 1.0);
-  return f;
-}
-
-CWy_Batch MakeBatch(const std::string& name, const std::string& x = "",
-                    double q = 1.5) {
-  CWy_Batch b;
-  b.SetBatchName(name);
-  b.SetLocationX(x);
-  b.SetLocationY("row 2");
-  b.SetLocationZ("z");
-  b.SetQuantity(q);
-  b.SetQuality("good");
-  return b;
-}
-
-CWy_FormulaInv Stored(const std::string& ident, int batches) {
-  CWy_FormulaInv inv;
-  inv.SetFormula(MakeFormula(ident));
-  for (int i = 0; i < batches; ++i)
-    inv.InsertBatch(MakeBatch("B", "shelf " + std::to_string(i)));
-  return inv;
-}
-
-// A handle of its own on an inventory table (with the manager's indexes,
-// which its writes keep current), for looking at and changing records.
-struct Raw {
-  explicit Raw(const char* name, const char* dir = kDir) {
-    const std::string n = name;
-    const char* invNames[] = {"INVENT", "FRMIDINV"};
-    const char* invExprs[] = {"ID", "FRM_ID"};
-    const char* frmNames[] = {"FRMINV", "FRMKEYS"};
-    const char* frmExprs[] = {"ID", "KEY1+KEY2+KEY3+COMMENT"};
-    if (n == "INVENT")
-      db.SetFiles(dir, name, 2, invNames, invExprs);
-    else
-      db.SetFiles(dir, name, 2, frmNames, frmExprs);
-    db.Open();
-  }
-  ~Raw() { db.Close(); }
-  std::string Field(int32_t recno, const char* field) {
-    db.Goto(recno);
-    const char* v = db.Read(field);
-    return v ? v : "";
-  }
-  Wdbase db;
-};
-
-class StorageManagerTest : public ::testing::Test {
- protected:
-  platform::ScopedTempDrives drives_;
-};
+using namespace inventory_testing;
 
 TEST_F(StorageManagerTest, FirstIdsAndWhatTheBatchesCarry) {
   CWy_StorageManager m(kDir);
@@ -201,6 +127,29 @@ TEST_F(StorageManagerTest, ReadsBackWhatWasStored) {
   EXPECT_FALSE(m.GetCurrentFormula(back, false));  // at end of file
 }
 
+TEST_F(StorageManagerTest, AnUncataloguedDataIdReadsBackAsWritten) {
+  CWy_StorageManager m(kDir);
+  CWy_FormulaInv inv = Stored("U", 1);
+  inv.GetFormula().m_DataId = 777;
+  ASSERT_EQ(m.InsertFormula(inv, false), 1);
+  {
+    Raw raw("INVENT");
+    EXPECT_EQ(raw.Field(1, "DATAID"), "777       ");
+  }
+  ASSERT_TRUE(m.Begin());
+  CWy_FormulaInv back;
+  ASSERT_TRUE(m.GetCurrentFormula(back, true));
+  const Wy_Formula& g = back.GetFormula();
+  EXPECT_EQ(g.m_DataId, 777u);
+  EXPECT_EQ(g.m_BasId, 1);  // no data set to ask: the record's ids
+  EXPECT_EQ(g.m_CanId, 1);
+  EXPECT_EQ(g.m_CanNomQ, 1000);
+  ASSERT_EQ(back.GetNumberOfBatches(), 1);
+  CWy_Batch b;
+  back.GetBatch(b, 0);
+  EXPECT_EQ(b.GetToWeightConversionFactor(), 0.0);  // no colorants known
+}
+
 TEST_F(StorageManagerTest, EmptyReflectanceReadsAsMinusOne) {
   CWy_StorageManager m(kDir);
   CWy_FormulaInv inv = Stored("A", 1);
@@ -298,6 +247,13 @@ TEST_F(StorageManagerTest, RewriteAndAppendBatches) {
   EXPECT_DOUBLE_EQ(b.GetQuantity(), 0.75);
   EXPECT_EQ(b.GetQuality(), "");
   EXPECT_EQ(b.GetFrmBarCode(), label);  // a rewrite keeps the label
+  // The record keeps its id even when the object has lost it.
+  b.SetBatchAbsID(0);
+  back.SetBatchByIndex(b, 1);
+  EXPECT_TRUE(m.UpdateFormulaBatch(back, 1, false, false));
+  ASSERT_TRUE(back.GetBatchByIndex(b, 1));
+  EXPECT_EQ(b.GetBatchAbsID(), 1);
+  ASSERT_TRUE(m.SeekBatch(1));
   // A batch erased meanwhile (by another manager) is not rewritten.
   CWy_StorageManager other(kDir);
   CWy_FormulaInv copy = back;
@@ -449,151 +405,6 @@ TEST_F(StorageManagerTest, CopiesOpenTheirOwnHandles) {
   CWy_FormulaInv back;
   EXPECT_TRUE(copy.GetCurrentFormula(back, true));
   EXPECT_EQ(assigned.GetSize(), 1);
-}
-
-TEST_F(StorageManagerTest, DefaultDirectoryAndMissingDirectories) {
-  CWy_StorageManager local;  // the local directory
-  ASSERT_TRUE(local.IsReady());
-  std::string dir;
-  Wy_LocalPath(dir);
-  EXPECT_EQ(local.GetInventoryDir(), dir);
-  CWy_StorageManager null(nullptr);
-  EXPECT_TRUE(null.IsReady());
-  CWy_StorageManager deep("c:\\a\\b\\c");  // created, backslash added
-  ASSERT_TRUE(deep.IsReady());
-  EXPECT_EQ(deep.GetInventoryDir(), "c:\\a\\b\\c\\");
-  CWy_StorageManager relative("relative\\dir");
-  EXPECT_FALSE(relative.IsReady());
-  CWy_FormulaInv inv = Stored("X", 1);
-  EXPECT_EQ(relative.InsertFormula(inv, false), 0);
-  EXPECT_FALSE(relative.Begin());
-  EXPECT_EQ(relative.GetSize(), 0);
-  EXPECT_FALSE(relative.DeleteCurrentFormula());
-  EXPECT_FALSE(relative.EraseDeletedFormulas());
-  EXPECT_FALSE(relative.UpdateFormulaBatch(inv, 1, false, true));
-}
-
-TEST_F(StorageManagerTest, NotADataFileIsNeverReplaced) {
-  ASSERT_TRUE(Wy_MkDir(kDir));
-  const std::string host = drives_.drives() + "/c/inv/INVENT.dbf";
-  FILE* f = std::fopen(host.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  std::fputs("not a table", f);
-  std::fclose(f);
-  CWy_StorageManager m(kDir);
-  EXPECT_FALSE(m.IsReady());
-  CWy_FormulaInv inv = Stored("X", 1);
-  EXPECT_EQ(m.InsertFormula(inv, false), 0);
-  f = std::fopen(host.c_str(), "rb");
-  ASSERT_NE(f, nullptr);
-  char buf[32] = {};
-  std::fread(buf, 1, sizeof buf - 1, f);
-  std::fclose(f);
-  EXPECT_STREQ(buf, "not a table");
-}
-
-TEST_F(StorageManagerTest, UpgradesInventWithoutLoss) {
-  ASSERT_TRUE(Wy_MkDir(kDir));
-  // An older INVENT: a field of its own, a wider name, no LAST_READ.
-  std::vector<WDBASE_FIELD> old;
-  for (const WDBASE_FIELD* f = CWy_StorageManager::GetInventoryDef();
-       f->name[0]; ++f) {
-    if (std::string(f->name) == "LAST_READ") continue;
-    WDBASE_FIELD c = *f;
-    if (std::string(f->name) == "BATCH_NAME") c.len = 80;
-    old.push_back(c);
-  }
-  old.push_back({"EXTRA", 'C', 10, 0, 0});
-  old.push_back({});
-  {
-    Wdbase db;
-    ASSERT_EQ(1, db.SetFiles(kDir, "INVENT", 0, nullptr, nullptr));
-    ASSERT_EQ(1, db.CreateDb(old.data()));
-    ASSERT_EQ(1, db.Open());
-    for (int i = 1; i <= 3; ++i) {
-      ASSERT_EQ(1, db.AppendBlank());
-      db.WriteString("ID", ("    " + std::to_string(i)).c_str());
-      db.WriteString("FRM_ID", "    1");
-      db.WriteString("BATCH_NAME", (std::string(70, 'n') + "end").c_str());
-      db.WriteString("EXTRA", ("x" + std::to_string(i)).c_str());
-    }
-    db.Goto(2);
-    ASSERT_EQ(1, db.Delete());
-    db.Close();
-  }
-  CWy_StorageManager m(kDir);
-  ASSERT_TRUE(m.IsReady());
-  Raw raw("INVENT");
-  ASSERT_EQ(raw.db.RecCount(), 3);
-  EXPECT_EQ(raw.db.FieldLen("BATCH_NAME"), 80);    // never shrinks
-  EXPECT_EQ(raw.db.FieldLen("LAST_READ"), 8);      // added
-  EXPECT_EQ(raw.Field(3, "EXTRA"), "x3        ");  // kept
-  EXPECT_EQ(raw.Field(1, "BATCH_NAME").substr(70, 3), "end");
-  // The manager reads the wider name whole.
-  ASSERT_TRUE(m.SeekBatch(1));
-  CWy_Batch b;
-  ASSERT_TRUE(m.GetCurrentBatch(b));
-  EXPECT_EQ(b.GetBatchName(), std::string(70, 'n') + "end");
-}
-
-TEST_F(StorageManagerTest, EachDirectoryIsCheckedOnItsOwn) {
-  CWy_StorageManager first(kDir);
-  ASSERT_TRUE(first.IsReady());
-  // Another directory with an INVENT lacking a field: a manager on it
-  // checks (and updates) it although the first one was checked.
-  const char* other = "c:\\inv2\\";
-  ASSERT_TRUE(Wy_MkDir(other));
-  {
-    Wdbase db;
-    WDBASE_FIELD few[] = {{"ID", 'C', 5, 0, 0}, {"FRM_ID", 'C', 5, 0, 0}, {}};
-    ASSERT_EQ(1, db.SetFiles(other, "INVENT", 0, nullptr, nullptr));
-    ASSERT_EQ(1, db.CreateDb(few));
-  }
-  CWy_StorageManager second(other);
-  ASSERT_TRUE(second.IsReady());
-  Raw raw("INVENT", other);
-  EXPECT_EQ(raw.db.FieldCount(), 17);
-}
-
-TEST_F(StorageManagerTest, TwoProcessesGetUniqueIds) {
-  { CWy_StorageManager init(kDir); }
-  constexpr int kEach = 40;
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  auto work = [](const char* tag) {
-    CWy_StorageManager m(kDir);
-    int ok = 0;
-    for (int i = 0; i < kEach; ++i) {
-      CWy_FormulaInv inv = Stored(std::string(tag) + std::to_string(i), 2);
-      if (m.InsertFormula(inv, false) > 0) ++ok;
-    }
-    return ok;
-  };
-  if (child == 0) _exit(work("child") == kEach ? 0 : 1);
-  EXPECT_EQ(work("parent"), kEach);
-  int status = 0;
-  waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-  CWy_StorageManager m(kDir);
-  EXPECT_EQ(m.GetSize(), 2 * kEach);
-  std::set<int32_t> frmIds, batchIds;
-  int batches = 0;
-  for (bool ok = m.Begin(); ok && !m.IsEof(); ok = m.GoNext()) {
-    CWy_FormulaInv inv;
-    ASSERT_TRUE(m.GetCurrentFormula(inv, true));
-    frmIds.insert(inv.GetFrmInvID());
-    EXPECT_EQ(inv.GetNumberOfBatches(), 2);
-    for (int i = 0; i < inv.GetNumberOfBatches(); ++i) {
-      CWy_Batch b;
-      inv.GetBatch(b, i);
-      batchIds.insert(b.GetBatchAbsID());
-      ++batches;
-    }
-  }
-  EXPECT_EQ(frmIds.size(), 2u * kEach);
-  EXPECT_EQ(batches, 4 * kEach);
-  EXPECT_EQ(batchIds.size(), 4u * kEach);
 }
 
 }  // namespace

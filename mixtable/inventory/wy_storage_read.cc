@@ -124,15 +124,6 @@ bool CWy_StorageManager::ReadFormulaRecord(CWy_FormulaInv& out) {
 bool CWy_StorageManager::ReadBatchesOf(CWy_FormulaInv& out) {
   const int32_t id = out.GetFrmInvID();
   if (id <= 0) return true;
-  // The to-weight factor: the formula's total by weight over its total by
-  // volume (0 when either cannot be computed).
-  double factor = 0.0;
-  const Wy_Formula& f = out.GetFormula();
-  CMixtable* tables = TablesFor(f.m_DataId);
-  const double vol = f.CalcolateTotalQuantity(tables, false, false);
-  const double wgt = f.CalcolateTotalQuantity(tables, true, false);
-  if (vol > 0 && wgt > 0) factor = wgt / vol;
-
   const std::string key = mi::IdText(id);
   const int saved = m_Invent.SelectedIdx();
   m_Invent.SelectIdx(2);
@@ -146,15 +137,24 @@ bool CWy_StorageManager::ReadBatchesOf(CWy_FormulaInv& out) {
         ok = false;
         break;
       }
-      b.SetToWeightConversionFactor(factor);
       out.InsertBatch(b);
     }
   }
-  // InsertBatch keeps stored indexes and names (they are unique already);
-  // the batches end as read.
+  // The to-weight factor, computed only for a formula with batches: the
+  // formula's total by weight over its total by volume (0 when either
+  // cannot be computed). The batches end as read (unmodified).
+  double factor = 0.0;
+  if (out.GetNumberOfBatches() > 0) {
+    const Wy_Formula& f = out.GetFormula();
+    CMixtable* tables = TablesFor(f.m_DataId);
+    const double vol = f.CalcolateTotalQuantity(tables, false, false);
+    const double wgt = f.CalcolateTotalQuantity(tables, true, false);
+    if (vol > 0 && wgt > 0) factor = wgt / vol;
+  }
   for (int i = 0; i < out.GetNumberOfBatches(); ++i) {
     CWy_Batch b;
     out.GetBatch(b, i);
+    b.SetToWeightConversionFactor(factor);
     b.SetIsModify(false);
     out.SetBatch(b, i);
   }

@@ -23,13 +23,17 @@ namespace mi = mixtable_inventory;
 
 namespace {
 
-// Switches the process-wide auto-flush off for a scope; puts the previous
-// setting back and flushes the tables on the way out.
+// Switches the process-wide auto-flush off for a scope and puts the
+// previous setting back on the way out. When it was on, the tables are
+// flushed then (the caller counts on every change being on disk); when a
+// caller had switched it off for a bulk pass, flushing is left to that
+// caller, as it asked.
 class FlushOff {
  public:
   FlushOff(Wdbase& a, Wdbase& b) : a_(a), b_(b), prev_(Wdbase::FlushSet(0)) {}
   ~FlushOff() {
     Wdbase::FlushSet(prev_);
+    if (prev_ == 0) return;
     if (a_.IsOpen(0)) a_.Flush();
     if (b_.IsOpen(0)) b_.Flush();
   }
@@ -317,6 +321,16 @@ bool CWy_StorageManager::UpdateFormulaBatch(CWy_FormulaInv& formula, int index,
       return true;  // already gone
     }
     if (!erase) {
+      // The record keeps its own id, whatever the object holds.
+      const int pos = PositionOf(formula, index);
+      if (pos >= 0) {
+        CWy_Batch b;
+        formula.GetBatch(b, pos);
+        const bool modified = b.IsModified();
+        b.SetBatchAbsID(mi::ReadId(m_Invent, "ID"));
+        b.SetIsModify(modified);
+        formula.SetBatch(b, pos);
+      }
       const bool ok = UpdateSingleBatch(formula, index, false);
       m_Invent.SelectIdx(saved);
       return ok;
@@ -342,6 +356,12 @@ bool CWy_StorageManager::UpdateFormulaBatch(CWy_FormulaInv& formula, int index,
   }
   if (!emptied) return true;
   return DeleteFormulaRecordById(frmId) && EraseDeletedFormulas();
+}
+
+bool CWy_StorageManager::Flush() {
+  if (!IsReady()) return false;
+  const bool ok = m_FrmInv.Flush() != 0;
+  return m_Invent.Flush() != 0 && ok;
 }
 
 bool CWy_StorageManager::DeleteCurrentFormula() {

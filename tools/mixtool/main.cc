@@ -11,6 +11,8 @@
 #include "formula_text_commands.h"
 #include "formula_xml_commands.h"
 #include "gdata_command.h"
+#include "history_commands.h"
+#include "inventory_command.h"
 #include "levels_command.h"
 #include "maintenance_commands.h"
 #include "package_command.h"
@@ -87,6 +89,10 @@ int main(int argc, char** argv) {
   CLI::App* xml = mixtool::AddXmlCommand(app, &xml_args);
   mixtool::MaintenanceCommands maintenance;
   mixtool::AddMaintenanceCommands(app, &maintenance);
+  mixtool::HistoryCommands history;
+  mixtool::AddHistoryCommands(app, &history);
+  mixtool::InventoryCommand inventory;
+  mixtool::AddInventoryCommand(app, &inventory);
   mixtool::ResearchArgs research_args;
   CLI::App* research = mixtool::AddResearchCommand(app, &research_args);
   try {
@@ -102,6 +108,12 @@ int main(int argc, char** argv) {
   if (formula_text.parsed()) return formula_text.Run(std::cout, std::cerr);
   if (int r =
           mixtool::RunMaintenanceCommands(maintenance, std::cout, std::cerr);
+      r >= 0)
+    return r;
+  if (int r = mixtool::RunHistoryCommands(history, std::cout, std::cerr);
+      r >= 0)
+    return r;
+  if (int r = mixtool::RunInventoryCommand(inventory, std::cout, std::cerr);
       r >= 0)
     return r;
   if (gdata->parsed()) return mixtool::Gdata(dir, std::cout, std::cerr);

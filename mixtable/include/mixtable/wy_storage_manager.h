@@ -3,7 +3,7 @@
 //   FRMINV  one record per stored formula, in the archive record layout
 //           (hformula_GetArchiveDef), indexes "FRMINV" on ID and
 //           "FRMKEYS" on KEY1+KEY2+KEY3+COMMENT;
-//   INVENT  one record per batch (kInventFields), linked to its formula by
+//   INVENT  one record per batch (GetInventoryDef), linked to its formula by
 //           FRM_ID; indexes "INVENT" on ID and "FRMIDINV" on FRM_ID.
 // Ids are right-aligned "%5ld" texts (1..99999); INVENT DATAID is "%u" of
 // the formula's data id (readers take the number whatever its alignment).
@@ -13,7 +13,9 @@
 // directory checks both tables (creating what is missing, bringing an
 // older structure up to date without losing records or fields); the
 // directory is then remembered as checked for the rest of the process, and
-// SetInventoryPath checks it again.
+// SetInventoryPath checks it again. Every initialisation (construction,
+// copy, SetInventoryPath) recalls the records marked deleted and not yet
+// erased (EraseDeletedFormulas, EraseDeletedBatches).
 //
 // Several processes may share a directory: ids are computed and written
 // under the tables' whole-file locks, always FRMINV before INVENT.
@@ -124,6 +126,10 @@ class CWy_StorageManager {
   // already gone is true.
   bool UpdateFormulaBatch(CWy_FormulaInv& formula, int index, bool erase,
                           bool append);
+  // Writes both tables to disk. Changes are flushed when they are made
+  // while the engine's auto-flush is on (its default); a caller that
+  // switched it off for a bulk pass calls this at the end.
+  bool Flush();
   // Marks the current FRMINV record deleted.
   bool DeleteCurrentFormula();
   // Removes the formulas marked deleted with all their batches.
