@@ -19,6 +19,7 @@
 #include "maintenance_commands.h"
 #include "package_command.h"
 #include "repair_commands.h"
+#include "research_command.h"
 #include "units_command.h"
 #include "userdata_command.h"
 #include "upgrade_commands.h"
@@ -108,6 +109,8 @@ int main(int argc, char** argv) {
   // create and id.
   mixtool::IdentityCommands identity;
   mixtool::AddIdentityCommands(app, &identity);
+  mixtool::ResearchArgs research_args;
+  CLI::App* research = mixtool::AddResearchCommand(app, &research_args);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -154,6 +157,8 @@ int main(int argc, char** argv) {
   if (levels->parsed())
     return mixtool::Levels(levels_file, std::cout, std::cerr);
   if (package->parsed()) return mixtool::Package(pkg, std::cout, std::cerr);
+  if (research->parsed())
+    return mixtool::Research(research_args, std::cout, std::cerr);
   scan = scan_opt->count() > 0;
   if (catalog->parsed()) {
     return scan ? mixtool::CatalogScan(roots, std::cout, std::cerr)
