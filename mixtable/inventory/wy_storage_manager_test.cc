@@ -326,6 +326,12 @@ TEST_F(StorageManagerTest, DeletedRecordsAreRecalledOrErased) {
   ASSERT_TRUE(m.Begin());
   ASSERT_TRUE(m.DeleteCurrentFormula());
   EXPECT_TRUE(m.IsCurrentFormulaDeleted());
+  {
+    // Another handle sees the mark while the manager still stands on it.
+    Raw raw("FRMINV");
+    ASSERT_EQ(1, raw.db.Goto(1));
+    EXPECT_EQ(1, raw.db.Deleted());
+  }
   // A new initialisation recalls what was not erased.
   ASSERT_TRUE(m.SetInventoryPath(kDir));
   ASSERT_TRUE(m.Begin());

@@ -366,7 +366,9 @@ bool CWy_StorageManager::Flush() {
 
 bool CWy_StorageManager::DeleteCurrentFormula() {
   if (!IsReady() || m_FrmInv.Eof()) return false;
-  return m_FrmInv.Delete() != 0;
+  // The mark is written at once, not when the record is left: another
+  // handle (a researcher, another process) must stop offering the formula.
+  return m_FrmInv.Delete() != 0 && m_FrmInv.RecordBufferWrite() != 0;
 }
 
 bool CWy_StorageManager::EraseCurrentFormulaBatches() {
