@@ -33,9 +33,11 @@ void ParseRefl(const char* text, double* rfl);
 std::string Today();
 std::string NowTime();
 
-// The version number of data set id: the first number of the first line of
-// its FVERS.DAT ("12.50 Test" gives 12.5); 0 when the file, the line or the
-// number is missing, or the id names no data directory.
+// The version number of data set id: the version that begins the first line
+// of its FVERS.DAT, as Wy_FVersDescr splits it ("12.50 Test" gives 12.5); 0
+// when the file or the line is missing, the line begins with no version (a
+// number later in the description is not one), or the id names no data
+// directory.
 double DataVersion(uint32_t id);
 
 // Restores the process-wide auto-flush switch (and flushes db when given

@@ -160,6 +160,32 @@ TEST_F(HistoryTest, XmlDocuments) {
   EXPECT_NE(ex.find("<DIS><ID>3</ID><DSC>Left</DSC>"), std::string::npos);
 }
 
+TEST_F(HistoryTest, DataVersionOfTheDescriptionLine) {
+  // Only a version that begins the line counts: a number inside the
+  // description ("2020") is not one, and would not fit DATAVER (N6.2).
+  const struct {
+    uint32_t id;
+    const char* fvers;
+    double dataver;
+  } cases[] = {
+      {5001, "3.5", 3.5},                // a lone version
+      {5002, "1.00 Fandeck 2020", 1.0},  //
+      {5003, "Fandeck 2020", 0},         // no version in front
+      {5004, "", 0},                     // empty file
+      {5005, "-1.00 Minus", 0},          // not a version
+      {5006, "123.45 Too big", 0},       // beyond the version range
+      {5007, "\r\n12.50 Second", 0},     // the first line is empty
+  };
+  for (const auto& c : cases) {
+    Catalogue(c.id, c.fvers, "3");
+    Wy_Formula f = Sample(c.id);
+    ASSERT_EQ(1, hformula_SaveInHistory(&f, nullptr, nullptr)) << c.fvers;
+    OpenLast();
+    EXPECT_EQ(db_.ReadDouble("DATAVER"), c.dataver) << c.fvers;
+    db_.Close();
+  }
+}
+
 TEST_F(HistoryTest, ReadBack) {
   Catalogue(4711, "12.50 Test", "3,7");
   Wy_Formula f = Sample(4711);

@@ -1,7 +1,6 @@
 // Field helpers, reflectance text, date, time and data-set version of the
 // archive and history code.
 
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +10,7 @@
 
 #include "formula/hformula_history_impl.h"
 #include "mixtable/wy_catalog.h"
+#include "mixtable/wy_fvers_descr.h"
 #include "platform/env.h"
 #include "platform/line_reader.h"
 
@@ -85,17 +85,20 @@ double DataVersion(uint32_t id) {
   Wy_DataPath(id, dir, descr);
   if (dir.empty()) return 0.0;
   std::vector<std::string> lines;
-  if (!platform::ReadLines(dir + "FVERS.DAT", &lines).ok() || lines.empty())
+  if (!platform::ReadLines(dir + kFVersFileName, &lines).ok() || lines.empty())
     return 0.0;
-  const std::string& line = lines[0];
-  for (size_t i = 0; i < line.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(line[i]);
-    const bool starts = std::isdigit(c) ||
-                        ((c == '-' || c == '.') && i + 1 < line.size() &&
-                         std::isdigit(static_cast<unsigned char>(line[i + 1])));
-    if (starts) return std::strtod(line.c_str() + i, nullptr);
-  }
-  return 0.0;
+  std::string line = lines[0];
+  if (line.size() > kFVersMaxLine) line.resize(kFVersMaxLine);
+  // Init falls back to the default version when the line carries none; the
+  // history records 0 then. Such a line is kept whole as the description,
+  // while a line with a version always leaves a shorter one.
+  Wy_FVersDescr fvers;
+  fvers.Init(line.c_str());
+  std::string rest;
+  if (fvers.GetPureDescr(rest) == line) return 0.0;
+  double version = 0.0;
+  if (!Wy_ParseGDataVersion(fvers.GetVersion().c_str(), &version)) return 0.0;
+  return version;
 }
 
 AutoFlushOff::AutoFlushOff(Wdbase* db) : db_(db), old_(Wdbase::FlushSet(0)) {}
