@@ -8,12 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "mixtable/mixtable_ex.h"
 #include "mixtable/wy_catalog.h"
 #include "mixtable/wy_user_data.h"
 #include "mixtable/wy_util.h"
-#include "platform/codepage.h"
-#include "platform/line_reader.h"
 
 namespace wy_user_data_internal {
 
@@ -60,28 +57,6 @@ bool ResolveDir(const char* dataDir, const char* machine, std::string* dir) {
   if (!Wy_CachePath(cache, machine, d.c_str()) || cache.empty()) return false;
   *dir = cache;
   return true;
-}
-
-bool HoldsDataSet(const std::string& dir) {
-  CMixtableEx ts;
-  ts.SetDataDir(dir.c_str());
-  Wdbase* db = ts.Mixtable().Handle(Y_CNTS);
-  if (db == nullptr || !ts.Mixtable().Open(db)) return false;
-  bool ok = true;
-  for (const char* f : {"ID", "CODE", "DESCR", "SPEC_W"})
-    if (db->FieldNo(f) <= 0) ok = false;
-  ts.Mixtable().CloseAll();
-  return ok;
-}
-
-std::string DataSetDescr(const std::string& dir) {
-  platform::LineReader r;
-  std::string line;
-  if (!r.Open(dir + "FVERS.DAT").ok() || !r.ReadLine(&line)) return "";
-  std::string out;
-  for (char c : line)
-    if (c != '\r' && c != '\n') out += c;
-  return platform::OemToAnsi(out);
 }
 
 std::string HeadLine(const std::string& descr, const std::string& dir) {

@@ -1,5 +1,5 @@
 // Helpers shared by the user data sources: text columns, the data directory
-// after the cache rule, the data set's description and check, numbers as
+// after the cache rule, the head line of the lists, numbers as
 // field text, and raw writes with one flush per table.
 
 #ifndef MIXTABLE_MAINTENANCE_USER_DATA_INTERNAL_H_
@@ -26,13 +26,8 @@ bool IsLocal(const char* machine);
 // machine, its cache directory for another. False for an empty directory
 // or a name the cache refuses.
 bool ResolveDir(const char* dataDir, const char* machine, std::string* dir);
-// Whether dir holds a data set: CNTS.DBF opens with ID, CODE, DESCR and
-// SPEC_W.
-bool HoldsDataSet(const std::string& dir);
-// The first line of dir's FVERS.DAT in the ANSI code page, CR and LF
-// removed; "" without the file.
-std::string DataSetDescr(const std::string& dir);
-// Line 0 of groups and items.
+// Line 0 of groups and items: descr is the data set's description line
+// (CMixtableEx::GetGdataDescr).
 std::string HeadLine(const std::string& descr, const std::string& dir);
 
 // text (blanks around allowed; all blank reads as 0) as a number: a whole

@@ -14,6 +14,7 @@
 
 #include "maintenance/user_data_internal.h"
 #include "mixtable/mixtable_ex.h"
+#include "mixtable/wy_repairs.h"
 #include "xbase32/wdbase.h"
 
 namespace ud = wy_user_data_internal;
@@ -183,7 +184,7 @@ bool Wy_CreateGDataUserDataGroup(std::vector<std::string>& group,
                                             cansFlags};
     CMixtableEx ts;
     ts.SetDataDir(dir.c_str());
-    group.push_back(ud::HeadLine(ud::DataSetDescr(dir), dir));
+    group.push_back(ud::HeadLine(ts.GetGdataDescr(), dir));
     for (int table : kTables) {
       Wdbase* db = ts.Mixtable().Handle(table);
       if (db == nullptr || !ts.Mixtable().Open(db)) continue;
@@ -228,13 +229,14 @@ bool Wy_GetGDataUserDataItem(const std::vector<std::string>& group,
   items.clear();
   try {
     std::string dir;
-    if (!ud::ResolveDir(dataDir, machine, &dir) || !ud::HoldsDataSet(dir))
+    if (!ud::ResolveDir(dataDir, machine, &dir) ||
+        Wy_GetGDataType(dir.c_str(), true) == YTABLE_GDATATYPE_NONE)
       return false;
     Switches s;
     if (!Split(group, nullptr, nullptr, &s)) return false;
     CMixtableEx ts;
     ts.SetDataDir(dir.c_str());
-    items.push_back(ud::HeadLine(ud::DataSetDescr(dir), dir));
+    items.push_back(ud::HeadLine(ts.GetGdataDescr(), dir));
     bool ok = true;
     for (int table : kTables) {
       if (!AnyChosen(s, table)) continue;

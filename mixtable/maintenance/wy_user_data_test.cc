@@ -16,10 +16,12 @@
 #include "mixtable/mixtable_ex.h"
 #include "mixtable/wy_catalog.h"
 #include "mixtable/ytable.h"
+#include "platform/codepage.h"
 #include "platform/env.h"
 #include "platform/testing/fault_env.h"
 #include "platform/testing/temp_drives.h"
 #include "testing/data_set_builder.h"
+#include "testing/table_rows.h"
 
 namespace {
 
@@ -252,6 +254,37 @@ TEST_F(UserDataTest, ColorantItemsCarryTheirKeys) {
   // No data set there: refused.
   EXPECT_FALSE(Wy_GetGDataUserDataItem(g, items, "c:\\nothing\\", nullptr));
   EXPECT_TRUE(items.empty());
+}
+
+TEST_F(UserDataTest, HeadLineAndWhatCountsAsADataSet) {
+  // The head line carries FVERS.DAT's first line in the ANSI code page.
+  const std::string oem = "1.00 F\x81r den Laden";
+  WriteFile(std::string(kSource) + "FVERS.DAT", oem + "\r\nsecond line\r\n");
+  std::string head = platform::OemToAnsi(oem);
+  ASSERT_NE(head, oem);
+  head.resize(32, ' ');
+  head = "********" + head + kSource;
+  const Lines g =
+      Group(kSource, false, false, false, true, false, false, false);
+  EXPECT_EQ(g[0], head);
+  Lines items;
+  ASSERT_TRUE(Wy_GetGDataUserDataItem(g, items, kSource, nullptr));
+  EXPECT_EQ(items[0], head);
+
+  // A colorants table without SPEC_W: no data set, the items are refused.
+  const std::string cnts = std::string(kTarget) + "CNTS.DBF";
+  ASSERT_TRUE(convert_testing::MakeTable(
+      cnts, {{"ID", 'C', 5}, {"CODE", 'C', 10}, {"DESCR", 'C', 40}}, {}));
+  EXPECT_FALSE(Wy_GetGDataUserDataItem(g, items, kTarget, nullptr));
+  EXPECT_TRUE(items.empty());
+  // Without colorants the parameters table makes it a data set: the cans
+  // are taken.
+  ASSERT_TRUE(platform::Env::Current()->DeleteFile(cnts).ok());
+  ASSERT_TRUE(
+      convert_testing::MakeTable(std::string(kTarget) + "PARAM.DBF",
+                                 {{"KEY", 'C', 16}, {"VALUE", 'C', 128}}, {}));
+  ASSERT_TRUE(Wy_GetGDataUserDataItem(g, items, kTarget, nullptr));
+  EXPECT_EQ(items.size(), 3u);
 }
 
 TEST_F(UserDataTest, Difference) {
