@@ -5,7 +5,6 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,15 +18,8 @@
 
 namespace {
 
-bool DefaultIdMaker(std::string& id) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, kChildIdFormat,
-                static_cast<unsigned long>(std::time(nullptr)));
-  id = buf;
-  return true;
-}
-
-Wy_GDataChild::IdMaker g_idMaker = DefaultIdMaker;
+// New ids come from CMixtableEx::CreateNewGdataId unless a test replaces it.
+Wy_GDataChild::IdMaker g_idMaker = CMixtableEx::CreateNewGdataId;
 
 std::string Trim(const std::string& s) {
   size_t b = s.find_first_not_of(" \t\r\n");
@@ -106,7 +98,7 @@ bool SectionMatches(const std::string& pattern, const std::string& section) {
 }  // namespace
 
 void Wy_GDataChild::SetIdMaker(IdMaker maker) {
-  g_idMaker = maker ? maker : DefaultIdMaker;
+  g_idMaker = maker ? maker : CMixtableEx::CreateNewGdataId;
 }
 
 Wy_GDataChild::Wy_GDataChild() = default;

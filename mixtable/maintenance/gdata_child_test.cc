@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "access/table_set_fixture.h"
+#include "mixtable/mixtable_ex.h"
+#include "mixtable/wy_catalog.h"
 #include "mixtable/wy_gdata_child.h"
 #include "mixtable/ytable.h"
 #include "platform/line_reader.h"
@@ -232,7 +234,23 @@ TEST_F(ChildRulesTest, ReadWriteRoundTripOrderAndColumns) {
   ASSERT_TRUE(r.Write("c:\\k.txt"));  // same file: the id stays
   EXPECT_EQ(Lines("c:\\k.txt")[3], "00000000          GDT_ID  =0000000077");
   EXPECT_FALSE(r.Write("c:\\other.txt"));  // a new id is needed, none valid
+
+  // The default maker skips ids the catalogue lists: with the next two
+  // catalogued, the id written lies above them.
   Wy_GDataChild::SetIdMaker(nullptr);
+  std::string last;
+  ASSERT_TRUE(CMixtableEx::CreateNewGdataId(last));
+  const uint32_t base = static_cast<uint32_t>(std::stoul(last));
+  for (uint32_t taken : {base + 1, base + 2}) {
+    std::string dir = "c:\\taken" + std::to_string(taken);
+    ASSERT_GT(Wy_UpdateDatactl(taken, 0, dir.data(), "taken"), 0);
+  }
+  Wy_GDataChild fresh;
+  ASSERT_TRUE(fresh.Init("c:\\gdata", "c:\\child", "D", true));
+  ASSERT_TRUE(fresh.Write("c:\\fresh.txt"));
+  const std::string idLine = Lines("c:\\fresh.txt")[3];
+  ASSERT_EQ(idLine.substr(0, 27), "00000000          GDT_ID  =");
+  EXPECT_GE(std::stoull(idLine.substr(27)), base + 3ull);
 }
 
 TEST_F(ChildRulesTest, DeleteCardsAndIsRecordDeleted) {

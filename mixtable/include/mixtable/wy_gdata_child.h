@@ -209,8 +209,9 @@ class Wy_GDataChild {
   const std::vector<std::string>& Cards() const { return m_cards; }
   bool IsInitialised() const { return !m_notInit; }
 
-  // Makes a new data-set id for Write ("%010lu"). The default uses the
-  // current time in seconds.
+  // Makes a new data-set id for Write ("%010lu"); null restores the
+  // default, CMixtableEx::CreateNewGdataId (the clock's seconds, skipping
+  // ids the catalogue lists). Process-wide; not thread-safe.
   using IdMaker = bool (*)(std::string& id);
   static void SetIdMaker(IdMaker maker);
 
