@@ -9,6 +9,7 @@
 #include "ntx_file.h"
 #include "wdbase_access.h"
 #include "wdbase_order.h"
+#include "xbase32/wdbase_verify.h"
 
 namespace xbase32::testing {
 namespace {
@@ -199,6 +200,58 @@ TEST_F(IndexMaintenanceTest, SpecialFiltersFollowPacksAndEndWithNewFields) {
   platform::Env::Current()->ListDir(dir_, "SPF*", &spf);
   EXPECT_TRUE(spf.empty());
   EXPECT_EQ(40, w.RecCount());
+}
+
+// WdbaseIndexMatchesData: a built index matches; a record changed or
+// appended by a handle without the index makes it stale until it is
+// rebuilt; bad arguments answer 0; the current record is kept.
+TEST_F(IndexMaintenanceTest, IndexMatchesDataUntilTheDataChangesWithoutIt) {
+  {
+    Wdbase w;
+    MakeStock(&w, 200);
+    EXPECT_EQ(1, WdbaseIndexMatchesData(&w, 1));
+    EXPECT_EQ(1, WdbaseIndexMatchesData(&w, 2));
+    EXPECT_EQ(0, WdbaseIndexMatchesData(&w, 0));
+    EXPECT_EQ(0, WdbaseIndexMatchesData(&w, 3));
+    EXPECT_EQ(0, WdbaseIndexMatchesData(nullptr, 1));
+    ASSERT_EQ(1, w.Goto(17));
+    EXPECT_EQ(1, WdbaseIndexMatchesData(&w, 1));
+    EXPECT_EQ(17, w.RecNo());
+    w.Close();
+  }
+  {  // NAME of record 5 changed without the indexes
+    Wdbase plain;
+    ASSERT_TRUE(OpenTable(&plain, "stock"));
+    ASSERT_EQ(1, plain.Goto(5));
+    ASSERT_EQ(1, plain.WriteString("NAME", "ZZZ"));
+    ASSERT_EQ(1, plain.Flush());
+    plain.Close();
+  }
+  {
+    Wdbase w;
+    ASSERT_TRUE(Define(&w));
+    ASSERT_EQ(1, w.Open());
+    EXPECT_EQ(0, WdbaseIndexMatchesData(&w, 1));
+    EXPECT_EQ(1, WdbaseIndexMatchesData(&w, 2));  // QTY unchanged
+    ASSERT_EQ(1, w.RebuildIdx());
+    EXPECT_EQ(1, WdbaseIndexMatchesData(&w, 1));
+    ExpectSound(&w);
+    w.Close();
+  }
+  {  // a record appended without the indexes: both miss it
+    Wdbase plain;
+    ASSERT_TRUE(OpenTable(&plain, "stock"));
+    ASSERT_EQ(1, plain.AppendBlank());
+    ASSERT_EQ(1, plain.WriteString("NAME", "NEW"));
+    ASSERT_EQ(1, plain.Flush());
+    plain.Close();
+  }
+  Wdbase w;
+  ASSERT_TRUE(Define(&w));
+  ASSERT_EQ(1, w.Open());
+  EXPECT_EQ(0, WdbaseIndexMatchesData(&w, 1));
+  EXPECT_EQ(0, WdbaseIndexMatchesData(&w, 2));
+  w.Close();
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // journal of a maintenance run.
 
 #include <cctype>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -114,7 +115,17 @@ bool SameDir(const std::string& a, const std::string& b) {
   return true;
 }
 
+Wy_MaintenanceSaveStats g_save_stats;
+
 }  // namespace
+
+const Wy_MaintenanceSaveStats& Wy_MaintenanceSaveStatsGet() {
+  return g_save_stats;
+}
+
+void Wy_MaintenanceSaveStatsReset() {
+  g_save_stats = Wy_MaintenanceSaveStats{};
+}
 
 struct Wy_MaintenanceGuard::Lock {
   std::unique_ptr<platform::File> file;
@@ -304,6 +315,7 @@ bool Wy_MaintenanceGuard::SaveFile(const std::string& path) {
     return true;
   }
   if (info.is_dir) return Fail("not a file: " + path);
+  const auto started = std::chrono::steady_clock::now();
   const std::string area = dir_ + kWyMaintenanceArea + "\\";
   // Parent directories of the copy inside the area.
   std::string cur = area;
@@ -329,6 +341,12 @@ bool Wy_MaintenanceGuard::SaveFile(const std::string& path) {
   env()->SyncDir(Parent(copy));
   if (!AppendJournal(mixtable::kJournalSaved + rel)) return false;
   saved_.insert(key);
+  ++g_save_stats.files;
+  g_save_stats.bytes += static_cast<int64_t>(info.size);
+  g_save_stats.nanoseconds +=
+      std::chrono::duration_cast<std::chrono::nanoseconds>(
+          std::chrono::steady_clock::now() - started)
+          .count();
   return true;
 }
 

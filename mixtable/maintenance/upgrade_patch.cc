@@ -2,7 +2,9 @@
 // the dictionary's structure, patched (BLEND values, CM_TYPE, key fields,
 // formula reflectances without a formula), reindexed and logged. Every
 // change is preceded by a backup of the table through the maintenance
-// guard; a table that needs no change is not backed up.
+// guard; a table that needs no change is not backed up. An automatic run
+// on a set this library checked last rebuilds only the indexes that no
+// longer match their table's data.
 
 #include <cstdio>
 #include <cstring>
@@ -13,6 +15,7 @@
 #include "mixtable/ytable.h"
 #include "platform/env.h"
 #include "platform/hooks.h"
+#include "xbase32/wdbase_verify.h"
 
 namespace mixtable {
 namespace {
@@ -338,6 +341,16 @@ void ConvertUnopened(UpgradeContext& ctx, uint8_t level, int phase) {
   }
 }
 
+// Whether every registry index of the open table db holds exactly the
+// keys of its records in a sound tree.
+bool IndexesMatchData(Wdbase* db, int table) {
+  const int count = WyGetFileInfo(table)->def.idx_count;
+  for (int k = 1; k <= count; ++k) {
+    if (!WdbaseIndexMatchesData(db, k)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void ConvertUnopenedTables(UpgradeContext& ctx) {
@@ -411,15 +424,20 @@ int PatchTable(Wdbase* db, void* vctx, int phase, int table, int32_t /*prd*/,
       DetectMerge(run, phase);
       if (db->RecCount() > 0) NormaliseKeys(run);
       db->SetOEMConversionMode(m);
+      // An automatic run on a set this library checked last keeps the
+      // indexes of a table it did not change when every one of them matches
+      // the data: a rebuild would only rewrite them, after backing them up.
+      const bool keep = ctx.mode == 0 && !run.saved && !run.error &&
+                        !ctx.stopped && IndexesMatchData(db, table);
       // Rebuilt index files are backed up too, so that a restored data set
       // is the one before the run byte for byte.
-      if (!ctx.stopped && !run.saved &&
+      if (!keep && !ctx.stopped && !run.saved &&
           !ctx.guard->SaveTableIndexes(run.dir, table)) {
         run.lines.push_back("BACKUP FAILED: " + ctx.guard->error());
         run.error = true;
         ctx.stopped = true;
       }
-      if (!ctx.stopped && !db->RebuildIdx()) run.error = true;
+      if (!keep && !ctx.stopped && !db->RebuildIdx()) run.error = true;
       db->Close();
     }
     if (table == Y_FRM && !run.error && !ctx.stopped) {
