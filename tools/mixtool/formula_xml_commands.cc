@@ -15,13 +15,6 @@
 
 namespace mixtool {
 
-namespace {
-
-int Fail(std::ostream& err, const std::string& why) {
-  err << "mixtool: " << why << "\n";
-  return 1;
-}
-
 bool ReadFormula(const std::string& file, Wy_Formula* f, std::string* why) {
   std::string host;
   if (!platform::Env::Current()->HostPath(file, &host).ok()) {
@@ -37,6 +30,13 @@ bool ReadFormula(const std::string& file, Wy_Formula* f, std::string* why) {
   std::fclose(in);
   if (!ok) *why = file + ": no formula text";
   return ok != 0;
+}
+
+namespace {
+
+int Fail(std::ostream& err, const std::string& why) {
+  err << "mixtool: " << why << "\n";
+  return 1;
 }
 
 // A table set for gdata (a data id of digits or a directory); without

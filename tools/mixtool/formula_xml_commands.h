@@ -12,7 +12,13 @@
 #include <ostream>
 #include <string>
 
+class Wy_Formula;
+
 namespace mixtool {
+
+// Reads the formula text file (a drive or host path) into f; false with
+// the reason in *why when the file cannot be read or holds no formula.
+bool ReadFormula(const std::string& file, Wy_Formula* f, std::string* why);
 
 struct FormulaXmlArgs {
   std::string file, file2, gdata;

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "maintenance_exit.h"
 #include "mixtable/mixtable_ex.h"
 #include "mixtable/wy_maintenance.h"
 #include "mixtable/wy_repairs.h"
@@ -15,14 +16,6 @@
 
 namespace mixtool {
 namespace {
-
-enum : int {
-  kExitOk = 0,
-  kExitFailed = 1,
-  kExitRefused = 2,
-  kExitBusy = 3,
-  kExitUnrestorable = 4
-};
 
 // The report lines of the tree check go to this stream.
 std::ostream* g_report = nullptr;

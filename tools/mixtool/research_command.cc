@@ -2,11 +2,9 @@
 
 #include "research_command.h"
 
-#include <cstdio>
-
+#include "formula_xml_commands.h"
 #include "mixtable/mixtable_ex.h"
 #include "mixtable/wy_formula_researcher.h"
-#include "platform/env.h"
 
 namespace mixtool {
 
@@ -19,22 +17,7 @@ int Fail(std::ostream& err, const std::string& what) {
 
 // Reads and resolves the target; false with the reason in *why.
 bool ReadTarget(const std::string& file, Wy_Formula* f, std::string* why) {
-  std::string host;
-  if (!platform::Env::Current()->HostPath(file, &host).ok()) {
-    *why = file + ": not a usable path";
-    return false;
-  }
-  FILE* in = std::fopen(host.c_str(), "rb");
-  if (in == nullptr) {
-    *why = file + ": cannot be opened";
-    return false;
-  }
-  const int ok = f->TxtRead(in);
-  std::fclose(in);
-  if (!ok) {
-    *why = file + ": no formula text";
-    return false;
-  }
+  if (!ReadFormula(file, f, why)) return false;
   if (f->m_DataId == 0) {
     *why = file + ": the formula names no data set (@GDT)";
     return false;

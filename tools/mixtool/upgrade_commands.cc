@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "maintenance_exit.h"
 #include "mixtable/mixtable_ex.h"
 #include "mixtable/wy_maintenance.h"
 #include "mixtable/wy_upgrade.h"
@@ -13,14 +14,6 @@
 
 namespace mixtool {
 namespace {
-
-enum : int {
-  kExitOk = 0,
-  kExitFailed = 1,
-  kExitRefused = 2,
-  kExitBusy = 3,
-  kExitUnrestorable = 4
-};
 
 // What the progress display shows.
 struct Display {
