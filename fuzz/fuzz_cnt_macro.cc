@@ -6,6 +6,7 @@
 //    expansion of a value that passed the check evaluates without a crash;
 //    the macro made for the detected colorant passes the check and is
 //    detected again;
+//  * as a formula text: the pair test agrees with yformula's parser;
 //  * as the "FORMULA" of a record: the routine reached through the CX call
 //    of the expanded macro answers exactly what the pair test answers on the
 //    stored text, for a few colorant ids taken from the input.
@@ -21,6 +22,7 @@
 #include "mixtable/mixtable_ex.h"
 #include "mixtable/quantity_format.h"
 #include "mixtable/wy_gdata_child.h"
+#include "mixtable/yformula.h"
 #include "mixtable/ytable.h"
 #include "platform/env.h"
 #include "testing/data_set_builder.h"
@@ -94,7 +96,23 @@ void AsCardValue(World& w, const std::string& s) {
   }
 }
 
+// The pair test agrees with the formula text's own parser.
+bool Oracle(const char* text, int32_t cnt) {
+  yformula f;
+  std::vector<YFormulaPair> pairs;
+  if (cnt < 1 || !f.set(text) || !f.parse(&pairs)) return false;
+  for (const YFormulaPair& p : pairs)
+    if (p.id == cnt) return true;
+  return false;
+}
+
 void AsFormula(World& w, const std::string& s, const std::string& value) {
+  const int32_t lead = Wy_ReadId(value.data(), value.size());
+  for (int32_t cnt : {1, 2, lead}) {
+    if (Wy_GDataChild::FormulaHoldsColorant(s.data(), s.size(), cnt) !=
+        Oracle(s.c_str(), cnt))
+      std::abort();
+  }
   // The text field holds what precedes a NUL.
   if (w.frm->WriteString("FORMULA", s.c_str()) != 1) return;
   const char* stored = w.frm->Read("FORMULA");
