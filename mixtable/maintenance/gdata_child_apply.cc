@@ -12,4 +12,6 @@ void Wy_GDataChild::SetApplyWalkThreshold(int32_t records) {
 }
 
 // Not applied yet: answers -1 so that no build passes as complete.
-int Wy_GDataChild::Card_Apply(const char*, int, int32_t, int32_t) { return -1; }
+int Wy_GDataChild::Card_Apply(const char*, int, int32_t, int32_t, const void*) {
+  return -1;
+}

@@ -193,23 +193,23 @@ class Wy_GDataChild {
   // Every SELECT/DELETE card ("SELECT  =", "SELECT_X=", "DELETE  =",
   // "DELETE_X=") of the table's database in section "********" or the level's
   // section (with "?" matching) is applied in card order; progress goes
-  // through the platform hook (0x8703, the card's position in percent, the
-  // table name). Deleted records are recalled and selections cleared first;
-  // SELECT cards select matching records, DELETE cards delete them; when a
-  // SELECT card applied, records left unselected are deleted; the table is
-  // packed when anything was deleted. After FRM, FRM_REFL records of the same
-  // directory whose "FRM_ID" is no longer in FRM are deleted. Tables with more
-  // records than the walk threshold are walked record by record instead of
-  // through the special filter (which is limited to 99 999 records), with the
-  // same result.
-  // Answers 1 when records were selected or deleted, 0 when there was nothing
-  // to do (not initialised, no card for the table, nothing matched, or the
-  // table's file is not in dir), -1 when the table could not be handled (an
-  // invalid table id, the table cannot be opened, a card's expression cannot
-  // be evaluated, a write or the pack fails). A failed card may leave the
-  // table partly changed: callers apply the rules to a copy they discard on
-  // -1.
-  int Card_Apply(const char* dir, int table, int32_t prd, int32_t spd);
+  // to window through the platform hook (0x8703, the card's position in
+  // percent, the table name; a null window sends nothing). Deleted records are
+  // recalled and selections cleared first; SELECT cards select matching
+  // records, DELETE cards delete them; when a SELECT card applied, records left
+  // unselected are deleted; the table is packed when anything was deleted.
+  // After FRM, FRM_REFL records of the same directory whose "FRM_ID" is no
+  // longer in FRM are deleted. Tables with more records than the walk threshold
+  // are walked record by record instead of through the special filter (which is
+  // limited to 99 999 records), with the same result. Answers 1 when records
+  // were selected or deleted, 0 when there was nothing to do (not initialised,
+  // no card for the table, nothing matched, or the table's file is not in dir),
+  // -1 when the table could not be handled (an invalid table id, the table
+  // cannot be opened, a card's expression cannot be evaluated, a write or the
+  // pack fails). A failed card may leave the table partly changed: callers
+  // apply the rules to a copy they discard on -1.
+  int Card_Apply(const char* dir, int table, int32_t prd, int32_t spd,
+                 const void* window = nullptr);
   // Tables with more records than this are walked instead of filtered;
   // default kApplyWalkThreshold. Process-wide, for tests; 0 or less restores
   // the default.
