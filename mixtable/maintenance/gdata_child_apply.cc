@@ -109,15 +109,6 @@ bool MatchByWalk(Wdbase& db, const std::string& cond,
   return true;
 }
 
-// Turns the builder's colorant macros of expr into calls the engine can
-// evaluate on db. Until the engine's CX routines are reachable from here an
-// expression with macros cannot be applied (false), never skipped.
-bool ExpandMacros(Wy_GDataChild& child, std::string& expr, Wdbase& db) {
-  (void)db;
-  int32_t cnt = 0;
-  return !child.IsCntFunctionRequired(expr.c_str(), cnt);
-}
-
 // Deletes the FRM_REFL records of dir whose "FRM_ID" is no longer an "ID"
 // of frm, and packs FRM_REFL when any was deleted. Answers the number
 // deleted, or -1 on failure.
@@ -230,7 +221,7 @@ int Wy_GDataChild::Card_Apply(const char* dir, int table, int32_t prd,
       result = fail("expression refused", rule.pos);
       break;
     }
-    if (!ExpandMacros(*this, expr, db)) {
+    if (!ExpandCntMacros(db, expr)) {
       result = fail("colorant macro cannot be expanded", rule.pos);
       break;
     }

@@ -324,14 +324,45 @@ TEST_F(ChildApplyTest, FaultsAnswerMinusOne) {
   EXPECT_EQ(ReadLive(root, Y_FRM_REFL).ids, Ids({1}));
 }
 
-// Until the colorant routine is reachable, a card with the colorant macro
-// cannot be applied: the table fails instead of keeping what it must not.
-TEST_F(ChildApplyTest, ColorantMacroIsNeverSkipped) {
+// A colorant macro deletes the formulas holding the colorant as an id (not
+// as a quantity), through the filter and through the walk alike.
+TEST_F(ChildApplyTest, ColorantMacroDeletesFormulasHoldingTheColorant) {
+  const struct {
+    int32_t prd, spd, rec;
+    const char* formula;
+  } formulas[] = {{0, 0, 1, "2,3"},
+                  {0, 0, 2, "3,1.5"},
+                  {1, 1, 1, "1,2.5,3,1.0"},
+                  {1, 1, 2, "2,1"}};
+  {
+    mixtable_testing::DataSetBuilder b("c:\\gdata\\");
+    for (const auto& f : formulas) {
+      Wdbase t;
+      ASSERT_TRUE(
+          t.SetFiles(b.Dir(f.prd, f.spd).c_str(), "FRM", 0, nullptr, nullptr));
+      ASSERT_TRUE(t.Open());
+      ASSERT_TRUE(t.Goto(f.rec));
+      ASSERT_TRUE(t.WriteString("FORMULA", f.formula));
+    }
+  }
   Copy();
+  ASSERT_TRUE(
+      platform::Env::Current()->CopyTree("c:\\child\\", "c:\\child2\\").ok());
   std::string m;
-  ASSERT_TRUE(child_.MakeCntFunctionMacro(m, 1));
+  ASSERT_TRUE(child_.MakeCntFunctionMacro(m, 3));
   Add(kCardSectionAll, Y_FRM, kCardKeyDelete, m.c_str());
-  EXPECT_EQ(Apply(Y_FRM), -1);
+  EXPECT_EQ(Apply(Y_FRM), 1);
+  EXPECT_EQ(Apply(Y_FRM, 1, 1), 1);
+  EXPECT_EQ(ReadLive(Dir(), Y_FRM).ids, Ids({1}));
+  EXPECT_EQ(ReadLive(Dir(1, 1), Y_FRM).ids, Ids({21}));
+  EXPECT_EQ(ReadLive(Dir(), Y_FRM_REFL).ids, Ids({1}));
+
+  C walker;
+  ASSERT_TRUE(walker.Init("c:\\gdata\\", "c:\\child2\\", "D", false));
+  ASSERT_GE(walker.Card_Set(-1, child_.Cards()[0]), 0);
+  C::SetApplyWalkThreshold(1);
+  EXPECT_EQ(walker.Card_Apply("c:\\child2\\", Y_FRM, 0, 0), 1);
+  EXPECT_EQ(ReadLive("c:\\child2\\", Y_FRM).ids, Ids({1}));
 }
 
 // Above the walk threshold every record is evaluated instead of filtered,
