@@ -116,6 +116,7 @@ int32_t RemoveOrphanReflectances(Wdbase& frm, const std::string& dir) {
   Wdbase refl;
   const int open = OpenTable(refl, dir, Y_FRM_REFL);
   if (open <= 0) return open;
+  if (!refl.Lock()) return -1;
   const int fid = refl.FieldNo("FRM_ID");
   if (fid <= 0 || frm.FieldNo("ID") <= 0) return -1;
   std::unordered_set<int32_t> ids;
@@ -192,11 +193,10 @@ int Wy_GDataChild::Card_Apply(const char* dir, int table, int32_t prd,
     db.Close();
     return -1;
   };
-  // Records deleted in the source stay deleted (they are not part of the
-  // data set and must not come back in the child); the child keeps no
-  // selections.
   // Held for the whole application: no other writer interleaves with the
-  // cards, and records are not locked one by one.
+  // cards, and records are not locked one by one. Records deleted in the
+  // source stay deleted (they are not part of the data set and must not
+  // come back in the child); the child keeps no selections.
   if (!db.Lock()) return fail("table cannot be locked", -1);
   const int32_t count = db.RecCount();
   if (count > 0 && !db.UnselectAll()) return fail("selections not cleared", -1);
