@@ -324,6 +324,10 @@ TEST_F(ChildApplyTest, FaultsAnswerMinusOne) {
     env.FailPath("cnts.dbf", platform::FaultInjectionEnv::kWrite, ENOSPC);
     EXPECT_EQ(child_.Card_Apply(root.c_str(), Y_CNTS, 0, 0), -1);
     env.ClearFaults();
+    // The special filter's index cannot be made.
+    env.FailPath("spf", platform::FaultInjectionEnv::kOpen);
+    EXPECT_EQ(child_.Card_Apply(root.c_str(), Y_CNTS, 0, 0), -1);
+    env.ClearFaults();
     // The reflectances cannot be packed after the formula is gone.
     env.FailPath("frm_refl", platform::FaultInjectionEnv::kWrite, ENOSPC);
     EXPECT_EQ(child_.Card_Apply(root.c_str(), Y_FRM, 0, 0), -1);
