@@ -93,6 +93,13 @@ bool Wy_GDataChildLog(int phase, const std::string& dir,
 // A free-text note of a build (stamp, ": ", text).
 bool Wy_GDataChildLogNote(const std::string& text);
 
+// The field whose pairs the colorant routine reads ("id,qty,id,qty..."); a
+// table without it is read from kCntRoutineFieldAlt, as formula texts are.
+constexpr const char* kCntRoutineField = "FORMULA";
+constexpr const char* kCntRoutineFieldAlt = "FRM";
+
+class Wdbase;
+
 // The data-set id given to a child: "%010lu" of 1..4 294 967 295.
 constexpr const char* kChildIdFormat = "%010lu";
 
@@ -249,35 +256,73 @@ class Wy_GDataChild {
 
   // --- applying the rules ----------------------------------------------------
   // Applies the cards of one table at one level of a child being built (the
-  // staged copy, never the source): dir is the level's directory (trailing
-  // backslash optional), table a registry table id, prd/spd the level's
-  // product and sub-product (0, 0 for the data-set root); the level's section
-  // is MakeSezione(prd, spd). The table must not be open in this process
-  // under another handle: Card_Apply opens it itself and closes it again.
-  // Every SELECT/DELETE card ("SELECT  =", "SELECT_X=", "DELETE  =",
-  // "DELETE_X=") of the table's database in section "********" or the level's
-  // section (with "?" matching) is applied in card order; progress goes
-  // through the platform hook (0x8703, the card's position in percent, the
-  // table name). Deleted records are recalled and selections cleared first;
-  // SELECT cards select matching records, DELETE cards delete them; when a
-  // SELECT card applied, records left unselected are deleted; the table is
-  // packed when anything was deleted. After FRM, FRM_REFL records of the same
-  // directory whose "FRM_ID" is no longer in FRM are deleted. Tables with more
-  // records than the walk threshold are walked record by record instead of
-  // through the special filter (which is limited to 99 999 records), with the
-  // same result.
-  // Answers 1 when records were selected or deleted, 0 when there was nothing
-  // to do (not initialised, no card for the table, nothing matched, or the
-  // table's file is not in dir), -1 when the table could not be handled (an
-  // invalid table id, the table cannot be opened, a card's expression cannot
-  // be evaluated, a write or the pack fails). A failed card may leave the
+  // staged copy; a dir inside the source directory, compared as text, is
+  // refused): dir is the level's directory (trailing backslash optional),
+  // table a registry table id, prd/spd the level's product and sub-product
+  // (0, 0 for the data-set root); the level's section is MakeSezione(prd,
+  // spd). Card_Apply opens the table itself (with the registry's indexes),
+  // holds its lock throughout and closes it again.
+  // The cards applied are the "SELECT  =", "SELECT_X=", "DELETE  =" and
+  // "DELETE_X=" cards of the table's database with a non-empty value whose
+  // section is the level's, where "?" and "*" in a card's section match any
+  // character ("********" every level, "0001????" every level of product
+  // 1). They are applied in card order; for each, progress goes to window
+  // through the platform hook (0x8703, the card's position among all cards
+  // in percent, the table's base name; a null window sends nothing). Each
+  // value must be a logical expression of the table (colorant macros are
+  // expanded with ExpandCntMacros). A SELECT card keeps the matching records
+  // that are not deleted; a DELETE card deletes the matching records (and
+  // takes back an earlier keep). When a SELECT card applied, every record no
+  // SELECT card kept is deleted, even when none matched. Records deleted in
+  // the source stay deleted; selection bits are cleared. The table is packed
+  // when anything was deleted. After FRM, FRM_REFL records of the same
+  // directory whose "FRM_ID" is no longer an "ID" of FRM are deleted and
+  // FRM_REFL packed. Tables with more records than the walk threshold are
+  // walked, the condition evaluated on every record, instead of using the
+  // special filter (limited to 99 999 records), with the same result.
+  // Answers 1 when records were kept by a SELECT card or deleted, 0 when
+  // there was nothing to do (not initialised, no card for the table at this
+  // level, nothing matched, or the table's file is not in dir), -1 when the
+  // table could not be handled (an invalid table id or level, a dir in the
+  // source, the table cannot be opened or locked, a card's value is refused
+  // or is not a logical expression of the table, the filter fails, a write
+  // or a pack fails); the reason is traced. A failed card may leave the
   // table partly changed: callers apply the rules to a copy they discard on
   // -1.
-  int Card_Apply(const char* dir, int table, int32_t prd, int32_t spd);
+  int Card_Apply(const char* dir, int table, int32_t prd, int32_t spd,
+                 const void* window = nullptr);
   // Tables with more records than this are walked instead of filtered;
   // default kApplyWalkThreshold. Process-wide, for tests; 0 or less restores
   // the default.
   static void SetApplyWalkThreshold(int32_t records);
+
+  // --- the colorant routine --------------------------------------------------
+  // Prepares expr (a card value, already checked by IsCardValueSafe) for
+  // evaluation on table, before it is registered and filtered on: for every
+  // colorant whose macro expr holds, "@CNT_F%05ld@" becomes the handle of
+  // the colorant routine and "@CNT_S%05ld@" the colorant id ("%ld"), through
+  // ConvertCntFunctionMacro. The routine is registered on table (a CX routine
+  // owned by that Wdbase, see xbase32/wdbase_cx.h) at the first call for
+  // that object and again only when that registration has ended; it lives
+  // until table is destroyed. For each record the special filter evaluates,
+  // the routine answers "1" when the record's kCntRoutineField holds the
+  // call's colorant as an id of its pairs (FormulaHoldsColorant), else "0":
+  // a text that does not parse as pairs, or a table without the field,
+  // answers "0" and so keeps its records from a DELETE card.
+  // True when expr holds no placeholder (expr unchanged) or all were
+  // replaced; false (expr unchanged, traced) when not initialised, for more
+  // than kCntMacroMax macros, a placeholder without its partner or with an
+  // id that is not 5 digits of 1..99 999, or when the routine cannot be
+  // registered.
+  bool ExpandCntMacros(Wdbase& table, std::string& expr);
+  // The handle of the colorant routine ExpandCntMacros registered on table,
+  // or 0 when it has none (never registered, or the registration ended).
+  int32_t CntRoutineHandle(const Wdbase& table) const;
+  // Whether formula (len bytes, "id,qty,id,qty..." as yformula reads it)
+  // holds colorant cnt as the id of a pair; a quantity equal to cnt does not
+  // count. False for cnt < 1 and for a text that does not parse as pairs.
+  static bool FormulaHoldsColorant(const char* formula, size_t len,
+                                   int32_t cnt);
 
   void SetFastDeleteFlag(bool fast) { m_fastDelete = fast; }
   bool GetFastDeleteFlag() const { return m_fastDelete; }
@@ -347,6 +392,10 @@ class Wy_GDataChild {
   int m_cacheTable = -1;
   int m_cacheSections = 0;
   bool m_cacheInvalid = false;
+  // The colorant routine's handle per table object it was registered on
+  // (checked against the engine before reuse: an object at a recycled
+  // address has no registration).
+  std::map<const Wdbase*, int32_t> m_cntRoutines;
 };
 
 #endif  // MIXTABLE_WY_GDATA_CHILD_H_
