@@ -16,6 +16,7 @@
 
 #include "access/table_set_fixture.h"
 #include "mixtable/mixtable_ex.h"
+#include "mixtable/wy_catalog.h"
 #include "mixtable/wy_gdata_child.h"
 #include "mixtable/ytable.h"
 #include "platform/env.h"
@@ -208,6 +209,15 @@ TEST_F(ChildBuildTest, KilledBuildLeavesOldChildAndNextBuildCleansUp) {
   ASSERT_TRUE(WIFSIGNALED(status));
   EXPECT_EQ(Snapshot(C("child")), old_);
   EXPECT_TRUE(fs::exists(C("child.$CHILD")));  // the leftover
+  // The catalogue scan registers the child (777), never the leftover copy
+  // (777 too, written before the kill) under its work name.
+  const std::string roots = "c:\\";
+  Wy_CheckDatactl(true, &roots);
+  std::string path, descr;
+  ASSERT_TRUE(Wy_DataPath(777, path, descr));
+  EXPECT_EQ(path.find(".$CHILD"), std::string::npos) << path;
+  EXPECT_EQ(Wy_GetDataIdListFamily(777, nullptr), 1);
+  EXPECT_TRUE(Wy_DataPath(42, path, descr));
   g_failTable = Y_FRM;  // the next build fails: the old child stays
   Wy_GDataChild c;
   Rules(c);
