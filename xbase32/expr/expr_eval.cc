@@ -213,14 +213,15 @@ void Evaluator::Cx(const Instr& in, const char* a, const char* b, char* out) {
   if (len == 0 || routine_number == 0 || routine_number > INT32_MAX) return;
   CxRoutine routine;
   void* context;
+  std::shared_ptr<void> keep;  // an owned context lives through the call
   if (!LookupCxRoutine(static_cast<ExprHandle>(routine_number), &routine,
-                       &context)) {
+                       &context, &keep)) {
     return;
   }
   std::vector<char>& s = frame_->scratch;
   s.assign(static_cast<size_t>(len) + 1, ' ');
   s[static_cast<size_t>(len)] = '\0';
-  CxBlock block{s.data(), value, context, len, table_};
+  CxBlock block{s.data(), value, context, len, table_, b, in.arg_length[1]};
   routine(&block, len, value);
   // The routine may have replaced block.buffer; only the scratch buffer is
   // trusted.

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace xbase32 {
 
@@ -14,6 +16,7 @@ struct Entry {
   std::string text;
   CxRoutine routine = nullptr;
   void* context = nullptr;
+  std::shared_ptr<void> owned;  // owned context, or empty
   const void* owner = nullptr;
 };
 
@@ -65,18 +68,54 @@ ExprHandle RegisterCxRoutine(CxRoutine routine, void* context,
   return Add(r, std::move(e));
 }
 
-bool Unregister(ExprHandle handle) {
+ExprHandle RegisterCxRoutine(CxRoutine routine, std::shared_ptr<void> context,
+                             const void* owner) {
+  if (routine == nullptr) return 0;
   Registry& r = Global();
   std::lock_guard<std::mutex> lock(r.mu);
-  return r.entries.erase(handle) > 0;
+  Entry e;
+  e.routine = routine;
+  e.context = context.get();
+  e.owned = std::move(context);
+  e.owner = owner;
+  return Add(r, std::move(e));
+}
+
+// The erasing functions move owned contexts out and release them after the
+// lock is dropped: a context's destructor may itself use the registry.
+bool Unregister(ExprHandle handle) {
+  std::shared_ptr<void> release;
+  Registry& r = Global();
+  std::lock_guard<std::mutex> lock(r.mu);
+  auto it = r.entries.find(handle);
+  if (it == r.entries.end()) return false;
+  release = std::move(it->second.owned);
+  r.entries.erase(it);
+  return true;
+}
+
+bool UnregisterCxRoutine(ExprHandle handle, const void* owner) {
+  std::shared_ptr<void> release;
+  Registry& r = Global();
+  std::lock_guard<std::mutex> lock(r.mu);
+  auto it = r.entries.find(handle);
+  if (it == r.entries.end() || it->second.is_text ||
+      it->second.owner != owner) {
+    return false;
+  }
+  release = std::move(it->second.owned);
+  r.entries.erase(it);
+  return true;
 }
 
 size_t UnregisterOwner(const void* owner) {
+  std::vector<std::shared_ptr<void>> release;
   Registry& r = Global();
   std::lock_guard<std::mutex> lock(r.mu);
   size_t n = 0;
   for (auto it = r.entries.begin(); it != r.entries.end();) {
     if (it->second.owner == owner) {
+      if (it->second.owned) release.push_back(std::move(it->second.owned));
       it = r.entries.erase(it);
       n++;
     } else {
@@ -110,6 +149,26 @@ bool LookupCxRoutine(ExprHandle handle, CxRoutine* routine, void** context) {
   *routine = it->second.routine;
   *context = it->second.context;
   return true;
+}
+
+bool LookupCxRoutine(ExprHandle handle, CxRoutine* routine, void** context,
+                     std::shared_ptr<void>* keep) {
+  Registry& r = Global();
+  std::lock_guard<std::mutex> lock(r.mu);
+  auto it = r.entries.find(handle);
+  if (it == r.entries.end() || it->second.is_text) return false;
+  *routine = it->second.routine;
+  *context = it->second.context;
+  *keep = it->second.owned;
+  return true;
+}
+
+bool IsRegisteredCxRoutine(ExprHandle handle, const void* owner) {
+  Registry& r = Global();
+  std::lock_guard<std::mutex> lock(r.mu);
+  auto it = r.entries.find(handle);
+  return it != r.entries.end() && !it->second.is_text &&
+         it->second.owner == owner;
 }
 
 size_t FormatToken(ExprHandle handle, TokenKind kind, char* out) {

@@ -15,7 +15,8 @@
 // UnregisterOwner(owner) for the owner named at registration (a table handle
 // ends all its registrations when it is destroyed; the special filter ends
 // its CX routine when it is quit). Texts are copied at registration, so the
-// registering caller need not keep its text alive.
+// registering caller need not keep its text alive. An owned context (the
+// shared_ptr form) is released outside the registry's lock.
 //
 // All functions are thread-safe. A CX routine and its context are fetched
 // under the registry's lock and called outside it, so a routine may itself
@@ -27,6 +28,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace xbase32 {
@@ -45,6 +47,10 @@ struct CxBlock {
   // The table the calling expression is evaluated against (its record is
   // the one being evaluated); used only during the call.
   const ExprTable* table;
+  // The call's value argument as evaluated: value_length bytes (not
+  // NUL-terminated; it may hold NULs and trailing blanks).
+  const char* value_text;
+  int32_t value_length;
 };
 
 // A CX routine: block as above, len == block->length, value ==
@@ -61,8 +67,16 @@ ExprHandle RegisterText(const char* text, const void* owner);
 ExprHandle RegisterCxRoutine(CxRoutine routine, void* context,
                              const void* owner);
 
+// The same with a context owned by the registration: it is released when
+// the registration ends and no call of the routine is running any more.
+ExprHandle RegisterCxRoutine(CxRoutine routine, std::shared_ptr<void> context,
+                             const void* owner);
+
 // Ends one registration; false when the handle is not registered.
 bool Unregister(ExprHandle handle);
+// Ends one CX routine registration of owner; false when handle is not a CX
+// routine registered by owner (texts and other owners' routines are kept).
+bool UnregisterCxRoutine(ExprHandle handle, const void* owner);
 // Ends every registration of owner; answers how many ended.
 size_t UnregisterOwner(const void* owner);
 
@@ -74,6 +88,12 @@ bool IsRegisteredText(ExprHandle handle);
 // Fetches the routine and context of handle; false when the handle is not a
 // registered CX routine.
 bool LookupCxRoutine(ExprHandle handle, CxRoutine* routine, void** context);
+// The same; *keep receives a share of an owned context (empty otherwise), so
+// that the context outlives a registration ended during the call.
+bool LookupCxRoutine(ExprHandle handle, CxRoutine* routine, void** context,
+                     std::shared_ptr<void>* keep);
+// Whether handle is a CX routine registered by owner.
+bool IsRegisteredCxRoutine(ExprHandle handle, const void* owner);
 
 // Text reference tokens. A token is at most kTokenSize - 1 characters.
 constexpr size_t kTokenSize = 16;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "expr/expr_test_fixture.h"
@@ -94,6 +95,51 @@ TEST(ExprRegistryTest, TextIsCopied) {
   ASSERT_TRUE(LookupText(h, &text));
   EXPECT_EQ(text, "abc");
   Unregister(h);
+}
+
+void NoOp(CxBlock*, int32_t, uint32_t) {}
+
+// An owned context whose release registers again: the registry must not hold
+// its lock while releasing.
+struct Reentrant {
+  explicit Reentrant(ExprHandle* a) : again(a) {}
+  ExprHandle* again;
+  ~Reentrant() { *again = RegisterText("again", nullptr); }
+};
+
+TEST(ExprRegistryTest, OwnedContextsAreReleasedWithTheirRegistration) {
+  int owner = 0, other = 0;
+  ExprHandle again = 0;
+  auto ctx = std::make_shared<Reentrant>(&again);
+  std::weak_ptr<Reentrant> watch = ctx;
+  const ExprHandle h = RegisterCxRoutine(NoOp, std::move(ctx), &owner);
+  ASSERT_GT(h, 0);
+  CxRoutine r;
+  void* c;
+  std::shared_ptr<void> keep;
+  ASSERT_TRUE(LookupCxRoutine(h, &r, &c, &keep));
+  EXPECT_EQ(c, keep.get());
+  EXPECT_TRUE(IsRegisteredCxRoutine(h, &owner));
+  EXPECT_FALSE(IsRegisteredCxRoutine(h, &other));
+  EXPECT_FALSE(UnregisterCxRoutine(h, &other));  // another owner's
+  const ExprHandle text = RegisterText("t", &owner);
+  EXPECT_FALSE(UnregisterCxRoutine(text, &owner));  // a text
+  EXPECT_FALSE(IsRegisteredCxRoutine(text, &owner));
+  EXPECT_EQ(UnregisterOwner(&owner), 2u);
+  EXPECT_FALSE(watch.expired());  // a running call still holds it
+  EXPECT_EQ(again, 0);
+  keep.reset();
+  EXPECT_TRUE(watch.expired());
+  EXPECT_GT(again, 0);
+  Unregister(again);
+  // UnregisterCxRoutine ends only the routine, releasing its context.
+  auto second = std::make_shared<Reentrant>(&again);
+  watch = second;
+  const ExprHandle h2 = RegisterCxRoutine(NoOp, std::move(second), &owner);
+  EXPECT_TRUE(UnregisterCxRoutine(h2, &owner));
+  EXPECT_TRUE(watch.expired());
+  EXPECT_FALSE(LookupCxRoutine(h2, &r, &c, &keep));
+  Unregister(again);
 }
 
 // ---- the operator "!" with tokens -----------------------------------------
