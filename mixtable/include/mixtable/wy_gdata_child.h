@@ -64,6 +64,10 @@ constexpr const char* kCntMacroFuncFormat = "@CNT_F%05ld@";
 constexpr const char* kCntMacroCntFormat = "@CNT_S%05ld@";
 constexpr int kCntMacroMax = 20;  // macros in one expression
 
+// Card_Apply walks tables of more records than this instead of using the
+// special filter, whose index is limited to 99 999 records.
+constexpr int32_t kApplyWalkThreshold = 99999;
+
 // The data-set id given to a child: "%010lu" of 1..4 294 967 295.
 constexpr const char* kChildIdFormat = "%010lu";
 
@@ -178,6 +182,38 @@ class Wy_GDataChild {
   // A value may hold CX calls only as the builder's own colorant macros (at
   // most kCntMacroMax) and no reference token "!@" or "!*".
   static bool IsCardValueSafe(const std::string& value);
+
+  // --- applying the rules ----------------------------------------------------
+  // Applies the cards of one table at one level of a child being built (the
+  // staged copy, never the source): dir is the level's directory (trailing
+  // backslash optional), table a registry table id, prd/spd the level's
+  // product and sub-product (0, 0 for the data-set root); the level's section
+  // is MakeSezione(prd, spd). The table must not be open in this process
+  // under another handle: Card_Apply opens it itself and closes it again.
+  // Every SELECT/DELETE card ("SELECT  =", "SELECT_X=", "DELETE  =",
+  // "DELETE_X=") of the table's database in section "********" or the level's
+  // section (with "?" matching) is applied in card order; progress goes
+  // to window through the platform hook (0x8703, the card's position in
+  // percent, the table name; a null window sends nothing). Deleted records are
+  // recalled and selections cleared first; SELECT cards select matching
+  // records, DELETE cards delete them; when a SELECT card applied, records left
+  // unselected are deleted; the table is packed when anything was deleted.
+  // After FRM, FRM_REFL records of the same directory whose "FRM_ID" is no
+  // longer in FRM are deleted. Tables with more records than the walk threshold
+  // are walked record by record instead of through the special filter (which is
+  // limited to 99 999 records), with the same result. Answers 1 when records
+  // were selected or deleted, 0 when there was nothing to do (not initialised,
+  // no card for the table, nothing matched, or the table's file is not in dir),
+  // -1 when the table could not be handled (an invalid table id, the table
+  // cannot be opened, a card's expression cannot be evaluated, a write or the
+  // pack fails). A failed card may leave the table partly changed: callers
+  // apply the rules to a copy they discard on -1.
+  int Card_Apply(const char* dir, int table, int32_t prd, int32_t spd,
+                 const void* window = nullptr);
+  // Tables with more records than this are walked instead of filtered;
+  // default kApplyWalkThreshold. Process-wide, for tests; 0 or less restores
+  // the default.
+  static void SetApplyWalkThreshold(int32_t records);
 
   void SetFastDeleteFlag(bool fast) { m_fastDelete = fast; }
   bool GetFastDeleteFlag() const { return m_fastDelete; }
