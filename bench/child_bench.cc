@@ -10,11 +10,13 @@
 //   RuleFile         the 20 colorant deletions and the product deletion
 //                    read from the source, written as a rule file and read
 //                    back.
-//   MacroFreeFilters 20 special filters per FRM below 100 000 records with
-//                    a condition without CX calls that matches about the
-//                    same records (the colorant as a token of FORMULA),
-//                    registered and filtered as the builder does: the
-//                    engine's share without the colorant routine.
+//   FrmFilters       20 special filters per FRM below 100 000 records,
+//                    registered and opened as the builder does: Arg 0 the
+//                    colorant macros calling a routine of our own that
+//                    counts its calls and the time inside it; Arg 1 a
+//                    condition without CX calls matching about the same
+//                    records (the colorant as a token of FORMULA): the
+//                    engine's share without the routine.
 //   WalkFormulas     20 passes over the walking FRM reading and parsing
 //                    every FORMULA: the work of the colorant routine on the
 //                    walking path, without the engine's expression.
@@ -48,6 +50,7 @@
 #include "platform/env.h"
 #include "platform/testing/temp_drives.h"
 #include "xbase32/wdbase.h"
+#include "xbase32/wdbase_cx.h"
 
 namespace {
 
@@ -188,47 +191,6 @@ void BM_RuleFile(benchmark::State& state) {
   state.counters["macro_cards"] = macros;
 }
 
-void BM_MacroFreeFilters(benchmark::State& state) {
-  if (!Ready(state)) return;
-  World& w = TheWorld();
-  double records = 0, matches = 0, filters = 0, wall = 0, cpu = 0;
-  for (auto _ : state) {
-    records = matches = filters = 0;
-    Stopwatch sw;
-    for (const World::Level& level : w.levels) {
-      Wdbase t;
-      if (!OpenTable(&t, kSrc + level.dir, Y_FRM)) continue;
-      const int32_t n = t.RecCount();
-      if (n > kFilterLimit) continue;
-      for (int32_t c = 1; c <= kDeletedColorants; ++c) {
-        std::string cond = MacroFreeCondition(c);
-        char token[32];
-        if (!t.StringToPtr(cond.data(), token, true)) {
-          state.SkipWithError("expression not registered");
-          return;
-        }
-        const std::string filter = std::string("\"") + token + "\"!\" \"";
-        if (!t.SpecialFilterInit(filter.c_str(), false, true)) {
-          state.SkipWithError(("special filter refused: " + filter).c_str());
-          return;
-        }
-        matches += t.GetLastPosition();
-        t.SpecialFilterQuit();
-        records += n;
-        ++filters;
-      }
-    }
-    wall = sw.Wall();
-    cpu = sw.Cpu();
-  }
-  state.counters["filters"] = filters;
-  state.counters["records_evaluated"] = records;
-  state.counters["matches"] = matches;
-  state.counters["wall_s"] = wall;
-  state.counters["cpu_s"] = cpu;
-  state.counters["us_per_record"] = records > 0 ? cpu * 1e6 / records : 0;
-}
-
 void BM_WalkFormulas(benchmark::State& state) {
   if (!Ready(state)) return;
   World& w = TheWorld();
@@ -272,6 +234,174 @@ void BM_WalkFormulas(benchmark::State& state) {
   state.counters["us_per_record"] = records > 0 ? cpu * 1e6 / records : 0;
 }
 
+// The colorant test of a macro as a CX routine of our own, counting its
+// calls and the time spent inside: "1" when the record's FORMULA pairs
+// hold the call's value as a colorant id, else "0" (also for a FORMULA
+// that does not parse).
+struct TimedColorantRoutine {
+  int64_t calls = 0;
+  Clock::duration inside{};
+  WdbaseCxRoutine Routine() {
+    return [this](const WdbaseRecordView& record, const WdbaseCxCall& call,
+                  std::string* result) {
+      const auto t0 = Clock::now();
+      std::string text;
+      bool hit = false;
+      if (record.Field("FORMULA", &text)) {
+        yformula f;
+        std::vector<YFormulaPair> pairs;
+        if (f.set(text) && f.parse(&pairs)) {
+          for (const YFormulaPair& p : pairs)
+            hit = hit || p.id == static_cast<int32_t>(call.value);
+        }
+      }
+      *result = hit ? "1" : "0";
+      inside += Clock::now() - t0;
+      ++calls;
+    };
+  }
+};
+
+// The condition of a colorant card as the builder applies it: the macro
+// with its placeholders replaced by the routine's handle and the colorant
+// id. Empty on failure.
+std::string MacroCondition(Wy_GDataChild* child, int32_t cnt, int32_t handle) {
+  std::string expr;
+  if (!child->MakeCntFunctionMacro(expr, cnt) ||
+      !child->ConvertCntFunctionMacro(expr, cnt, std::to_string(handle).c_str(),
+                                      std::to_string(cnt).c_str()))
+    return "";
+  return expr;
+}
+
+// 20 special filters per FRM below the limit with the colorant macro
+// (Arg 0) or the macro-free condition (Arg 1), registered with the engine
+// and opened as `"token"!" "`, as the builder does.
+void BM_FrmFilters(benchmark::State& state) {
+  if (!Ready(state)) return;
+  World& w = TheWorld();
+  const bool macro = state.range(0) == 0;
+  double records = 0, matches = 0, filters = 0, wall = 0, cpu = 0;
+  TimedColorantRoutine timed;
+  Wy_GDataChild child;
+  child.InitInDummyMode();
+  for (auto _ : state) {
+    records = matches = filters = 0;
+    timed = TimedColorantRoutine();
+    Stopwatch sw;
+    for (const World::Level& level : w.levels) {
+      Wdbase t;
+      if (!OpenTable(&t, kSrc + level.dir, Y_FRM)) continue;
+      const int32_t n = t.RecCount();
+      if (n > kFilterLimit) continue;
+      const int32_t handle = macro ? WdbaseRegisterCx(&t, timed.Routine()) : 0;
+      for (int32_t c = 1; c <= kDeletedColorants; ++c) {
+        std::string cond =
+            macro ? MacroCondition(&child, c, handle) : MacroFreeCondition(c);
+        char token[32];
+        if (cond.empty() || !t.StringToPtr(cond.data(), token, true)) {
+          state.SkipWithError("expression not made or not registered");
+          return;
+        }
+        const std::string filter = std::string("\"") + token + "\"!\" \"";
+        if (!t.SpecialFilterInit(filter.c_str(), false, true)) {
+          state.SkipWithError(("special filter refused: " + cond).c_str());
+          return;
+        }
+        matches += t.GetLastPosition();
+        t.SpecialFilterQuit();
+        records += n;
+        ++filters;
+      }
+    }
+    wall = sw.Wall();
+    cpu = sw.Cpu();
+  }
+  const double inside = std::chrono::duration<double>(timed.inside).count();
+  state.counters["filters"] = filters;
+  state.counters["records_evaluated"] = records;
+  state.counters["matches"] = matches;
+  state.counters["wall_s"] = wall;
+  state.counters["cpu_s"] = cpu;
+  state.counters["us_per_record"] = records > 0 ? cpu * 1e6 / records : 0;
+  if (macro) {
+    state.counters["routine_calls"] = static_cast<double>(timed.calls);
+    state.counters["routine_s"] = inside;
+    state.counters["routine_share_of_wall"] = wall > 0 ? inside / wall : 0;
+    state.counters["routine_share_of_cpu"] = cpu > 0 ? inside / cpu : 0;
+  }
+}
+
+// Replaces the value of every colorant macro card by the macro-free
+// condition of its colorant. Answers how many were replaced.
+int ReplaceMacroCards(Wy_GDataChild* child) {
+  int n = 0;
+  for (int pos = 0; pos < static_cast<int>(child->Cards().size()); ++pos) {
+    Wy_GDataChild::Card card;
+    int32_t cnt = 0;
+    if (!child->Card_Get(pos, card) ||
+        !child->IsCntFunctionRequired(card.value.c_str(), cnt))
+      continue;
+    child->Card_Set(
+        pos, Wy_GDataChild::Card_Make(
+                 card.section.c_str(), card.database.c_str(), card.code.c_str(),
+                 card.key.c_str(), MacroFreeCondition(cnt).c_str()));
+    ++n;
+  }
+  return n;
+}
+
+// Card_Apply of the rules to every FRM of a fresh copy of the data set
+// (the levels of the deleted product left out, as the build prunes them):
+// Arg 0 the colorant macros, Arg 1 the macro-free conditions instead. Only
+// the Card_Apply calls are timed; the walking FRM is timed apart.
+void BM_ApplyFrm(benchmark::State& state) {
+  if (!Ready(state)) return;
+  World& w = TheWorld();
+  Wy_GDataChild child;
+  std::string why;
+  if (!MakeRules(&child, &why)) {
+    state.SkipWithError(why.c_str());
+    return;
+  }
+  if (state.range(0) == 1) ReplaceMacroCards(&child);
+  double wall = 0, cpu = 0, walk_wall = 0, walk_cpu = 0, before = 0, after = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    env()->DeleteTree(kDst);
+    if (!env()->CopyTree(kSrc, kDst).ok()) {
+      state.SkipWithError("copy failed");
+      break;
+    }
+    wall = cpu = walk_wall = walk_cpu = before = after = 0;
+    state.ResumeTiming();
+    for (const World::Level& level : w.levels) {
+      if (level.prd == kDeletedProduct) continue;
+      const std::string dir = kDst + level.dir;
+      Wdbase t;
+      if (!OpenTable(&t, dir, Y_FRM)) continue;
+      const int32_t n = t.RecCount();
+      t.Close();
+      before += n;
+      Stopwatch sw;
+      const int r = child.Card_Apply(dir.c_str(), Y_FRM, level.prd, level.spd);
+      (n > kFilterLimit ? walk_wall : wall) += sw.Wall();
+      (n > kFilterLimit ? walk_cpu : cpu) += sw.Cpu();
+      if (r < 0) {
+        state.SkipWithError(("Card_Apply failed in " + dir).c_str());
+        break;
+      }
+      if (OpenTable(&t, dir, Y_FRM)) after += t.RecCount();
+    }
+  }
+  state.counters["frm_before"] = before;
+  state.counters["frm_after"] = after;
+  state.counters["filtered_wall_s"] = wall;
+  state.counters["filtered_cpu_s"] = cpu;
+  state.counters["walk_wall_s"] = walk_wall;
+  state.counters["walk_cpu_s"] = walk_cpu;
+}
+
 void BM_Generate(benchmark::State& state) {
   if (!Ready(state)) return;
   for (auto _ : state) {
@@ -287,7 +417,17 @@ void BM_Generate(benchmark::State& state) {
 
 BENCHMARK(BM_Generate)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RuleFile)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_MacroFreeFilters)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WalkFormulas)->Iterations(1)->Unit(benchmark::kMillisecond);
+// Arg 0: colorant macros, 1: the macro-free conditions.
+BENCHMARK(BM_FrmFilters)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ApplyFrm)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();
