@@ -68,6 +68,13 @@ constexpr int kCntMacroMax = 20;  // macros in one expression
 // special filter, whose index is limited to 99 999 records.
 constexpr int32_t kApplyWalkThreshold = 99999;
 
+// The field whose pairs the colorant routine reads ("id,qty,id,qty..."); a
+// table without it is read from kCntRoutineFieldAlt, as formula texts are.
+constexpr const char* kCntRoutineField = "FORMULA";
+constexpr const char* kCntRoutineFieldAlt = "FRM";
+
+class Wdbase;
+
 // The data-set id given to a child: "%010lu" of 1..4 294 967 295.
 constexpr const char* kChildIdFormat = "%010lu";
 
@@ -215,6 +222,34 @@ class Wy_GDataChild {
   // the default.
   static void SetApplyWalkThreshold(int32_t records);
 
+  // --- the colorant routine --------------------------------------------------
+  // Prepares expr (a card value, already checked by IsCardValueSafe) for
+  // evaluation on table, before it is registered and filtered on: for every
+  // colorant whose macro expr holds, "@CNT_F%05ld@" becomes the handle of
+  // the colorant routine and "@CNT_S%05ld@" the colorant id ("%ld"), through
+  // ConvertCntFunctionMacro. The routine is registered on table (a CX routine
+  // owned by that Wdbase, see xbase32/wdbase_cx.h) at the first call for
+  // that object and again only when that registration has ended; it lives
+  // until table is destroyed. For each record the special filter evaluates,
+  // the routine answers "1" when the record's kCntRoutineField holds the
+  // call's colorant as an id of its pairs (FormulaHoldsColorant), else "0":
+  // a text that does not parse as pairs, or a table without the field,
+  // answers "0" and so keeps its records from a DELETE card.
+  // True when expr holds no placeholder (expr unchanged) or all were
+  // replaced; false (expr unchanged, traced) when not initialised, for more
+  // than kCntMacroMax macros, a placeholder without its partner or with an
+  // id that is not 5 digits of 1..99 999, or when the routine cannot be
+  // registered.
+  bool ExpandCntMacros(Wdbase& table, std::string& expr);
+  // The handle of the colorant routine ExpandCntMacros registered on table,
+  // or 0 when it has none (never registered, or the registration ended).
+  int32_t CntRoutineHandle(const Wdbase& table) const;
+  // Whether formula (len bytes, "id,qty,id,qty..." as yformula reads it)
+  // holds colorant cnt as the id of a pair; a quantity equal to cnt does not
+  // count. False for cnt < 1 and for a text that does not parse as pairs.
+  static bool FormulaHoldsColorant(const char* formula, size_t len,
+                                   int32_t cnt);
+
   void SetFastDeleteFlag(bool fast) { m_fastDelete = fast; }
   bool GetFastDeleteFlag() const { return m_fastDelete; }
 
@@ -273,6 +308,10 @@ class Wy_GDataChild {
   int m_cacheTable = -1;
   int m_cacheSections = 0;
   bool m_cacheInvalid = false;
+  // The colorant routine's handle per table object it was registered on
+  // (checked against the engine before reuse: an object at a recycled
+  // address has no registration).
+  std::map<const Wdbase*, int32_t> m_cntRoutines;
 };
 
 #endif  // MIXTABLE_WY_GDATA_CHILD_H_
