@@ -234,10 +234,9 @@ void BM_WalkFormulas(benchmark::State& state) {
   state.counters["us_per_record"] = records > 0 ? cpu * 1e6 / records : 0;
 }
 
-// The colorant test of a macro as a CX routine of our own, counting its
-// calls and the time spent inside: "1" when the record's FORMULA pairs
-// hold the call's value as a colorant id, else "0" (also for a FORMULA
-// that does not parse).
+// The colorant routine's work (the record's FORMULA read and tested by
+// Wy_GDataChild::FormulaHoldsColorant) as a CX routine of our own that
+// counts its calls and the time spent inside.
 struct TimedColorantRoutine {
   int64_t calls = 0;
   Clock::duration inside{};
@@ -246,15 +245,10 @@ struct TimedColorantRoutine {
                   std::string* result) {
       const auto t0 = Clock::now();
       std::string text;
-      bool hit = false;
-      if (record.Field("FORMULA", &text)) {
-        yformula f;
-        std::vector<YFormulaPair> pairs;
-        if (f.set(text) && f.parse(&pairs)) {
-          for (const YFormulaPair& p : pairs)
-            hit = hit || p.id == static_cast<int32_t>(call.value);
-        }
-      }
+      const bool hit =
+          record.Field(kCntRoutineField, &text) &&
+          Wy_GDataChild::FormulaHoldsColorant(text.data(), text.size(),
+                                              static_cast<int32_t>(call.value));
       *result = hit ? "1" : "0";
       inside += Clock::now() - t0;
       ++calls;
@@ -274,13 +268,16 @@ std::string MacroCondition(Wy_GDataChild* child, int32_t cnt, int32_t handle) {
   return expr;
 }
 
-// 20 special filters per FRM below the limit with the colorant macro
-// (Arg 0) or the macro-free condition (Arg 1), registered with the engine
-// and opened as `"token"!" "`, as the builder does.
+// 20 special filters per FRM below the limit, registered with the engine
+// and opened as `"token"!" "`, as the builder does: Arg 0 the colorant
+// macro calling the counting routine, Arg 1 the macro-free condition,
+// Arg 2 the macro expanded by the builder (ExpandCntMacros, its own
+// routine).
 void BM_FrmFilters(benchmark::State& state) {
   if (!Ready(state)) return;
   World& w = TheWorld();
-  const bool macro = state.range(0) == 0;
+  const int mode = static_cast<int>(state.range(0));
+  const bool macro = mode == 0;
   double records = 0, matches = 0, filters = 0, wall = 0, cpu = 0;
   TimedColorantRoutine timed;
   Wy_GDataChild child;
@@ -296,8 +293,15 @@ void BM_FrmFilters(benchmark::State& state) {
       if (n > kFilterLimit) continue;
       const int32_t handle = macro ? WdbaseRegisterCx(&t, timed.Routine()) : 0;
       for (int32_t c = 1; c <= kDeletedColorants; ++c) {
-        std::string cond =
-            macro ? MacroCondition(&child, c, handle) : MacroFreeCondition(c);
+        std::string cond;
+        if (mode == 0) {
+          cond = MacroCondition(&child, c, handle);
+        } else if (mode == 1) {
+          cond = MacroFreeCondition(c);
+        } else if (child.MakeCntFunctionMacro(cond, c) &&
+                   !child.ExpandCntMacros(t, cond)) {
+          cond.clear();
+        }
         char token[32];
         if (cond.empty() || !t.StringToPtr(cond.data(), token, true)) {
           state.SkipWithError("expression not made or not registered");
@@ -418,10 +422,12 @@ void BM_Generate(benchmark::State& state) {
 BENCHMARK(BM_Generate)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RuleFile)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WalkFormulas)->Iterations(1)->Unit(benchmark::kMillisecond);
-// Arg 0: colorant macros, 1: the macro-free conditions.
+// Arg 0: colorant macros with the counting routine, 1: the macro-free
+// conditions, 2: the builder's own routine.
 BENCHMARK(BM_FrmFilters)
     ->Arg(0)
     ->Arg(1)
+    ->Arg(2)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ApplyFrm)
