@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "mixtable/quantity_format.h"
 #include "mixtable/wy_gdata_child.h"
 #include "mixtable/wy_util.h"
-#include "mixtable/yformula.h"
 #include "xbase32/wdbase.h"
 #include "xbase32/wdbase_cx.h"
 
@@ -60,18 +60,36 @@ void CntRoutine(const WdbaseRecordView& record, const WdbaseCxCall& call,
 
 }  // namespace
 
+// The pairs are read as yformula reads them (its text trimmed at both ends,
+// tokens separated by runs of comma, blank, semicolon and newline, an odd
+// token count malformed, ids by Wy_ReadId), without reading the quantities:
+// the routine runs once per record of every filtered card.
 bool Wy_GDataChild::FormulaHoldsColorant(const char* formula, size_t len,
                                          int32_t cnt) {
   if (formula == nullptr || cnt < 1) return false;
-  // Scratch kept per thread: the routine runs once per record.
-  thread_local std::string copy;
-  thread_local yformula f;
-  thread_local std::vector<YFormulaPair> pairs;
-  copy.assign(formula, len);  // read up to a NUL, as the text field shows
-  if (!f.set(copy.c_str()) || !f.parse(&pairs)) return false;
-  for (const YFormulaPair& p : pairs)
-    if (p.id == cnt) return true;
-  return false;
+  const void* nul = std::memchr(formula, '\0', len);
+  if (nul != nullptr) len = size_t(static_cast<const char*>(nul) - formula);
+  auto trimmed = [](char c) {
+    return c == ' ' || c == '\n' || c == '\r' || c == '\t';
+  };
+  auto separator = [](char c) {
+    return c == ',' || c == ' ' || c == ';' || c == '\n';
+  };
+  size_t i = 0;
+  while (i < len && trimmed(formula[i])) ++i;
+  while (len > i && trimmed(formula[len - 1])) --len;
+  size_t tokens = 0;
+  bool found = false;
+  while (i < len) {
+    while (i < len && separator(formula[i])) ++i;
+    if (i >= len) break;
+    const size_t start = i;
+    while (i < len && !separator(formula[i])) ++i;
+    if (tokens % 2 == 0 && !found)
+      found = Wy_ReadId(formula + start, i - start) == cnt;
+    ++tokens;
+  }
+  return found && tokens % 2 == 0;
 }
 
 int32_t Wy_GDataChild::CntRoutineHandle(const Wdbase& table) const {
