@@ -192,29 +192,39 @@ class Wy_GDataChild {
 
   // --- applying the rules ----------------------------------------------------
   // Applies the cards of one table at one level of a child being built (the
-  // staged copy, never the source): dir is the level's directory (trailing
-  // backslash optional), table a registry table id, prd/spd the level's
-  // product and sub-product (0, 0 for the data-set root); the level's section
-  // is MakeSezione(prd, spd). The table must not be open in this process
-  // under another handle: Card_Apply opens it itself and closes it again.
-  // Every SELECT/DELETE card ("SELECT  =", "SELECT_X=", "DELETE  =",
-  // "DELETE_X=") of the table's database in section "********" or the level's
-  // section (with "?" matching) is applied in card order; progress goes
-  // to window through the platform hook (0x8703, the card's position in
-  // percent, the table name; a null window sends nothing). Deleted records are
-  // recalled and selections cleared first; SELECT cards select matching
-  // records, DELETE cards delete them; when a SELECT card applied, records left
-  // unselected are deleted; the table is packed when anything was deleted.
-  // After FRM, FRM_REFL records of the same directory whose "FRM_ID" is no
-  // longer in FRM are deleted. Tables with more records than the walk threshold
-  // are walked record by record instead of through the special filter (which is
-  // limited to 99 999 records), with the same result. Answers 1 when records
-  // were selected or deleted, 0 when there was nothing to do (not initialised,
-  // no card for the table, nothing matched, or the table's file is not in dir),
-  // -1 when the table could not be handled (an invalid table id, the table
-  // cannot be opened, a card's expression cannot be evaluated, a write or the
-  // pack fails). A failed card may leave the table partly changed: callers
-  // apply the rules to a copy they discard on -1.
+  // staged copy; a dir inside the source directory, compared as text, is
+  // refused): dir is the level's directory (trailing backslash optional),
+  // table a registry table id, prd/spd the level's product and sub-product
+  // (0, 0 for the data-set root); the level's section is MakeSezione(prd,
+  // spd). Card_Apply opens the table itself (with the registry's indexes),
+  // holds its lock throughout and closes it again.
+  // The cards applied are the "SELECT  =", "SELECT_X=", "DELETE  =" and
+  // "DELETE_X=" cards of the table's database with a non-empty value whose
+  // section is the level's, where "?" and "*" in a card's section match any
+  // character ("********" every level, "0001????" every level of product
+  // 1). They are applied in card order; for each, progress goes to window
+  // through the platform hook (0x8703, the card's position among all cards
+  // in percent, the table's base name; a null window sends nothing). Each
+  // value must be a logical expression of the table (colorant macros are
+  // expanded with ExpandCntMacros). A SELECT card keeps the matching records
+  // that are not deleted; a DELETE card deletes the matching records (and
+  // takes back an earlier keep). When a SELECT card applied, every record no
+  // SELECT card kept is deleted, even when none matched. Records deleted in
+  // the source stay deleted; selection bits are cleared. The table is packed
+  // when anything was deleted. After FRM, FRM_REFL records of the same
+  // directory whose "FRM_ID" is no longer an "ID" of FRM are deleted and
+  // FRM_REFL packed. Tables with more records than the walk threshold are
+  // walked, the condition evaluated on every record, instead of using the
+  // special filter (limited to 99 999 records), with the same result.
+  // Answers 1 when records were kept by a SELECT card or deleted, 0 when
+  // there was nothing to do (not initialised, no card for the table at this
+  // level, nothing matched, or the table's file is not in dir), -1 when the
+  // table could not be handled (an invalid table id or level, a dir in the
+  // source, the table cannot be opened or locked, a card's value is refused
+  // or is not a logical expression of the table, the filter fails, a write
+  // or a pack fails); the reason is traced. A failed card may leave the
+  // table partly changed: callers apply the rules to a copy they discard on
+  // -1.
   int Card_Apply(const char* dir, int table, int32_t prd, int32_t spd,
                  const void* window = nullptr);
   // Tables with more records than this are walked instead of filtered;
