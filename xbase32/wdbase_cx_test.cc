@@ -132,6 +132,17 @@ TEST_F(CxTest, SpecialFilterEvaluatesEveryRecord) {
                     "=\"1\")"));
 }
 
+TEST_F(CxTest, RelationQueryEvaluatesEveryRecord) {
+  const int32_t h = WdbaseRegisterCx(&frm_, StartsWith);
+  ASSERT_GT(h, 0);
+  ASSERT_EQ(1, frm_.SetMasterRelation());
+  ASSERT_EQ(1, frm_.SetQuery(("(" + Call(h, "2,") + "=\"1\")").c_str()));
+  std::vector<int32_t> recs;
+  for (int r = frm_.TopRelation(); r == 1; r = frm_.NextRelation())
+    recs.push_back(frm_.RecNo());
+  EXPECT_EQ((std::vector<int32_t>{2, 4}), recs);
+}
+
 TEST_F(CxTest, UnknownAndStaleHandlesGiveBlanks) {
   const int32_t h = WdbaseRegisterCx(&frm_, StartsWith);
   ASSERT_GT(h, 0);

@@ -58,6 +58,15 @@ TEST(ChildCntRoutine, PairsHoldTheColorantOnlyAsAnId) {
   EXPECT_FALSE(Wy_GDataChild::FormulaHoldsColorant(nullptr, 0, 2));
 }
 
+// A raw CX call is refused with every blank the expression scanner skips
+// between the name and its parenthesis.
+TEST(ChildCntRoutine, CardValueCheckSeesThroughEveryBlank) {
+  for (const char* blank : {" ", "\t", "\v", "\f", " \v\f\t "}) {
+    const std::string v = std::string("(CX") + blank + "(1,\"5\",\"2\")=\"1\")";
+    EXPECT_FALSE(Wy_GDataChild::IsCardValueSafe(v)) << v;
+  }
+}
+
 class ChildCntTest : public ::testing::Test {
  protected:
   void SetUp() override {

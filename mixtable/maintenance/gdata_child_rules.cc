@@ -116,10 +116,11 @@ bool Wy_GDataChild::IsCardValueSafe(const std::string& value) {
     Wy_Trace("Wy_GDataChild: %d colorant macros refused", macros);
     return false;
   }
-  // Blanks between a name and its parenthesis still make a call.
+  // Blanks between a name and its parenthesis still make a call: every
+  // character the expression scanner skips (line breaks are refused above).
   std::string squeezed;
   for (char ch : Upper(rest))
-    if (ch != ' ' && ch != '\t') squeezed += ch;
+    if (ch != ' ' && ch != '\t' && ch != '\v' && ch != '\f') squeezed += ch;
   if (squeezed.find("CX(") != std::string::npos) {
     Wy_Trace("Wy_GDataChild: CX call refused in \"%s\"", value.c_str());
     return false;
