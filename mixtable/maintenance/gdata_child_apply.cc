@@ -187,8 +187,12 @@ int Wy_GDataChild::Card_Apply(const char* dir, int table, int32_t prd,
     return open;
   }
   const auto fail = [&](const char* what, int pos) {
-    Wy_Trace("Wy_GDataChild: %s%s: %s (card %d)", where.c_str(),
-             database.c_str(), what, pos + 1);
+    if (pos >= 0)
+      Wy_Trace("Wy_GDataChild: %s%s: %s (card %d: %s)", where.c_str(),
+               database.c_str(), what, pos + 1, m_cards[size_t(pos)].c_str());
+    else
+      Wy_Trace("Wy_GDataChild: %s%s: %s", where.c_str(), database.c_str(),
+               what);
     db.SpecialFilterQuit();
     db.Close();
     return -1;
