@@ -12,6 +12,7 @@
 
 #include "access/wy_catalog_impl.h"
 #include "mixtable/wy_catalog.h"
+#include "mixtable/wy_gdata_child.h"
 #include "mixtable/wy_util.h"
 #include "platform/env.h"
 #include "platform/line_reader.h"
@@ -177,7 +178,8 @@ void ParamIds(const std::string& dir, uint32_t* own, uint32_t* abs) {
 bool Skipped(const std::string& candidate) {
   std::string c = Upper(candidate);
   while (!c.empty() && (c.back() == '\\' || c.back() == '/')) c.pop_back();
-  return c == "C:\\GCSPACES" || c == "C:\\GDATATMP";
+  // The work directories of a child build are never data sets of their own.
+  return c == "C:\\GCSPACES" || c == "C:\\GDATATMP" || Wy_IsChildWorkDir(c);
 }
 
 void ScanRoots(const std::string* roots) {

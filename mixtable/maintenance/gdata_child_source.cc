@@ -7,6 +7,7 @@
 #include "mixtable/mixtable_ex.h"
 #include "mixtable/wy_gdata_child.h"
 #include "mixtable/wy_util.h"
+#include "mixtable/yformula.h"
 #include "mixtable/ytable.h"
 
 namespace {
@@ -86,4 +87,30 @@ bool Wy_GDataChild::IsRecordDeleted(int32_t id, int table, int32_t prd,
         return it == fields.end() ? std::string() : it->second;
       },
       table, id, prd, spd);
+}
+
+bool Wy_GDataChild::IsBaseLinkedToBaseComponent(
+    const std::vector<int32_t>& cnts, int32_t id, int32_t prd, int32_t spd) {
+  if (m_notInit || m_src.empty() || id <= 0 || cnts.empty()) return false;
+  CMixtableEx set;
+  set.SetDataDir(m_src.c_str());
+  if (prd > 0) {
+    Wdbase* p = set.Handle(Y_PRODUCTS);
+    if (!set.Open(p) || !set.Select(p, prd)) return false;
+    if (spd > 0) {
+      Wdbase* s = set.Handle(Y_SUBPRODS);
+      if (!set.Open(s) || !set.Select(s, spd)) return false;
+    }
+  }
+  Wdbase* db = set.Handle(Y_BASESFRM);
+  yformula f;
+  std::vector<YFormulaPair> pairs;
+  const bool read = db && set.Open(db) && set.Select(db, id) &&
+                    f.read(db, nullptr) && f.parse(&pairs);
+  set.CloseAll();
+  if (!read) return false;
+  for (const YFormulaPair& pr : pairs)
+    for (int32_t c : cnts)
+      if (pr.id == c) return true;
+  return false;
 }

@@ -7,22 +7,23 @@
 #include <iostream>
 
 #include "catalog_command.h"
+#include "child_command.h"
 #include "child_rules_command.h"
 #include "formula_commands.h"
 #include "formula_text_commands.h"
 #include "formula_xml_commands.h"
 #include "gdata_command.h"
 #include "history_commands.h"
-#include "inventory_command.h"
 #include "identity_commands.h"
+#include "inventory_command.h"
 #include "levels_command.h"
 #include "maintenance_commands.h"
 #include "package_command.h"
 #include "repair_commands.h"
 #include "research_command.h"
 #include "units_command.h"
-#include "userdata_command.h"
 #include "upgrade_commands.h"
+#include "userdata_command.h"
 #include "xml_command.h"
 
 int main(int argc, char** argv) {
@@ -111,6 +112,9 @@ int main(int argc, char** argv) {
   mixtool::AddIdentityCommands(app, &identity);
   mixtool::ResearchArgs research_args;
   CLI::App* research = mixtool::AddResearchCommand(app, &research_args);
+  // child: build a child data set.
+  mixtool::ChildArgs child_args;
+  mixtool::AddChildCommand(app, &child_args);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -137,6 +141,9 @@ int main(int argc, char** argv) {
     return r;
   if (child_rules_cmd->parsed())
     return mixtool::ChildRules(child_rules, std::cout, std::cerr);
+  if (int r = mixtool::RunChildCommand(child_args, std::cout, std::cerr);
+      r >= 0)
+    return r;
   if (int r = mixtool::RunRepairCommands(repairs, std::cout, std::cerr); r >= 0)
     return r;
   if (int r = mixtool::RunUpgradeCommands(upgrades, std::cout, std::cerr);

@@ -75,6 +75,31 @@ constexpr const char* kCntRoutineFieldAlt = "FRM";
 
 class Wdbase;
 
+// The result of CreateChild when the build failed or was refused with
+// nothing changed.
+constexpr int kChildFailed = -4;
+// Beside the destination "c:\child": the staging directory "c:\child.$CHILD"
+// and, during the swap, the old tree "c:\child.$CHILDOLD". The catalogue scan
+// skips both.
+constexpr const char* kChildStagingSuffix = ".$CHILD";
+constexpr const char* kChildAsideSuffix = ".$CHILDOLD";
+// Whether a directory name or path ends with one of those suffixes (any
+// case).
+bool Wy_IsChildWorkDir(const std::string& path);
+
+// The child log "MIXTABLEChild.LOG", beside "MIXTABLE.LOG" (Wy_LogDirectory):
+// entry kChildLogEntry (stamp, scan phase, table directory, table file name)
+// with kChildLogError appended for a table whose rules could not be applied;
+// restarted when larger than 1 000 000 bytes.
+constexpr const char* kChildLogName = "MIXTABLEChild.LOG";
+constexpr const char* kChildLogEntry = "%s: (%d) \"%s%s\"";
+constexpr const char* kChildLogError = " ***** CHILD DBASE ERROR *****";
+std::string Wy_GDataChildLogPath();
+bool Wy_GDataChildLog(int phase, const std::string& dir,
+                      const std::string& name, bool error);
+// A free-text note of a build (stamp, ": ", text).
+bool Wy_GDataChildLogNote(const std::string& text);
+
 // The data-set id given to a child: "%010lu" of 1..4 294 967 295.
 constexpr const char* kChildIdFormat = "%010lu";
 
@@ -107,6 +132,45 @@ class Wy_GDataChild {
   bool InitInDummyMode();
   bool GetInfo(std::string& src, std::string& dst, std::string& descr,
                bool& newId) const;
+
+  // --- building the child (gdata_child_build.cc, gdata_child_copy.cc) ------
+  // Builds the child in the staging directory beside the destination
+  // (destination + kChildStagingSuffix, its maintenance lock held) and swaps
+  // it in only when every step succeeded: the old destination is renamed to
+  // destination + kChildAsideSuffix, the staging directory takes its name,
+  // the old tree is deleted. With copyFirst the source is copied into the
+  // staging directory (CopyGData); without, the existing destination is.
+  // Then: the new id ("DATAID" only) and the PRUNE cards (the directory the
+  // product's or sub-product's "PATH" names, read before any rule runs;
+  // never one a remaining product or sub-product also names, never outside
+  // the data set), the rules of every table of the root, product and
+  // sub-product levels (Card_Apply), the description. Progress goes to
+  // window through the platform hook (0x8702, 0x8703, 0x8704); tables the
+  // rules changed or could not handle are logged in the child log.
+  // Answers 1 built; 0 not initialised or the copy failed; -1 refused
+  // destination (see CopyGData) or equal directories; -2 no "DATAID" in the
+  // source or the copy, or no usable new id; -3 an existing destination that
+  // is not a data set, or the id or description could not be written;
+  // kChildFailed (-4) a table's rules could not be applied, another build or
+  // maintenance run holds the destination, or a table of the destination is
+  // open in another process. On any answer but 1 the destination and the
+  // source are as they were and the staging directory is removed. A build
+  // killed part way leaves the destination as it was (or, killed during the
+  // swap, its old tree under the aside name, which the next build puts back);
+  // the next build removes the staging leftover.
+  int CreateChild(const void* window, bool copyFirst);
+  // Whether the BASESFRM record id of the source (positioned on prd and spd)
+  // holds, as a colorant id of its "FORMULA", one of cnts. False when not
+  // initialised, the record is missing or its formula does not parse.
+  bool IsBaseLinkedToBaseComponent(const std::vector<int32_t>& cnts, int32_t id,
+                                   int32_t prd, int32_t spd);
+  // Replaces Card_Apply during builds (tests: fault injection); null restores
+  // Card_Apply. Process-wide; not thread-safe.
+  using ApplyHook = int (*)(Wy_GDataChild& child, const char* dir, int table,
+                            int32_t prd, int32_t spd);
+  static void SetApplyHook(ApplyHook hook);
+  // The staging state of one build (internal: gdata_child_build.h).
+  struct BuildState;
 
   // Reads a rule file: lines trimmed, empty lines and lines starting with
   // "#" skipped, CRLF accepted. The whole file is refused (false, nothing
@@ -297,6 +361,16 @@ class Wy_GDataChild {
   static void SetIdMaker(IdMaker maker);
 
  private:
+  // Checks the directories and fills the staging directory with a copy of
+  // the source (or, with copy false, of the destination). 1 done; -2 no
+  // "DATAID" in the source; -1 a refused destination: a root, a path with
+  // "..", equal to, inside or containing the source, or equal to, inside or
+  // containing the local, cache, work-area or installer backup directory
+  // (all compared on the mapped host path); -3 an existing destination that
+  // is not a data set (left untouched); kChildFailed another build holds the
+  // staging directory; 0 the copy failed.
+  int CopyGData(BuildState& b, bool copy);
+  int Build(BuildState& b, bool copyFirst);
   bool StoreCard(const std::string& card);
   bool ReadSourceRecord(int table, int32_t id, int32_t prd, int32_t spd,
                         std::map<std::string, std::string>& fields,
