@@ -23,6 +23,9 @@
 //   ApplyFrm         Card_Apply of the rules to every FRM of a copy of the
 //                    data set (macro cards, or with Arg 1 the macro-free
 //                    conditions instead): the 20 macro filters.
+//   CreateChild      the whole build with copy, prune and swap (Arg 0
+//                    macro cards, Arg 1 macro-free conditions), with the
+//                    copy's time measured apart.
 // Counters give wall and CPU seconds (getrusage) of the measured work: the
 // machine is shared, CPU time is the meaningful figure.
 //
@@ -406,6 +409,84 @@ void BM_ApplyFrm(benchmark::State& state) {
   state.counters["walk_cpu_s"] = walk_cpu;
 }
 
+long PeakKb() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_maxrss;
+}
+
+// FRM records of the child at every level left; the walking FRM apart.
+void CountChildFormulas(const World& w, double* filtered, double* walked) {
+  *filtered = *walked = 0;
+  for (const World::Level& level : w.levels) {
+    Wdbase t;
+    if (!OpenTable(&t, kDst + level.dir, Y_FRM)) continue;
+    const int32_t walk = child_bench::WalkProduct(w.shape);
+    (walk > 0 && level.prd == walk ? *walked : *filtered) += t.RecCount();
+  }
+}
+
+// The whole build: CreateChild copying the source into the staging
+// directory, pruning product 1, applying the rules to every table of every
+// level and swapping the child in. Arg 0 the colorant macros, Arg 1 the
+// macro-free conditions instead: the difference is the colorant routine's
+// share (the macro-free condition also matches colorant ids written as
+// quantities, so it deletes a few more records). The copy alone (CopyTree
+// of the source) is measured beside it.
+void BM_CreateChild(benchmark::State& state) {
+  if (!Ready(state)) return;
+  World& w = TheWorld();
+  double wall = 0, cpu = 0, copy_wall = 0, copy_cpu = 0, frm = 0, walk = 0;
+  int result = 0;
+  bool pruned = false;
+  for (auto _ : state) {
+    state.PauseTiming();
+    env()->DeleteTree(kDst);
+    {
+      Stopwatch sw;
+      const bool copied = env()->CopyTree(kSrc, kDst).ok();
+      copy_wall = sw.Wall();
+      copy_cpu = sw.Cpu();
+      env()->DeleteTree(kDst);
+      if (!copied) {
+        state.SkipWithError("copy failed");
+        break;
+      }
+    }
+    Wy_GDataChild child;
+    std::string why;
+    if (!MakeRules(&child, &why)) {
+      state.SkipWithError(why.c_str());
+      break;
+    }
+    if (state.range(0) == 1) ReplaceMacroCards(&child);
+    state.ResumeTiming();
+    Stopwatch sw;
+    result = child.CreateChild(nullptr, true);
+    wall = sw.Wall();
+    cpu = sw.Cpu();
+    state.PauseTiming();
+    if (result != 1) {
+      state.SkipWithError(
+          ("CreateChild answered " + std::to_string(result)).c_str());
+      break;
+    }
+    CountChildFormulas(w, &frm, &walk);
+    uint32_t attrs = 0;
+    pruned = !env()->GetAttributes(std::string(kDst) + "P1", &attrs).ok();
+    state.ResumeTiming();
+  }
+  state.counters["result"] = result;
+  state.counters["wall_s"] = wall;
+  state.counters["cpu_s"] = cpu;
+  state.counters["copy_wall_s"] = copy_wall;
+  state.counters["copy_cpu_s"] = copy_cpu;
+  state.counters["frm_left"] = frm;
+  state.counters["walk_frm_left"] = walk;
+  state.counters["product_pruned"] = pruned;
+  state.counters["peak_kb"] = static_cast<double>(PeakKb());
+}
+
 void BM_Generate(benchmark::State& state) {
   if (!Ready(state)) return;
   for (auto _ : state) {
@@ -431,6 +512,12 @@ BENCHMARK(BM_FrmFilters)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ApplyFrm)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+// Arg 0: colorant macros, 1: the macro-free conditions.
+BENCHMARK(BM_CreateChild)
     ->Arg(0)
     ->Arg(1)
     ->Iterations(1)
