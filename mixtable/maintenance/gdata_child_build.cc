@@ -87,6 +87,7 @@ struct ScanCtx {
   Wy_GDataChild::BuildState* b = nullptr;
   int64_t done = 0, total = 0;
   bool failed = false;
+  bool local = false;  // reached the local directory: the levels are done
 };
 
 // The destination's name for a directory of the staging tree (for the log).
@@ -107,7 +108,10 @@ namespace {
 int ScanTable(Wdbase* db, void* vctx, int phase, int table, int32_t prd,
               int32_t spd) {
   ScanCtx& c = *static_cast<ScanCtx*>(vctx);
-  if (phase > 3) return 0;  // the local directory is never part of a child
+  if (phase > 3) {  // the local directory is never part of a child
+    c.local = true;
+    return 0;
+  }
   const std::string dir = db->GetPath() ? db->GetPath() : "";
   std::string name = db->GetName(0) ? db->GetName(0) : "";
   const size_t sep = name.find_last_of("\\/");
@@ -299,9 +303,11 @@ int Wy_GDataChild::Build(BuildState& b, bool copyFirst) {
     ctx.child = this;
     ctx.b = &b;
     ctx.total = CountTables(b.staging);
-    set.Scan(&ScanTable, &ctx, 0);
+    // A walk that did not reach its end (another walk of this process was
+    // running) applied not every rule.
+    const bool walked = set.Scan(&ScanTable, &ctx, 0) == 1 || ctx.local;
     set.CloseAll();
-    if (ctx.failed) return kChildFailed;
+    if (ctx.failed || !walked) return kChildFailed;
   }
   if (!Trimmed(m_descr).empty()) {
     if (!set.SetGdataDescr(m_descr.c_str())) return -3;

@@ -16,6 +16,7 @@
 
 #include "access/table_set_fixture.h"
 #include "mixtable/mixtable_ex.h"
+#include "mixtable/wy_catalog.h"
 #include "mixtable/wy_gdata_child.h"
 #include "mixtable/ytable.h"
 #include "platform/env.h"
@@ -208,6 +209,15 @@ TEST_F(ChildBuildTest, KilledBuildLeavesOldChildAndNextBuildCleansUp) {
   ASSERT_TRUE(WIFSIGNALED(status));
   EXPECT_EQ(Snapshot(C("child")), old_);
   EXPECT_TRUE(fs::exists(C("child.$CHILD")));  // the leftover
+  // The catalogue scan registers the child (777), never the leftover copy
+  // (777 too, written before the kill) under its work name.
+  const std::string roots = "c:\\";
+  Wy_CheckDatactl(true, &roots);
+  std::string path, descr;
+  ASSERT_TRUE(Wy_DataPath(777, path, descr));
+  EXPECT_EQ(path.find(".$CHILD"), std::string::npos) << path;
+  EXPECT_EQ(Wy_GetDataIdListFamily(777, nullptr), 1);
+  EXPECT_TRUE(Wy_DataPath(42, path, descr));
   g_failTable = Y_FRM;  // the next build fails: the old child stays
   Wy_GDataChild c;
   Rules(c);
@@ -341,6 +351,46 @@ TEST_F(ChildBuildTest, PruneFollowsPathAndKeepsSharedDirectories) {
   EXPECT_FALSE(fs::exists(C("child/P2")));
   EXPECT_TRUE(fs::exists(C("child/P1")));
   EXPECT_TRUE(fs::exists(C("gdata/P2/S1")));
+}
+
+// Product-keyed values of the live records of a root table of the child.
+std::vector<int32_t> ProductKeys(const char* table) {
+  std::vector<int32_t> keys;
+  Wdbase db;
+  if (!db.SetFiles("c:\\child\\", table, 0, nullptr, nullptr) || !db.Open())
+    return keys;
+  for (int ok = db.Top(); ok && !db.Eof(); ok = db.Next())
+    if (!db.Deleted()) keys.push_back(db.ReadLong("PROD_KEY"));
+  db.Close();
+  return keys;
+}
+
+TEST_F(ChildBuildTest, DeletedProductLeavesNoRecordsWithTheRealRules) {
+  Wy_GDataChild::SetApplyHook(nullptr);
+  Wy_GDataChild c;
+  Rules(c);
+  ASSERT_TRUE(c.DeleteRecord(1, Y_PRODUCTS, 0, 0));
+  ASSERT_TRUE(c.DeleteRecord(2, Y_PRODUCTS, 0, 0));
+  ASSERT_EQ(c.CreateChild(nullptr, true), 1);
+  EXPECT_FALSE(fs::exists(C("child/P2")));
+  EXPECT_TRUE(fs::exists(C("child/P1")));  // product 3 names it too
+  EXPECT_EQ(ProductKeys("CNT_KS"), (std::vector<int32_t>{0, 0}));
+  CMixtableEx child;
+  child.SetDataDir("c:\\child\\");
+  Wdbase* prd = child.Handle(Y_PRODUCTS);
+  ASSERT_TRUE(child.Open(prd));
+  EXPECT_FALSE(child.Select(prd, 1));
+  EXPECT_FALSE(child.Select(prd, 2));
+  EXPECT_TRUE(child.Select(prd, 3));
+  child.CloseAll();
+  // The source keeps everything.
+  CMixtableEx src;
+  src.SetDataDir("c:\\gdata\\");
+  ASSERT_TRUE(src.Open(src.Handle(Y_PRODUCTS)));
+  EXPECT_TRUE(src.Select(src.Handle(Y_PRODUCTS), 1));
+  src.CloseAll();
+  const std::string log = Slurp(drives_.Host("logs/") + kChildLogName);
+  EXPECT_NE(log.find("c:\\child\\cnt_ks.dbf\""), std::string::npos) << log;
 }
 
 TEST_F(ChildBuildTest, BaseLinkedToBaseComponent) {

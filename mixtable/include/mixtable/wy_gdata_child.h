@@ -68,13 +68,6 @@ constexpr int kCntMacroMax = 20;  // macros in one expression
 // special filter, whose index is limited to 99 999 records.
 constexpr int32_t kApplyWalkThreshold = 99999;
 
-// The field whose pairs the colorant routine reads ("id,qty,id,qty..."); a
-// table without it is read from kCntRoutineFieldAlt, as formula texts are.
-constexpr const char* kCntRoutineField = "FORMULA";
-constexpr const char* kCntRoutineFieldAlt = "FRM";
-
-class Wdbase;
-
 // The result of CreateChild when the build failed or was refused with
 // nothing changed.
 constexpr int kChildFailed = -4;
@@ -99,6 +92,13 @@ bool Wy_GDataChildLog(int phase, const std::string& dir,
                       const std::string& name, bool error);
 // A free-text note of a build (stamp, ": ", text).
 bool Wy_GDataChildLogNote(const std::string& text);
+
+// The field whose pairs the colorant routine reads ("id,qty,id,qty..."); a
+// table without it is read from kCntRoutineFieldAlt, as formula texts are.
+constexpr const char* kCntRoutineField = "FORMULA";
+constexpr const char* kCntRoutineFieldAlt = "FRM";
+
+class Wdbase;
 
 // The data-set id given to a child: "%010lu" of 1..4 294 967 295.
 constexpr const char* kChildIdFormat = "%010lu";
