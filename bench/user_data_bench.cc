@@ -62,7 +62,7 @@ class Fixture : public benchmark::Fixture {
   std::vector<std::string> group_;
 };
 
-BENCHMARK_F(Fixture, TakeItems)(benchmark::State& state) {
+BENCHMARK_DEFINE_F(Fixture, TakeItems)(benchmark::State& state) {
   std::vector<std::string> items;
   for (auto _ : state) {
     if (!Wy_GetGDataUserDataItem(group_, items, kDir, nullptr))
@@ -71,7 +71,7 @@ BENCHMARK_F(Fixture, TakeItems)(benchmark::State& state) {
   state.counters["item_lines"] = static_cast<double>(items.size() - 1);
 }
 
-BENCHMARK_F(Fixture, WriteItemsBack)(benchmark::State& state) {
+BENCHMARK_DEFINE_F(Fixture, WriteItemsBack)(benchmark::State& state) {
   std::vector<std::string> items;
   if (!Wy_GetGDataUserDataItem(group_, items, kDir, nullptr))
     state.SkipWithError("items not taken");
@@ -82,7 +82,7 @@ BENCHMARK_F(Fixture, WriteItemsBack)(benchmark::State& state) {
   state.counters["item_lines"] = static_cast<double>(items.size() - 1);
 }
 
-BENCHMARK_F(Fixture, TakeAndWriteBack)(benchmark::State& state) {
+BENCHMARK_DEFINE_F(Fixture, TakeAndWriteBack)(benchmark::State& state) {
   std::vector<std::string> items;
   for (auto _ : state) {
     if (!Wy_GetGDataUserDataItem(group_, items, kDir, nullptr) ||
