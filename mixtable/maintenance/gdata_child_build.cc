@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
@@ -245,9 +246,38 @@ bool Prune(const Wy_GDataChild::BuildState& b, const mr::LevelTree& tree,
   return ok;
 }
 
+// Commits every file and directory of the staged tree to disk. The swap
+// deletes the old child right after the rename, so a power cut must never
+// find a child whose contents were still only in the host's cache. Links are
+// never entered (the copy made none).
+bool SyncTree(const std::string& dir) {
+  std::vector<platform::DirEntry> entries;
+  if (!E()->ListDir(dir, "*", &entries).ok()) return false;
+  for (const platform::DirEntry& e : entries) {
+    if (e.info.is_link) continue;
+    const std::string path = dir + "\\" + e.name;
+    if (e.info.is_dir) {
+      if (!SyncTree(path)) return false;
+      continue;
+    }
+    // A read-only file is committed through a read-only handle where the
+    // host allows it.
+    std::unique_ptr<platform::File> f;
+    if (!E()->OpenFile(path, platform::OpenMode::kReadWrite, &f).ok() &&
+        !E()->OpenFile(path, platform::OpenMode::kReadOnly, &f).ok())
+      return false;
+    if (!f->Sync().ok()) return false;
+  }
+  return E()->SyncDir(dir).ok();
+}
+
 // Moves the built tree into place: the old destination aside, the staging
 // directory renamed in, the old tree deleted.
 int Swap(Wy_GDataChild::BuildState& b) {
+  if (!SyncTree(b.staging)) {
+    Wy_GDataChildLogNote("the built child could not be committed to disk");
+    return kChildFailed;
+  }
   std::string used;
   if (b.dstExists && TreeInUse(b.dst, &used)) {
     Wy_GDataChildLogNote("swap refused: " + used + " is open");

@@ -192,6 +192,20 @@ TEST_F(ChildBuildTest, CopyErrorFailsTheBuild) {
   ExpectOldKept();
 }
 
+// The staged tree is committed to disk before the swap; a child that could
+// not be committed is never swapped in.
+TEST_F(ChildBuildTest, SyncFailureBeforeTheSwapKeepsTheOldChild) {
+  BuildOld();
+  platform::FaultInjectionEnv env(platform::Env::Default());
+  platform::ScopedEnv use(&env);
+  env.FailPath(".$CHILD\\CANS.DBF", platform::FaultInjectionEnv::kSync, EIO);
+  Wy_GDataChild c;
+  Rules(c);
+  EXPECT_EQ(c.CreateChild(nullptr, true), kChildFailed);
+  env.ClearFaults();
+  ExpectOldKept();
+}
+
 TEST_F(ChildBuildTest, KilledBuildLeavesOldChildAndNextBuildCleansUp) {
   BuildOld();
   const pid_t pid = fork();
