@@ -50,6 +50,16 @@ namespace platform::internal {
 // (" [win32 error N]") so that no detail is lost.
 Status Win32Status(unsigned long err, const std::string& what);
 
+// Normalises a Windows path as the Win32 Env uses it: "/" becomes "\",
+// a relative path (or one beginning with a single "\") is completed from
+// the current directory, "." and ".." are resolved lexically, repeated and
+// trailing separators go. Drive letters and UNC paths ("\\server\share")
+// are used as they are; no case is changed. Paths beginning with "\\?\" or
+// "\\.\" are answered unchanged. Fails with ENOENT for an empty path or a
+// UNC path without a share, and with EACCES when ".." would climb above
+// the root (the drive's root directory or the share).
+Status NormalizeWin32Path(const std::string& path, std::string* out);
+
 // Opens the shared change counter of the file open as handle (a Win32
 // HANDLE; path for error texts). Defined by change_counter_win32.cc; fails
 // with ENOTSUP where no counter can be shared (network files) or when the
