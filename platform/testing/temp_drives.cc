@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <string>
 #include <vector>
 
 #include "platform/env.h"
@@ -12,6 +13,22 @@ namespace platform {
 ScopedTempDrives::ScopedTempDrives() {
   Env* env = Env::Default();
   had_old_ = env->GetEnv("KALVO_DRIVES", &old_);
+#ifdef _WIN32
+  // No mkdtemp: the process id and a counter make the name, CreateDir
+  // refuses one that exists.
+  static int serial = 0;
+  for (int i = 0; i < 1000 && dir_.empty(); ++i) {
+    std::string dir = env->TempDir() + "\\kalvo-test-" +
+                      std::to_string(env->CurrentProcessId()) + "-" +
+                      std::to_string(serial++);
+    if (env->CreateDir(dir).ok()) dir_ = dir;
+  }
+  if (dir_.empty()) {
+    // Without its own directory a test would write somewhere shared.
+    fprintf(stderr, "ScopedTempDrives: no temporary directory\n");
+    abort();
+  }
+#else
   std::string tmpl = env->TempDir() + "/kalvo-test-XXXXXX";
   std::vector<char> buf(tmpl.begin(), tmpl.end());
   buf.push_back('\0');
@@ -21,6 +38,7 @@ ScopedTempDrives::ScopedTempDrives() {
     abort();
   }
   dir_ = buf.data();
+#endif
   env->SetEnv("KALVO_DRIVES", drives());
 }
 
