@@ -3,7 +3,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include <string>
+#include <atomic>
 #include <vector>
 
 #include "platform/env.h"
@@ -14,17 +14,16 @@ ScopedTempDrives::ScopedTempDrives() {
   Env* env = Env::Default();
   had_old_ = env->GetEnv("KALVO_DRIVES", &old_);
 #ifdef _WIN32
-  // No mkdtemp: the process id and a counter make the name, CreateDir
-  // refuses one that exists.
-  static int serial = 0;
-  for (int i = 0; i < 1000 && dir_.empty(); ++i) {
-    std::string dir = env->TempDir() + "\\kalvo-test-" +
-                      std::to_string(env->CurrentProcessId()) + "-" +
-                      std::to_string(serial++);
-    if (env->CreateDir(dir).ok()) dir_ = dir;
+  // No mkdtemp: a name of this process not taken yet.
+  static std::atomic<int> made{0};
+  for (int attempt = 0; attempt < 1000 && dir_.empty(); ++attempt) {
+    const std::string dir = env->TempDir() + "/kalvo-test-" +
+                            std::to_string(env->CurrentProcessId()) + "-" +
+                            std::to_string(made++) + "-" +
+                            std::to_string(env->NowMicros() % 1000000);
+    if (!env->FileExists(dir) && env->CreateDir(dir).ok()) dir_ = dir;
   }
   if (dir_.empty()) {
-    // Without its own directory a test would write somewhere shared.
     fprintf(stderr, "ScopedTempDrives: no temporary directory\n");
     abort();
   }
@@ -39,6 +38,8 @@ ScopedTempDrives::ScopedTempDrives() {
   }
   dir_ = buf.data();
 #endif
+  // Ignored on Windows (drive letters are the host's), inherited by child
+  // processes everywhere.
   env->SetEnv("KALVO_DRIVES", drives());
 }
 
