@@ -2,6 +2,9 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// Env's methods of these names, not the Win32 macros.
+#undef DeleteFile
+#undef CopyFile
 #endif
 
 #include <algorithm>
