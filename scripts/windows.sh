@@ -7,17 +7,22 @@
 #   bash scripts/windows.sh --no-test  build and make the zip only
 #   bash scripts/windows.sh --i686     also build the 32-bit tree
 #                                      (build-win32/, compiled, not run)
-#   WINDOWS_TESTS=REGEX                run only the tests matching REGEX
+#   bash scripts/windows.sh --ci       the CI stage: the DLLs, the tools and
+#                                      the engine and platform tests only
+#   WINDOWS_TESTS=REGEX                build and run only the tests matching
+#                                      REGEX (besides the DLLs and tools)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 run_tests=1
 i686=0
+ci=0
 for arg in "$@"; do
   case "$arg" in
     --no-test) run_tests=0 ;;
     --i686) i686=1 ;;
-    *) echo "usage: $0 [--no-test] [--i686]" >&2; exit 2 ;;
+    --ci) ci=1 ;;
+    *) echo "usage: $0 [--no-test] [--i686] [--ci]" >&2; exit 2 ;;
   esac
 done
 
@@ -41,8 +46,18 @@ fi
 
 cmake -S . -B build-win64 -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake >/dev/null
-cmake --build build-win64 -j2
-(cd build-win64 && cpack -G ZIP >/dev/null && ls -1 kalvo-*-win64.zip)
+if [ "$ci" = 1 ]; then
+  WINDOWS_TESTS=${WINDOWS_TESTS:-^(platform|expr|xbase32|xbtool)_}
+fi
+if [ -n "${WINDOWS_TESTS:-}" ]; then
+  # The tests are programs of the same names.
+  mapfile -t tests < <(ctest --test-dir build-win64 -N -R "$WINDOWS_TESTS" |
+    sed -n 's/^ *Test *#[0-9]*: \([A-Za-z0-9_]*\)$/\1/p')
+  cmake --build build-win64 -j2 --target xbase32 mixtable xbtool mixtool KalvoINSTALL "${tests[@]}"
+else
+  cmake --build build-win64 -j2
+  (cd build-win64 && cpack -G ZIP >/dev/null && ls -1 kalvo-*-win64.zip)
+fi
 
 if [ "$i686" = 1 ]; then
   cmake -S . -B build-win32 -G Ninja \

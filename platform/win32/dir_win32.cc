@@ -14,7 +14,6 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
-#include <winioctl.h>
 #undef DeleteFile
 #undef CopyFile
 
@@ -24,7 +23,6 @@
 #include <cstddef>
 #include <vector>
 
-#include "platform/internal/process_impl.h"
 #include "platform/mask.h"
 #include "platform/win32/win32_internal.h"
 
@@ -195,14 +193,23 @@ void MakeWritable(const std::string& path, DWORD attrs) {
 }
 
 // Removes a file, an empty directory or a reparse point, read-only or not.
-DWORD RemoveOne(const std::string& path, DWORD attrs) {
+// Status names the entry.
+Status RemoveOne(const std::string& path, DWORD attrs) {
+  if (IsLinkAttr(attrs) && (attrs & FILE_ATTRIBUTE_DIRECTORY) &&
+      HostDeletesLinkTargets()) {
+    return Status::Error(EPERM, "delete " + path +
+                                    " (link left in place: the host would "
+                                    "delete what it leads to)");
+  }
   MakeWritable(path, attrs);
   BOOL ok = (attrs & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryA(path.c_str())
                                                : DeleteFileA(path.c_str());
-  if (ok) return 0;
+  if (ok) return Status::OK();
   DWORD err = GetLastError();
-  if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) return 0;
-  return err != 0 ? err : ERROR_ACCESS_DENIED;
+  if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) {
+    return Status::OK();
+  }
+  return Win32Status(err != 0 ? err : ERROR_ACCESS_DENIED, "delete " + path);
 }
 
 // Deletes everything inside dir.
@@ -218,8 +225,8 @@ Status DeleteContents(const std::string& dir) {
     if ((a & FILE_ATTRIBUTE_DIRECTORY) && !IsLinkAttr(a)) {
       s = DeleteContents(sub);
     }
-    DWORD err = RemoveOne(sub, a);
-    if (err != 0 && s.ok()) s = Win32Status(err, "delete " + sub);
+    Status r = RemoveOne(sub, a);
+    if (s.ok()) s = r;
     if (first.ok() && !s.ok()) first = s;
   }
   return first;
@@ -361,6 +368,15 @@ void FillFileInfoWin32(uint32_t attrs, uint64_t size, uint64_t write_time,
   info->mtime = secs;
   info->mtime_ns = rest * 100;
   info->inode = file_index;
+}
+
+bool HostDeletesLinkTargets() {
+  static const bool wine = [] {
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr &&
+           GetProcAddress(ntdll, "wine_get_version") != nullptr;
+  }();
+  return wine;
 }
 
 bool IsRootPath(const std::string& path) {
@@ -510,103 +526,8 @@ Status DeleteHostTree(const std::string& path) {
   if ((attrs & FILE_ATTRIBUTE_DIRECTORY) && !IsLinkAttr(attrs)) {
     s = DeleteContents(path);
   }
-  DWORD err = RemoveOne(path, attrs);
-  if (err != 0 && s.ok()) s = Win32Status(err, "delete " + path);
-  return s;
-}
-
-namespace {
-
-// The layout of a reparse point's data (FSCTL_GET_REPARSE_POINT) for
-// symbolic links and mount points (junctions).
-struct ReparseData {
-  ULONG tag;
-  USHORT data_length;
-  USHORT reserved;
-  USHORT substitute_offset;  // bytes into the path buffer
-  USHORT substitute_length;  // bytes
-  USHORT print_offset;
-  USHORT print_length;
-  // Symbolic links: ULONG flags, then the path buffer; mount points: the
-  // path buffer at once.
-};
-
-std::string Narrow(const wchar_t* w, size_t chars) {
-  if (chars == 0) return "";
-  int n = WideCharToMultiByte(CP_ACP, 0, w, static_cast<int>(chars), nullptr, 0,
-                              nullptr, nullptr);
-  std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0) {
-    WideCharToMultiByte(CP_ACP, 0, w, static_cast<int>(chars), out.data(), n,
-                        nullptr, nullptr);
-  }
-  return out;
-}
-
-}  // namespace
-
-Status ReadLinkImpl(const std::string& host, std::string* target) {
-  target->clear();
-  const std::string what = "read link " + host;
-  const DWORD attrs = GetFileAttributesA(host.c_str());
-  if (attrs == INVALID_FILE_ATTRIBUTES) {
-    return Win32Status(GetLastError(), what);
-  }
-  if (!IsLinkAttr(attrs)) return Status::Error(EINVAL, what);
-  Handle h(CreateFileA(
-      host.c_str(), FILE_READ_ATTRIBUTES,
-      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-      nullptr));
-  if (!h.valid()) return Win32Status(GetLastError(), what);
-  std::vector<char> buf(MAXIMUM_REPARSE_DATA_BUFFER_SIZE);
-  DWORD got = 0;
-  if (!DeviceIoControl(h.get(), FSCTL_GET_REPARSE_POINT, nullptr, 0, buf.data(),
-                       static_cast<DWORD>(buf.size()), &got, nullptr)) {
-    return Win32Status(GetLastError(), what);
-  }
-  if (got < sizeof(ReparseData)) return Status::Error(EINVAL, what);
-  const auto* rd = reinterpret_cast<const ReparseData*>(buf.data());
-  size_t path_at = sizeof(ReparseData);
-  if (rd->tag == IO_REPARSE_TAG_SYMLINK) {
-    path_at += sizeof(ULONG);
-  } else if (rd->tag != IO_REPARSE_TAG_MOUNT_POINT) {
-    return Status::Error(EINVAL, what + " (not a link)");
-  }
-  auto name = [&](USHORT offset, USHORT length) -> std::string {
-    size_t begin = path_at + offset;
-    if (begin + length > got) return "";
-    std::vector<wchar_t> w(length / sizeof(wchar_t));
-    std::copy(buf.data() + begin, buf.data() + begin + w.size() * 2,
-              reinterpret_cast<char*>(w.data()));
-    return Narrow(w.data(), w.size());
-  };
-  std::string t = name(rd->print_offset, rd->print_length);
-  if (t.empty()) {
-    t = name(rd->substitute_offset, rd->substitute_length);
-    if (t.compare(0, 4, "\\??\\") == 0) t.erase(0, 4);
-  }
-  if (t.empty()) return Status::Error(EINVAL, what + " (empty target)");
-  *target = t;
-  return Status::OK();
-}
-
-bool IsExecutableImpl(const std::string& host) {
-  // Links are followed: the facts of what the path leads to.
-  Handle h(CreateFileA(host.c_str(), FILE_READ_ATTRIBUTES,
-                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                       nullptr));
-  BY_HANDLE_FILE_INFORMATION bhi;
-  if (!h.valid() || !GetFileInformationByHandle(h.get(), &bhi) ||
-      (bhi.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    return false;
-  }
-  // Windows runs programs by their extension.
-  size_t dot = host.find_last_of(".\\/");
-  if (dot == std::string::npos || host[dot] != '.') return false;
-  const std::string ext = LowerString(host.substr(dot));
-  return ext == ".exe" || ext == ".com" || ext == ".bat" || ext == ".cmd";
+  Status r = RemoveOne(path, attrs);
+  return s.ok() ? r : s;
 }
 
 }  // namespace platform::internal

@@ -55,6 +55,14 @@ Status DeleteHostTree(const std::string& path);
 // entered.
 Status WalkHostTree(const std::string& dir, const Env::TreeVisitor& visit);
 
+// Whether deleting a reparse point may delete what it leads to: so under
+// wine, where a directory link of the host file system shows as a reparse
+// point but its removal reaches the linked directory. There, deletes leave
+// directory links in place (EPERM) rather than risk their targets. (File
+// links of the host show as plain files under wine and cannot be told
+// apart.)
+bool HostDeletesLinkTargets();
+
 // Whether path names a root: "X:\", "\\server\share\" or "\".
 bool IsRootPath(const std::string& path);
 

@@ -30,187 +30,6 @@
 
 namespace platform {
 
-namespace internal {
-
-Status Win32Status(unsigned long err, const std::string& what) {
-  int code;
-  switch (err) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_DRIVE:
-    case ERROR_BAD_NETPATH:
-    case ERROR_BAD_NET_NAME:
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_PATHNAME:
-      code = ENOENT;
-      break;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_WRITE_PROTECT:
-    case ERROR_CURRENT_DIRECTORY:
-      code = EACCES;
-      break;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_BUSY:
-      code = EBUSY;
-      break;
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS:
-      code = EEXIST;
-      break;
-    case ERROR_DIR_NOT_EMPTY:
-      code = ENOTEMPTY;
-      break;
-    case ERROR_DIRECTORY:
-      code = ENOTDIR;
-      break;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-      code = ENOSPC;
-      break;
-    case ERROR_NOT_SAME_DEVICE:
-      code = EXDEV;
-      break;
-    case ERROR_TOO_MANY_OPEN_FILES:
-      code = EMFILE;
-      break;
-    case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY:
-      code = ENOMEM;
-      break;
-    case ERROR_INVALID_HANDLE:
-      code = EBADF;
-      break;
-    case ERROR_INVALID_PARAMETER:
-    case ERROR_NEGATIVE_SEEK:
-      code = EINVAL;
-      break;
-    case ERROR_NOT_SUPPORTED:
-    case ERROR_INVALID_FUNCTION:
-      code = ENOTSUP;
-      break;
-    case ERROR_FILENAME_EXCED_RANGE:
-      code = ENAMETOOLONG;
-      break;
-    case ERROR_NOT_LOCKED:
-      code = ENOLCK;
-      break;
-    default:
-      code = EIO;
-      break;
-  }
-  return Status::Error(code,
-                       what + " [win32 error " + std::to_string(err) + "]");
-}
-
-namespace {
-
-inline bool IsSep(char c) { return c == '\\' || c == '/'; }
-
-inline bool IsLetter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-void Split(const std::string& s, std::vector<std::string>* out) {
-  size_t i = 0;
-  while (i < s.size()) {
-    while (i < s.size() && IsSep(s[i])) i++;
-    size_t j = i;
-    while (j < s.size() && !IsSep(s[j])) j++;
-    if (j > i) out->push_back(s.substr(i, j - i));
-    i = j;
-  }
-}
-
-std::string CurrentDirectory() {
-  std::vector<char> buf(MAX_PATH + 1);
-  for (;;) {
-    DWORD n = GetCurrentDirectoryA(static_cast<DWORD>(buf.size()), buf.data());
-    if (n == 0) return "";
-    if (n < buf.size()) return std::string(buf.data(), n);
-    buf.resize(n + 1);
-  }
-}
-
-// Splits an absolute path into its root ("X:\" or "\\server\share\") and
-// the rest; false when path has neither.
-bool SplitRoot(const std::string& p, std::string* root, std::string* rest) {
-  if (p.size() >= 3 && IsLetter(p[0]) && p[1] == ':' && IsSep(p[2])) {
-    *root = p.substr(0, 2) + "\\";
-    *rest = p.substr(3);
-    return true;
-  }
-  if (p.size() >= 2 && IsSep(p[0]) && IsSep(p[1])) {
-    std::vector<std::string> parts;
-    Split(p.substr(2), &parts);
-    if (parts.size() < 2) return false;
-    *root = "\\\\" + parts[0] + "\\" + parts[1] + "\\";
-    // The rest: what follows the share's name.
-    size_t at = p.find(parts[1], 2 + parts[0].size()) + parts[1].size();
-    *rest = p.substr(at);
-    return true;
-  }
-  return false;
-}
-
-}  // namespace
-
-Status NormalizeWin32Path(const std::string& path, std::string* out) {
-  if (path.empty()) return Status::Error(ENOENT, "empty path");
-  if (path.size() >= 4 && IsSep(path[0]) && IsSep(path[1]) &&
-      (path[2] == '?' || path[2] == '.') && IsSep(path[3])) {
-    *out = path;
-    return Status::OK();
-  }
-  std::string root, rest;
-  if (IsLetter(path[0]) && path.size() >= 2 && path[1] == ':' &&
-      (path.size() == 2 || !IsSep(path[2]))) {
-    // "c:name": relative to the current directory of that drive.
-    std::vector<char> buf(MAX_PATH + 1);
-    const std::string drive = path.substr(0, 2);
-    DWORD n = GetFullPathNameA(drive.c_str(), static_cast<DWORD>(buf.size()),
-                               buf.data(), nullptr);
-    if (n == 0 || n >= buf.size() ||
-        !SplitRoot(std::string(buf.data(), n), &root, &rest)) {
-      return Status::Error(ENOENT, "path " + path);
-    }
-    rest += "\\" + path.substr(2);
-  } else if (IsSep(path[0]) && path.size() >= 2 && IsSep(path[1])) {
-    if (!SplitRoot(path, &root, &rest)) {
-      return Status::Error(ENOENT, "path without a share: " + path);
-    }
-  } else if (!SplitRoot(path, &root, &rest)) {
-    // Relative, or from the root of the current drive.
-    std::string cwd_rest;
-    if (!SplitRoot(CurrentDirectory(), &root, &cwd_rest)) {
-      return Status::Error(ENOENT, "no current directory for " + path);
-    }
-    rest = IsSep(path[0]) ? path : cwd_rest + "\\" + path;
-  }
-  std::vector<std::string> given, comps;
-  Split(rest, &given);
-  for (const std::string& c : given) {
-    if (c == ".") continue;
-    if (c == "..") {
-      if (comps.empty()) {
-        return Status::Error(EACCES, "path climbs above its root: " + path);
-      }
-      comps.pop_back();
-      continue;
-    }
-    comps.push_back(c);
-  }
-  std::string result = root;
-  for (size_t i = 0; i < comps.size(); i++) {
-    if (i > 0) result += "\\";
-    result += comps[i];
-  }
-  *out = result;
-  return Status::OK();
-}
-
-}  // namespace internal
-
 namespace {
 
 bool IsDirectory(const std::string& host, DWORD* attrs_out = nullptr) {
@@ -323,6 +142,10 @@ class Win32Env final : public Env {
     if (!link && (a & FILE_ATTRIBUTE_READONLY)) {
       return Status::Error(EACCES, what + " (read-only)");
     }
+    if (link && (a & FILE_ATTRIBUTE_DIRECTORY) &&
+        internal::HostDeletesLinkTargets()) {
+      return Status::Error(EPERM, what + " (link left in place)");
+    }
     // A link to a directory is removed as a directory entry, never entered.
     BOOL ok = (a & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryA(host.c_str())
                                              : DeleteFileA(host.c_str());
@@ -358,8 +181,9 @@ class Win32Env final : public Env {
         }
       }
     }
+    if (same) return RenameCase(hf, ht, what);
     DWORD flags = MOVEFILE_COPY_ALLOWED;
-    if (replace && !same) flags |= MOVEFILE_REPLACE_EXISTING;
+    if (replace) flags |= MOVEFILE_REPLACE_EXISTING;
     // A file open anywhere is refused (sharing violation: EBUSY), as is a
     // replaced target that is open.
     if (!MoveFileExA(hf.c_str(), ht.c_str(), flags)) {
@@ -620,6 +444,23 @@ class Win32Env final : public Env {
   }
 
  private:
+  // Changes the case of an entry's name through a temporary name, as not
+  // every file system changes it on a direct rename.
+  static Status RenameCase(const std::string& from, const std::string& to,
+                           const std::string& what) {
+    const std::string tmp =
+        to + ".~case." + std::to_string(GetCurrentProcessId());
+    if (!MoveFileExA(from.c_str(), tmp.c_str(), 0)) {
+      return internal::Win32Status(GetLastError(), what);
+    }
+    if (!MoveFileExA(tmp.c_str(), to.c_str(), 0)) {
+      const DWORD err = GetLastError();
+      MoveFileExA(tmp.c_str(), from.c_str(), 0);
+      return internal::Win32Status(err, what);
+    }
+    return Status::OK();
+  }
+
   static bool IsSepChar(char c) { return c == '\\' || c == '/'; }
 
   // Whether a and b are equal ignoring the case of ASCII letters.

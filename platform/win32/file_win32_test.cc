@@ -4,30 +4,95 @@
 // another one.
 
 #include <gtest/gtest.h>
+#include <windows.h>
+#undef DeleteFile
+#undef CopyFile
 
 #include <cerrno>
+#include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/env.h"
-#include "platform/win32/win32_test_util.h"
+#include "platform/testing/child_process.h"
+#include "platform/win32/win32_test_dir.h"
 
 namespace platform {
 namespace {
 
-using testing_win32::Child;
-using testing_win32::kChildBusy;
-using testing_win32::kChildLocked;
-using testing_win32::RunChild;
-using testing_win32::ScopedTempDir;
+using testing::RunChild;
+using testing::ScopedTempDir;
 
 // The engine's lock layout: record n at kBase + n, append lock at kBase,
 // whole file kBase..2*kBase.
 constexpr uint64_t kBase = 1000000000;
 
+enum ChildCode { kChildLocked = 0, kChildBusy = 1, kChildError = 2 };
+
+uint64_t Num(const std::string& s) {
+  return std::strtoull(s.c_str(), nullptr, 10);
+}
+
+// args: path, offset, length, "shared" or "exclusive". Opens the file
+// afresh and tries the lock.
+KALVO_CHILD_MAIN(win32_trylock)(const std::vector<std::string>& args) {
+  if (args.size() != 4) return 20;
+  std::unique_ptr<File> f;
+  if (!Env::Default()->OpenFile(args[0], OpenMode::kReadWrite, &f).ok()) {
+    return 10;
+  }
+  LockResult r = args[3] == "shared"
+                     ? f->TryLockShared(Num(args[1]), Num(args[2]))
+                     : f->TryLock(Num(args[1]), Num(args[2]));
+  switch (r) {
+    case LockResult::kLocked:
+      return kChildLocked;
+    case LockResult::kBusy:
+      return kChildBusy;
+    default:
+      return kChildError;
+  }
+}
+
+// args: path, offset, length, marker directory. Finds the range busy,
+// signals "w", waits in Lock, signals "g".
+KALVO_CHILD_MAIN(win32_lockwait)(const std::vector<std::string>& args) {
+  if (args.size() != 4) return 20;
+  SetLockRetryIntervalMs(5);
+  std::unique_ptr<File> f;
+  if (!Env::Default()->OpenFile(args[0], OpenMode::kReadWrite, &f).ok()) {
+    return 10;
+  }
+  if (f->TryLock(Num(args[1]), Num(args[2])) != LockResult::kBusy) return 11;
+  if (!testing::SignalFile(args[3] + "\\w")) return 12;
+  if (!f->Lock(Num(args[1]), Num(args[2])).ok()) return 13;
+  if (!testing::SignalFile(args[3] + "\\g")) return 14;
+  return 0;
+}
+
+// args: path. Answers the errno code of the delete (0: deleted).
+KALVO_CHILD_MAIN(win32_delete)(const std::vector<std::string>& args) {
+  return args.size() == 1 ? Env::Default()->DeleteFile(args[0]).code() : 20;
+}
+
+// args: from, to. Answers the errno code of the rename (0: renamed).
+KALVO_CHILD_MAIN(win32_rename)(const std::vector<std::string>& args) {
+  if (args.size() != 2) return 20;
+  return Env::Default()->RenameFile(args[0], args[1], true).code();
+}
+
+// args: milliseconds.
+KALVO_CHILD_MAIN(win32_sleep)(const std::vector<std::string>& args) {
+  if (args.size() != 1) return 20;
+  Env::Default()->SleepMs(static_cast<int64_t>(Num(args[0])));
+  return 0;
+}
+
 int TryLockInChild(const std::string& path, uint64_t off, uint64_t len,
-                   const char* kind = "trylock") {
-  return RunChild({kind, path, std::to_string(off), std::to_string(len)});
+                   const char* kind = "exclusive") {
+  return RunChild("win32_trylock",
+                  {path, std::to_string(off), std::to_string(len), kind});
 }
 
 class FileTest : public ::testing::Test {
@@ -80,9 +145,9 @@ TEST_F(FileTest, PositionedReadsAndWrites) {
   EXPECT_EQ(other->Truncate(0).code(), EBADF);
   EXPECT_TRUE(other->Sync().ok());
   // Beyond 4 GiB: offsets travel in both halves of OVERLAPPED.
-  const uint64_t far = (uint64_t{1} << 32) + 3;
-  ASSERT_TRUE(file_->WriteAt(far, "z", 1).ok());
-  ASSERT_TRUE(other->ReadAt(far, buf, 4, &got).ok());
+  const uint64_t beyond = (uint64_t{1} << 32) + 3;
+  ASSERT_TRUE(file_->WriteAt(beyond, "z", 1).ok());
+  ASSERT_TRUE(other->ReadAt(beyond, buf, 4, &got).ok());
   EXPECT_EQ(std::string(buf, got), "z");
   ASSERT_TRUE(file_->Truncate(6).ok());
 }
@@ -151,8 +216,8 @@ TEST_F(FileTest, OpenFileIsNeitherDeletedNorRenamed) {
   EXPECT_EQ(env_->RenameFile(path_, tmp_.Sub("moved.dbf"), false).code(),
             EBUSY);
   EXPECT_NE(env_->RenameFile(other, path_, true).code(), 0);  // no swap
-  EXPECT_EQ(RunChild({"delete", path_}), EBUSY);
-  EXPECT_EQ(RunChild({"rename", path_, tmp_.Sub("moved.dbf")}), EBUSY);
+  EXPECT_EQ(RunChild("win32_delete", {path_}), EBUSY);
+  EXPECT_EQ(RunChild("win32_rename", {path_, tmp_.Sub("moved.dbf")}), EBUSY);
   EXPECT_TRUE(env_->FileExists(path_));
   EXPECT_TRUE(env_->FileExists(other));
   EXPECT_FALSE(env_->FileExists(tmp_.Sub("moved.dbf")));
@@ -168,18 +233,29 @@ TEST_F(FileTest, OpenFileIsNeitherDeletedNorRenamed) {
   EXPECT_EQ(env_->DeleteFile(path_).code(), EBUSY);
   reader.reset();
   EXPECT_TRUE(env_->RenameFile(path_, tmp_.Sub("moved.dbf"), false).ok());
-  EXPECT_EQ(RunChild({"delete", tmp_.Sub("moved.dbf")}), 0);
+  EXPECT_EQ(RunChild("win32_delete", {tmp_.Sub("moved.dbf")}), 0);
 }
 
-// A child started with inheritance on gets no copy of the File's handle:
-// once this process closes it, the file can be deleted while the child
-// still runs.
+// A child started with handle inheritance on gets no copy of the File's
+// handle: once this process closes it, the file can be deleted while the
+// child still runs.
 TEST_F(FileTest, HandleIsNotInherited) {
-  Child child({"sleep", "1500"});
-  ASSERT_TRUE(child.started());
+  std::string cmd =
+      "\"" + env_->ProgramPath() + "\" --kalvo-child=win32_sleep 1500";
+  STARTUPINFOA si = {};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi = {};
+  ASSERT_TRUE(CreateProcessA(nullptr, cmd.data(), nullptr, nullptr,
+                             /*bInheritHandles=*/TRUE, 0, nullptr, nullptr, &si,
+                             &pi));
+  CloseHandle(pi.hThread);
   file_.reset();
   EXPECT_TRUE(env_->DeleteFile(path_).ok());
-  EXPECT_EQ(child.Wait(), 0);
+  EXPECT_EQ(WaitForSingleObject(pi.hProcess, 30000), WAIT_OBJECT_0);
+  DWORD code = 1;
+  GetExitCodeProcess(pi.hProcess, &code);
+  EXPECT_EQ(code, 0u);
+  CloseHandle(pi.hProcess);
 }
 
 TEST_F(FileTest, LocksExcludeOtherProcesses) {
@@ -187,7 +263,7 @@ TEST_F(FileTest, LocksExcludeOtherProcesses) {
   EXPECT_EQ(TryLockInChild(path_, kBase + 1, 1), kChildBusy);
   EXPECT_EQ(TryLockInChild(path_, kBase + 2, 1), kChildLocked);
   EXPECT_EQ(TryLockInChild(path_, kBase, kBase), kChildBusy);
-  EXPECT_EQ(TryLockInChild(path_, kBase + 1, 1, "trylockshared"), kChildBusy);
+  EXPECT_EQ(TryLockInChild(path_, kBase + 1, 1, "shared"), kChildBusy);
   ASSERT_TRUE(file_->Unlock(kBase + 1, 1).ok());
   EXPECT_EQ(TryLockInChild(path_, kBase + 1, 1), kChildLocked);
 }
@@ -219,7 +295,7 @@ TEST_F(FileTest, SharedLocksCoexistExcludeWritersAndChangeKindInPlace) {
   const uint64_t at = 3 * kBase;
   ASSERT_EQ(file_->TryLockShared(at, 1), LockResult::kLocked);
   EXPECT_EQ(reader->TryLockShared(at, 1), LockResult::kLocked);
-  EXPECT_EQ(TryLockInChild(path_, at, 1, "trylockshared"), kChildLocked);
+  EXPECT_EQ(TryLockInChild(path_, at, 1, "shared"), kChildLocked);
   EXPECT_EQ(other->TryLock(at, 1), LockResult::kBusy);
   EXPECT_EQ(TryLockInChild(path_, at, 1), kChildBusy);
   // Made exclusive while another handle shares it: refused, still shared.
@@ -231,7 +307,7 @@ TEST_F(FileTest, SharedLocksCoexistExcludeWritersAndChangeKindInPlace) {
   // Alone now: exclusive in place, then shared again.
   ASSERT_EQ(file_->TryLock(at, 1), LockResult::kLocked);
   EXPECT_EQ(reader->TryLockShared(at, 1), LockResult::kBusy);
-  EXPECT_EQ(TryLockInChild(path_, at, 1, "trylockshared"), kChildBusy);
+  EXPECT_EQ(TryLockInChild(path_, at, 1, "shared"), kChildBusy);
   ASSERT_EQ(file_->TryLockShared(at, 1), LockResult::kLocked);
   EXPECT_EQ(reader->TryLockShared(at, 1), LockResult::kLocked);
   EXPECT_EQ(other->TryLock(at, 1), LockResult::kBusy);
@@ -310,22 +386,18 @@ TEST_F(FileTest, LockWaitsUntilTheOtherProcessReleases) {
   ASSERT_EQ(file_->TryLock(kBase + 1, 1), LockResult::kLocked);
   ASSERT_TRUE(env_->CreateDir(tmp_.Sub("marks")).ok());
   const std::string marks = tmp_.Sub("marks");
-  Child child(
-      {"lockwait", path_, std::to_string(kBase), std::to_string(kBase), marks});
-  ASSERT_TRUE(child.started());
-  auto wait_for = [&](const char* name, int ms) {
-    for (int waited = 0; waited < ms; waited += 10) {
-      if (env_->FileExists(marks + "\\" + name)) return true;
-      env_->SleepMs(10);
-    }
-    return false;
-  };
-  EXPECT_TRUE(wait_for("w", 30000));
+  std::unique_ptr<Process> child;
+  ASSERT_TRUE(testing::StartChild(
+                  "win32_lockwait",
+                  {path_, std::to_string(kBase), std::to_string(kBase), marks},
+                  &child)
+                  .ok());
+  EXPECT_TRUE(testing::WaitForFile(marks + "\\w", 30000, child.get()));
   // While this process holds the record, the child keeps waiting.
-  EXPECT_FALSE(wait_for("g", 200));
+  EXPECT_FALSE(testing::WaitForFile(marks + "\\g", 200, child.get()));
   ASSERT_TRUE(file_->Unlock(kBase + 1, 1).ok());
-  EXPECT_TRUE(wait_for("g", 30000));
-  EXPECT_EQ(child.Wait(), 0);
+  EXPECT_TRUE(testing::WaitForFile(marks + "\\g", 30000, child.get()));
+  EXPECT_EQ(testing::WaitChild(child.get(), 30000), 0);
 }
 
 // A clock that moves only when slept on.

@@ -5,12 +5,14 @@
 //
 // Which Windows source defines what:
 //   * env_win32.cc: Env::Default/Current/SetCurrent, the Win32 Env, the
-//     Env base-class defaults (WalkTree, SyncDir, MarkExecutable),
-//     KillCurrentProcess, Win32Status.
+//     Env base-class defaults (WalkTree, SyncDir, MarkExecutable) and
+//     KillCurrentProcess.
+//   * status_win32.cc: Win32Status; path_win32.cc: NormalizeWin32Path.
 //   * file_win32.cc: the Win32 File, File::Lock, the lock retry rule
 //     (SetLockRetryIntervalMs, LockRetryIntervalMs, SleepBeforeLockRetry).
-//   * dir_win32.cc: listings, copies, deletes, attributes, and the host-file
-//     facts of process_impl.h: ReadLinkImpl and IsExecutableImpl.
+//   * dir_win32.cc: facts, listings, copies, deletes.
+//   * link_win32.cc: the host-file facts of process_impl.h, ReadLinkImpl
+//     and IsExecutableImpl.
 //   * process_win32.cc: the other functions of process_impl.h.
 //   * change_counter_win32.cc: OpenSharedChangeCounterWin32 and the
 //     base-class default File::OpenChangeCounter.
