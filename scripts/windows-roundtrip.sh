@@ -19,8 +19,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-cmake --build build -j2 --target kalvo_roundtrip xbtool >/dev/null
-cmake --build build-win64 -j2 --target kalvo_roundtrip >/dev/null
+# ROUNDTRIP_NO_BUILD=1: use the programs as they are built.
+if [ -z "${ROUNDTRIP_NO_BUILD:-}" ]; then
+  cmake --build build -j2 --target kalvo_roundtrip xbtool >/dev/null
+  cmake --build build-win64 -j2 --target kalvo_roundtrip >/dev/null
+fi
 linux_rt=$(find build -name kalvo_roundtrip -type f -perm -u+x | head -n1)
 xbtool=$(find build -name xbtool -type f -perm -u+x | head -n1)
 win_rt=$(find build-win64 -name kalvo_roundtrip.exe -type f | head -n1)
@@ -51,7 +54,7 @@ echo "3. write under wine"
 "$wine_run" "$root/$win_rt" write "$win_data"
 
 echo "4. verify on Linux"
-changed=$(diff -rq "$work/before" "$data" |
+changed=$({ diff -rq "$work/before" "$data" || true; } |
   sed -n 's|^Files .*/gdata/\([^ ]*\) differ$|\1|p;s|^Only in .*: \(.*\)$|new \1|p' |
   tr '[:upper:]' '[:lower:]' | sort | tr '\n' ' ')
 echo "   changed: $changed"
