@@ -43,9 +43,15 @@ kalvo_install_package(xbase32 TARGETS kalvo_platform xbase32
 if(TARGET mixtable)
   kalvo_install_package(mixtable TARGETS mixtable
     HEADERS ${PROJECT_SOURCE_DIR}/mixtable/include/mixtable)
-  # The table dictionary lies beside the library, where it looks for it.
-  install(FILES ${PROJECT_SOURCE_DIR}/data/DataBase.DCT
-    DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  # The table dictionary lies beside the library, where it looks for it
+  # (on Windows the DLL is in the binary directory).
+  if(WIN32)
+    install(FILES ${PROJECT_SOURCE_DIR}/data/DataBase.DCT
+      DESTINATION ${CMAKE_INSTALL_BINDIR})
+  else()
+    install(FILES ${PROJECT_SOURCE_DIR}/data/DataBase.DCT
+      DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  endif()
 endif()
 
 # pkg-config files find the prefix from their own directory, so that an
@@ -64,7 +70,7 @@ endforeach()
 
 # A small outside project builds against the installed packages (not in the
 # sanitizer build, whose libraries need the sanitizer runtime first).
-if(KALVO_TESTS AND NOT KALVO_SANITIZE)
+if(KALVO_TESTS AND NOT KALVO_SANITIZE AND NOT WIN32)
   add_test(NAME install_consumer
     COMMAND ${CMAKE_COMMAND}
       -DBUILD_DIR=${PROJECT_BINARY_DIR}

@@ -4,6 +4,25 @@
 # adapts the staged files to the system layout before they are packed (no
 # RPATH, the Python module in the system interpreter's package directory).
 
+# Windows: `cpack -G ZIP` makes kalvo-VERSION-win64.zip (win32 for the i686
+# build) of the install rules: bin/ (DLLs, programs, DataBase.DCT), lib/
+# (import libraries, CMake and pkg-config files), include/.
+if(WIN32)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(CPACK_SYSTEM_NAME win64)
+  else()
+    set(CPACK_SYSTEM_NAME win32)
+  endif()
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_NAME kalvo)
+  set(CPACK_PACKAGE_VENDOR "Kalvo")
+  set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+  set(CPACK_STRIP_FILES ON)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+  include(CPack)
+  return()
+endif()
+
 set(KALVO_DEB_RELEASE 1 CACHE STRING "Debian revision of the package")
 set(KALVO_DEB_MAINTAINER "Kalvo maintainers <maintainers@kalvo.example>"
   CACHE STRING "Maintainer field of the Debian package")

@@ -1,9 +1,22 @@
 // Console defaults of the user-interface hooks.
+//
+// On Windows the defaults stay those of a console program, with two
+// additions: the message box default shows a real MessageBoxA when
+// $KALVO_MESSAGE_BOX is "window", or when the program has neither a console
+// nor a standard error to print to (a program started from the desktop);
+// "console" keeps the printed line in every case. And $KALVO_TRACE may be
+// "debug", which sends the trace to OutputDebugStringA (a debugger or a
+// trace viewer shows it).
 
 #include "platform/hooks.h"
 
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <cerrno>
@@ -22,6 +35,52 @@ constexpr unsigned kMbTypeMask = 0xF;
 constexpr unsigned kMbDefMask = 0xF00;
 constexpr unsigned kMbDefButton3 = 0x200;
 
+#ifdef _WIN32
+constexpr int kStderrFd = 2;
+
+// Through the C runtime's descriptor, so that a redirection of descriptor
+// 2 (a test capturing standard error) sees the text.
+void WriteAll(int fd, const char* p, size_t n) {
+  while (n > 0) {
+    const unsigned chunk =
+        n > 0x40000000 ? 0x40000000u : static_cast<unsigned>(n);
+    int w = _write(fd, p, chunk);
+    if (w <= 0) return;
+    p += w;
+    n -= static_cast<size_t>(w);
+  }
+}
+
+bool IsTerminal(int fd) {
+  DWORD mode = 0;
+  HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+  return h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode) != 0;
+}
+
+// Whether the message box default shows a window (see the file comment).
+bool MessageBoxWanted() {
+  const char* v = getenv("KALVO_MESSAGE_BOX");
+  if (v != nullptr && strcmp(v, "window") == 0) return true;
+  if (v != nullptr && strcmp(v, "console") == 0) return false;
+  if (GetConsoleWindow() != nullptr) return false;
+  HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+  return err == nullptr || err == INVALID_HANDLE_VALUE;
+}
+
+// Appends the line to the file in one write: FILE_APPEND_DATA places every
+// write at the end, so lines of several processes never overlap.
+void AppendToFile(const char* path, const std::string& line) {
+  HANDLE h = CreateFileA(path, FILE_APPEND_DATA,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  CloseHandle(h);
+}
+#else
+constexpr int kStderrFd = STDERR_FILENO;
+
 void WriteAll(int fd, const char* p, size_t n) {
   while (n > 0) {
     ssize_t w = write(fd, p, n);
@@ -34,12 +93,30 @@ void WriteAll(int fd, const char* p, size_t n) {
   }
 }
 
+bool IsTerminal(int fd) { return isatty(fd) != 0; }
+
+void AppendToFile(const char* path, const std::string& line) {
+  int fd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  if (fd < 0) return;
+  WriteAll(fd, line.data(), line.size());  // one write: lines stay whole
+  close(fd);
+}
+#endif
+
 int ConsoleMessageBox(const char* caption, const char* text, unsigned style) {
+#ifdef _WIN32
+  if (MessageBoxWanted()) {
+    int answer = MessageBoxA(nullptr, text != nullptr ? text : "",
+                             caption != nullptr ? caption : "",
+                             style | MB_TASKMODAL | MB_SETFOREGROUND);
+    if (answer != 0) return answer;  // else no window could be shown: print
+  }
+#endif
   std::string line = caption != nullptr ? caption : "";
   line += ": ";
   line += text != nullptr ? text : "";
   line += "\n";
-  WriteAll(STDERR_FILENO, line.data(), line.size());
+  WriteAll(kStderrFd, line.data(), line.size());
   const unsigned def = style & kMbDefMask;
   switch (style & kMbTypeMask) {
     case kMbOkCancel:
@@ -62,19 +139,22 @@ void DefaultTrace(int, const char* text) {
   std::string line = text;
   if (line.empty() || line.back() != '\n') line += '\n';
   if (strcmp(sink, "stderr") == 0) {
-    WriteAll(STDERR_FILENO, line.data(), line.size());
+    WriteAll(kStderrFd, line.data(), line.size());
     return;
   }
-  int fd = open(sink, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-  if (fd < 0) return;
-  WriteAll(fd, line.data(), line.size());  // one write: lines stay whole
-  close(fd);
+#ifdef _WIN32
+  if (strcmp(sink, "debug") == 0) {
+    OutputDebugStringA(line.c_str());
+    return;
+  }
+#endif
+  AppendToFile(sink, line);
 }
 
 void NoProgress(const void*, unsigned, int64_t, const char*) {}
 
 void ConsoleBeep() {
-  if (isatty(STDERR_FILENO)) WriteAll(STDERR_FILENO, "\a", 1);
+  if (IsTerminal(kStderrFd)) WriteAll(kStderrFd, "\a", 1);
 }
 
 std::atomic<MessageBoxHook> g_message_box{nullptr};
@@ -141,6 +221,6 @@ void Beep() {
   (h != nullptr ? h : &ConsoleBeep)();
 }
 
-bool StderrIsTerminal() { return isatty(STDERR_FILENO) != 0; }
+bool StderrIsTerminal() { return IsTerminal(kStderrFd); }
 
 }  // namespace platform

@@ -16,10 +16,6 @@
 // times within the operations (scripts/crash-test.sh), with the figures
 // printed at the end.
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -197,59 +193,49 @@ class CrashTest : public TableTest {
     return states;
   }
 
-  // Runs op in a child ended right after its n-th mutating call (n = 0:
-  // at a random time; with kill_after_us the parent kills it). Answers
-  // whether the child was killed.
-  bool RunChild(const Op& op, int64_t n, int64_t kill_after_us) {
-    pid_t pid = fork();
-    if (pid == 0) {
-      platform::FaultInjectionEnv env;
-      platform::ScopedEnv use(&env);
-      Wdbase w;
-      if (!OpenIndexed(&w)) _exit(2);
-      env.CrashAfterMutations(n);
-      for (const Step& step : op.steps) {
-        if (!step(&w)) _exit(3);
-      }
-      env.CrashAfterMutations(0);
-      // (A replacing copy-update ends with the table closed.)
-      _exit(!w.IsOpen(0) || w.Close() ? 0 : 4);
+  // Runs op k of Ops() in a child ended right after its n-th mutating call
+  // (n = 0: at a random time; with kill_after_us the parent kills it).
+  // Answers whether the child was killed.
+  bool RunOp(size_t k, int64_t n, int64_t kill_after_us) {
+    std::unique_ptr<platform::Process> child;
+    if (!platform::testing::StartChild(
+             "crash_writer", {dir_, std::to_string(k), std::to_string(n)},
+             &child)
+             .ok()) {
+      ADD_FAILURE() << "writer not started";
+      return false;
     }
     if (kill_after_us >= 0) {
-      usleep(static_cast<useconds_t>(kill_after_us));
-      kill(pid, SIGKILL);
+      platform::Env* env = platform::Env::Current();
+      const uint64_t until = env->NowMicros() + kill_after_us;
+      if (kill_after_us > 2000) env->SleepMs(kill_after_us / 1000 - 1);
+      while (env->NowMicros() < until) {
+      }
+      platform::testing::KillChild(child.get());
     }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (WIFSIGNALED(status)) return true;
-    EXPECT_EQ(0, WEXITSTATUS(status)) << op.name << " n=" << n;
+    const int code = platform::testing::WaitChild(child.get());
+    if (code == platform::testing::kChildKilled) return true;
+    EXPECT_EQ(0, code) << Ops()[k].name << " n=" << n;
     return false;
   }
 
-  // The checks, in a fresh process; an empty answer when all hold.
+  // The checks, in a fresh process; an empty answer when all hold. The
+  // states go to the checker in a file (separated by NUL), its answer comes
+  // back in another.
   std::string Check(const std::vector<std::string>& states) {
-    int fds[2];
-    if (pipe(fds) != 0) return "pipe";
-    pid_t pid = fork();
-    if (pid == 0) {
-      close(fds[0]);
-      const std::string why = CheckHere(states);
-      if (!why.empty() && write(fds[1], why.data(), why.size()) < 0) _exit(2);
-      _exit(why.empty() ? 0 : 1);
-    }
-    close(fds[1]);
-    std::string why;
-    char buf[512];
-    for (ssize_t r; (r = read(fds[0], buf, sizeof buf)) > 0;) {
-      why.append(buf, static_cast<size_t>(r));
-    }
-    close(fds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (why.empty() && (!WIFEXITED(status) || WEXITSTATUS(status) != 0)) {
-      why = "checker ended abnormally";
-    }
-    return why;
+    std::string all;
+    for (const std::string& s : states) all += s + '\0';
+    const std::string states_file = Host("base/states"),
+                      why_file = Host("base/why");
+    platform::Env::Current()->DeleteFile(why_file);
+    if (!WriteAll(states_file, all)) return "states not written";
+    const int code = platform::testing::RunChild("crash_checker",
+                                                 {dir_, states_file, why_file});
+    const std::string why = ReadAll(why_file);
+    if (code == 0 && why.empty()) return "";
+    return why.empty()
+               ? "checker ended abnormally (" + std::to_string(code) + ")"
+               : why;
   }
 
   std::string CheckHere(const std::vector<std::string>& states) {
@@ -336,15 +322,66 @@ class CrashTest : public TableTest {
   }
 };
 
+// The fixture's table code in a child process: a fixture of its own (its
+// temporary drives are not used) pointed at the test's directory.
+class CrashChild : public CrashTest {
+ public:
+  explicit CrashChild(const std::string& dir) {
+    dir_ = dir;
+    platform::SetLockRetryIntervalMs(5);
+  }
+  void TestBody() override {}
+  using CrashTest::CheckHere;
+  using CrashTest::OpenIndexed;
+};
+
+// args: dir, op index, n. Runs the op, ended by SIGKILL (TerminateProcess
+// on Windows) right after its n-th mutating call when n > 0.
+KALVO_CHILD_MAIN(crash_writer)(const std::vector<std::string>& args) {
+  if (args.size() != 3) return 9;
+  CrashChild table(args[0]);
+  const std::vector<Op> ops = Ops();
+  const Op& op = ops.at(std::stoul(args[1]));
+  platform::FaultInjectionEnv env;
+  platform::ScopedEnv use(&env);
+  Wdbase w;
+  if (!table.OpenIndexed(&w)) return 2;
+  env.CrashAfterMutations(std::stoll(args[2]));
+  for (const Step& step : op.steps) {
+    if (!step(&w)) return 3;
+  }
+  env.CrashAfterMutations(0);
+  // (A replacing copy-update ends with the table closed.)
+  return !w.IsOpen(0) || w.Close() ? 0 : 4;
+}
+
+// args: dir, states file, answer file. Checks the table against the states
+// and writes what is wrong into the answer file (exit status 1).
+KALVO_CHILD_MAIN(crash_checker)(const std::vector<std::string>& args) {
+  if (args.size() != 3) return 9;
+  CrashChild table(args[0]);
+  std::vector<std::string> states;
+  const std::string all = ReadAll(args[1]);
+  for (size_t at = 0, end; (end = all.find('\0', at)) != std::string::npos;
+       at = end + 1) {
+    states.push_back(all.substr(at, end - at));
+  }
+  const std::string why = table.CheckHere(states);
+  if (why.empty()) return 0;
+  return WriteAll(args[2], why) ? 1 : 2;
+}
+
 TEST_F(CrashTest, EveryCrashPointOfEveryOperationLeavesASoundTable) {
   if (std::getenv("KALVO_CRASH_RANDOM") != nullptr) GTEST_SKIP();
   int kills = 0, failures = 0;
-  for (const Op& op : Ops()) {
+  const std::vector<Op> ops = Ops();
+  for (size_t k = 0; k < ops.size(); ++k) {
+    const Op& op = ops[k];
     const std::vector<std::string> states = States(op);
     int op_kills = 0;
     for (int64_t n = 1; n < 100000; ++n) {
       Restore();
-      const bool killed = RunChild(op, n, -1);
+      const bool killed = RunOp(k, n, -1);
       const std::string why = Check(states);
       if (!why.empty()) {
         ++failures;
@@ -367,11 +404,11 @@ TEST_F(CrashTest, RandomKills) {
   const std::vector<Op> ops = Ops();
   std::vector<std::vector<std::string>> states;
   std::vector<int64_t> micros;
-  for (const Op& op : ops) {
-    states.push_back(States(op));
+  for (size_t k = 0; k < ops.size(); ++k) {
+    states.push_back(States(ops[k]));
     Restore();
     const auto start = std::chrono::steady_clock::now();
-    RunChild(op, 0, -1);
+    RunOp(k, 0, -1);
     micros.push_back(std::chrono::duration_cast<std::chrono::microseconds>(
                          std::chrono::steady_clock::now() - start)
                          .count());
@@ -383,7 +420,7 @@ TEST_F(CrashTest, RandomKills) {
     const size_t k = rng() % ops.size();
     Restore();
     const int64_t at = static_cast<int64_t>(rng() % (micros[k] + 1));
-    if (RunChild(ops[k], 0, at)) ++kills;
+    if (RunOp(k, 0, at)) ++kills;
     ++per_op[k];
     const std::string why = Check(states[k]);
     if (!why.empty()) {

@@ -6,8 +6,6 @@
 // checked after.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <string>
@@ -24,6 +22,35 @@ namespace {
 
 using testing::Fields;
 using testing::Fld;
+
+// Opens table b of dir with its three indexes (no creation).
+bool OpenBIn(const std::string& dir, Wdbase* w) {
+  const char* names[] = {"bname", "bn", "bsame"};
+  const char* exprs[] = {"NAME", "N", "\"SAME\""};
+  return w->SetFiles(dir.c_str(), "b", 3, names, exprs) == 1 && w->Open() == 1;
+}
+
+// args: dir, "during" or "after". During the writer's lock the index bn
+// holds the tree of its last release (1000 entries) and is sound; after the
+// release a seek and the bottom find records 4321 and 5000.
+KALVO_CHILD_MAIN(ntx_bulk_reader)(const std::vector<std::string>& args) {
+  testing::ChildSetUp();
+  Wdbase r;
+  if (args.size() != 2 || !OpenBIn(args[0], &r)) return 2;
+  if (args[1] == "during") {
+    int64_t n = -1;
+    const bool sound =
+        IndexOf(&r, 2)->CheckTree([&](const char*, uint32_t) { ++n; }).empty();
+    return sound && n + 1 == 1000 ? 0 : 1;
+  }
+  const int code = r.SelectIdx(2) == 1 && r.Seek("    4321") == 1 &&
+                           r.RecNo() == 4321 && r.Bottom() == 1 &&
+                           r.RecNo() == 5000
+                       ? 0
+                       : 1;
+  r.Close();
+  return code;
+}
 
 class NtxBulkTest : public testing::EngineTest {
  protected:
@@ -194,34 +221,10 @@ TEST_F(NtxBulkTest, AnotherProcessSeesTheBatchAfterUnlock) {
   }
   // While the lock is held the files keep the whole tree of the last
   // release: a reader elsewhere finds it sound, without the staged entries.
-  const pid_t during = fork();
-  if (during == 0) {
-    Wdbase r;
-    int64_t n = -1;
-    const bool sound =
-        Open(&r, false) &&
-        IndexOf(&r, 2)->CheckTree([&](const char*, uint32_t) { ++n; }).empty();
-    _exit(sound && n + 1 == 1000 ? 0 : 1);
-  }
-  int during_status = 0;
-  ASSERT_EQ(during, waitpid(during, &during_status, 0));
-  EXPECT_TRUE(WIFEXITED(during_status) && WEXITSTATUS(during_status) == 0);
+  EXPECT_EQ(0, testing::RunChild("ntx_bulk_reader", {dir_, "during"}));
   ASSERT_EQ(1, w.Unlock());
   Wdbase::FlushSet(1);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    Wdbase r;
-    int code = Open(&r, false) && r.SelectIdx(2) == 1 &&
-                       r.Seek("    4321") == 1 && r.RecNo() == 4321 &&
-                       r.Bottom() == 1 && r.RecNo() == 5000
-                   ? 0
-                   : 1;
-    r.Close();
-    _exit(code);
-  }
-  int status = 0;
-  ASSERT_EQ(pid, waitpid(pid, &status, 0));
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(0, testing::RunChild("ntx_bulk_reader", {dir_, "after"}));
 }
 
 // Appends under a special filter: every record that does not match shares

@@ -2,8 +2,6 @@
 // on Open, and the tree kept sound through random writes.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -71,6 +69,86 @@ TEST(NtxKey, NumericKeyForm) {
   char d[10];
   ASSERT_TRUE(NumericKey(-1234567890, 10, 0, d));
   EXPECT_EQ("+*)('&%$#,", std::string(d, 10));
+}
+
+// Opens table t of dir with the given indexes, for the child entries.
+bool OpenTIn(const std::string& dir, Wdbase* w, std::vector<const char*> names,
+             std::vector<const char*> exprs) {
+  return w->SetFiles(dir.c_str(), "t", static_cast<int>(names.size()),
+                     names.data(), exprs.data()) &&
+         w->Open();
+}
+
+// The other processes of the index tests. args: dir, op, then
+//   append_new               appends "new0".."new99" (index ix)
+//   writer C COUNT           appends C1000.. with prices and changes earlier
+//                            keys, seeking each (indexes ix and iy)
+//   random_writer RECORDS    1500 random key changes, flushed every third
+//   add NAME                 appends NAME (index ix)
+//   rebuild                  changes every third key, then rebuilds ix
+int NtxChild(const std::vector<std::string>& a) {
+  if (a.size() < 2) return 90;
+  const std::string& dir = a[0];
+  const std::string& op = a[1];
+  Wdbase w;
+  const bool two = op == "writer";
+  if (!(two ? OpenTIn(dir, &w, {"ix", "iy"}, {"NAME", "PRICE"})
+            : OpenTIn(dir, &w, {"ix"}, {"NAME"}))) {
+    return 1;
+  }
+  if (op == "append_new") {
+    for (int i = 0; i < 100; ++i) {
+      if (!w.AppendBlank()) return 2;
+      if (!w.WriteString("NAME", ("new" + std::to_string(i)).c_str())) return 3;
+    }
+  } else if (op == "writer" && a.size() == 4) {
+    if (!w.SelectIdx(1)) return 2;
+    const std::string& c = a[2];
+    for (int i = 0; i < std::stoi(a[3]); ++i) {
+      const std::string name = c + std::to_string(1000 + i);
+      if (!w.AppendBlank()) return 3;
+      if (!w.WriteString("NAME", name.c_str())) return 4;
+      if (!w.WriteDouble("PRICE", i)) return 5;
+      // Our own key is there at once; the other process's keys too.
+      if (w.Seek(name.c_str()) != 1) return 6;
+      if (i % 10 == 0) {
+        // Change an earlier key of ours.
+        const std::string old = c + std::to_string(1000 + i / 2);
+        if (w.Seek(old.c_str()) != 1) return 7;
+        if (!w.WriteString("NAME", (old + "x").c_str())) return 8;
+        if (w.Seek((old + "x").c_str()) != 1) return 9;
+      }
+    }
+  } else if (op == "random_writer" && a.size() == 3) {
+    Wdbase::FlushSet(0);
+    std::mt19937 rng(3);
+    const int records = std::stoi(a[2]);
+    for (int i = 0; i < 1500; ++i) {
+      if (!w.Goto(1 + static_cast<int32_t>(rng() % records))) return 2;
+      const std::string name = "n" + std::to_string(rng() % 1000);
+      if (!w.WriteString("NAME", name.c_str())) return 3;
+      if (i % 3 == 0 && !w.Flush()) return 4;
+    }
+  } else if (op == "add" && a.size() == 3) {
+    if (!w.AppendBlank() || !w.WriteString("NAME", a[2].c_str()) ||
+        !w.WriteDouble("PRICE", 0)) {
+      return 2;
+    }
+  } else if (op == "rebuild") {
+    // Changed keys, then a rebuild of the whole file.
+    for (int r = 1; r <= 300; r += 3) {
+      if (!w.Goto(r)) return 2;
+      if (!w.WriteString("NAME", ("m" + std::to_string(r)).c_str())) return 3;
+    }
+    if (!w.RebuildIdx()) return 4;
+  } else {
+    return 91;
+  }
+  return w.Close() ? 0 : 10;
+}
+KALVO_CHILD_MAIN(ntx)(const std::vector<std::string>& args) {
+  ChildSetUp();
+  return NtxChild(args);
 }
 
 class NtxTest : public EngineTest {
@@ -760,16 +838,7 @@ TEST_F(NtxTest, AnotherProcessAppendsAndSeekFindsTheKey) {
   ASSERT_EQ(1, w.SelectIdx(1));
   EXPECT_EQ(1, w.Seek("k150"));  // the pages are cached now
   EXPECT_EQ(3, w.Seek("new"));
-  ASSERT_EQ(0, InChild([&] {
-              Wdbase o;
-              if (!OpenWith(&o, {"ix"}, {"NAME"})) return 1;
-              for (int i = 0; i < 100; ++i) {
-                if (!o.AppendBlank()) return 2;
-                if (!o.WriteString("NAME", ("new" + std::to_string(i)).c_str()))
-                  return 3;
-              }
-              return o.Close() ? 0 : 4;
-            }));
+  ASSERT_EQ(0, RunChild("ntx", {dir_, "append_new"}));
   EXPECT_EQ(1, w.Seek("new42"));
   EXPECT_EQ(343, w.RecNo());
   EXPECT_STREQ("new42", w.Read("NAME", 0, 1));
@@ -788,40 +857,15 @@ TEST_F(NtxTest, TwoProcessesWritingAndSeekingStayConsistent) {
     ASSERT_EQ(1, w.Close());
   }
   constexpr int kPer = 150;
-  std::vector<pid_t> kids;
+  std::unique_ptr<platform::Process> kids[2];
   for (int c = 0; c < 2; ++c) {
-    pid_t pid = fork();
-    if (pid == 0) {
-      Wdbase w;
-      if (!OpenWith(&w, {"ix", "iy"}, {"NAME", "PRICE"})) _exit(1);
-      if (!w.SelectIdx(1)) _exit(2);
-      for (int i = 0; i < kPer; ++i) {
-        const std::string name =
-            std::string(c == 0 ? "p" : "q") + std::to_string(1000 + i);
-        if (!w.AppendBlank()) _exit(3);
-        if (!w.WriteString("NAME", name.c_str())) _exit(4);
-        if (!w.WriteDouble("PRICE", i)) _exit(5);
-        // Our own key is there at once; the other process's keys too.
-        if (w.Seek(name.c_str()) != 1) _exit(6);
-        if (i % 10 == 0) {
-          // Change an earlier key of ours.
-          const std::string old =
-              std::string(c == 0 ? "p" : "q") + std::to_string(1000 + i / 2);
-          if (w.Seek(old.c_str()) != 1) _exit(7);
-          if (!w.WriteString("NAME", (old + "x").c_str())) _exit(8);
-          if (w.Seek((old + "x").c_str()) != 1) _exit(9);
-        }
-      }
-      _exit(w.Close() ? 0 : 10);
-    }
-    kids.push_back(pid);
+    ASSERT_TRUE(platform::testing::StartChild(
+                    "ntx",
+                    {dir_, "writer", c == 0 ? "p" : "q", std::to_string(kPer)},
+                    &kids[c])
+                    .ok());
   }
-  for (pid_t pid : kids) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    ASSERT_EQ(0, WEXITSTATUS(status));
-  }
+  for (auto& kid : kids) ASSERT_EQ(0, platform::testing::WaitChild(kid.get()));
   Wdbase w;
   ASSERT_TRUE(OpenWith(&w, {"ix", "iy"}, {"NAME", "PRICE"}));
   ASSERT_EQ(2 * kPer, w.RecCount());
@@ -934,20 +978,11 @@ TEST_F(NtxTest, WalksStayWholeWhileAnotherProcessWrites) {
     Wdbase::FlushSet(1);
     ASSERT_EQ(1, w.Close());
   }
-  pid_t writer = fork();
-  if (writer == 0) {
-    Wdbase w;
-    if (!OpenWith(&w, {"ix"}, {"NAME"})) _exit(1);
-    Wdbase::FlushSet(0);
-    std::mt19937 rng(3);
-    for (int i = 0; i < 1500; ++i) {
-      if (!w.Goto(1 + static_cast<int32_t>(rng() % kRecords))) _exit(2);
-      const std::string name = "n" + std::to_string(rng() % 1000);
-      if (!w.WriteString("NAME", name.c_str())) _exit(3);
-      if (i % 3 == 0 && !w.Flush()) _exit(4);
-    }
-    _exit(w.Close() ? 0 : 5);
-  }
+  std::unique_ptr<platform::Process> writer;
+  ASSERT_TRUE(
+      platform::testing::StartChild(
+          "ntx", {dir_, "random_writer", std::to_string(kRecords)}, &writer)
+          .ok());
   Wdbase w;
   ASSERT_TRUE(OpenWith(&w, {"ix"}, {"NAME"}));
   ASSERT_EQ(1, w.SelectIdx(1));
@@ -957,8 +992,8 @@ TEST_F(NtxTest, WalksStayWholeWhileAnotherProcessWrites) {
   Wdbase::SetDebugLevel(1);
   int walks = 0;
   for (;;) {
-    int status = 0;
-    const bool done = waitpid(writer, &status, WNOHANG) == writer;
+    const int status = platform::testing::WaitChild(writer.get(), 0);
+    const bool done = status != platform::testing::kChildNotRun;
     std::string fault;
     auto e = Entries(ix, &fault);
     ASSERT_EQ("", fault);
@@ -975,8 +1010,7 @@ TEST_F(NtxTest, WalksStayWholeWhileAnotherProcessWrites) {
     ASSERT_TRUE(rec.Boxes().empty()) << rec.Boxes()[0].text;
     ++walks;
     if (done) {
-      ASSERT_TRUE(WIFEXITED(status));
-      ASSERT_EQ(0, WEXITSTATUS(status));
+      ASSERT_EQ(0, status);
       break;
     }
   }
@@ -1025,12 +1059,7 @@ TEST_F(NtxTest, WithoutASharedCounterTheHeaderCounterTells) {
   EXPECT_EQ(3, a.RecNo());
   EXPECT_EQ("", IndexOf(&a, 1)->CheckTree(nullptr));
   EXPECT_EQ("", IndexOf(&b, 1)->CheckTree(nullptr));
-  ASSERT_EQ(0, InChild([&] {
-              Wdbase c;
-              if (!OpenWith(&c, {"ix"}, {"NAME"})) return 1;
-              Add(&c, "b-from-child");
-              return c.Close() ? 0 : 2;
-            }));
+  ASSERT_EQ(0, RunChild("ntx", {dir_, "add", "b-from-child"}));
   EXPECT_EQ(1, a.Seek("b-from"));
   EXPECT_EQ(202, a.RecNo());
 }
@@ -1056,18 +1085,7 @@ TEST_F(NtxTest, AnotherProcessRebuildsInPlace) {
   ASSERT_TRUE(platform::Env::Current()->GetFileInfo(path, &before).ok());
   const uint16_t counter =
       Get16(reinterpret_cast<const uint8_t*>(ReadAll(path).data()) + 2);
-  ASSERT_EQ(0, InChild([&] {
-              Wdbase o;
-              if (!OpenWith(&o, {"ix"}, {"NAME"})) return 1;
-              // Changed keys, then a rebuild of the whole file.
-              for (int r = 1; r <= 300; r += 3) {
-                if (!o.Goto(r)) return 2;
-                if (!o.WriteString("NAME", ("m" + std::to_string(r)).c_str()))
-                  return 3;
-              }
-              if (!o.RebuildIdx()) return 4;
-              return o.Close() ? 0 : 5;
-            }));
+  ASSERT_EQ(0, RunChild("ntx", {dir_, "rebuild"}));
   platform::FileInfo after;
   ASSERT_TRUE(platform::Env::Current()->GetFileInfo(path, &after).ok());
   EXPECT_EQ(before.inode, after.inode);

@@ -5,8 +5,6 @@
 // condition and direction queries.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <set>
@@ -328,24 +326,37 @@ TEST_F(SpecialFilterLifeTest, ConditionAndDirectionQueries) {
   EXPECT_TRUE(w_.SpecialFilterIsInverted());
 }
 
+// args: dir, count. Another process filters table t with the same
+// condition while the test's filter lives, then appends a matching record.
+KALVO_CHILD_MAIN(spf_other_filter)(const std::vector<std::string>& args) {
+  ChildSetUp();
+  if (args.size() != 2) return 9;
+  const int32_t count = std::stoi(args[1]);
+  const char* names[] = {"byname", "byqty", "byborn", "bytwice"};
+  const char* exprs[] = {"NAME", "QTY", "BORN", "QTY*2"};
+  Wdbase o;
+  if (o.SetFiles(args[0].c_str(), "t", 4, names, exprs) != 1 || !o.Open()) {
+    return 1;
+  }
+  // Within the same second the clock name is the same: the child takes
+  // another.
+  if (!o.SpecialFilterInit("QTY > 0", false, false)) return 2;
+  std::vector<platform::DirEntry> spf;
+  platform::Env::Current()->ListDir(args[0], "SPF*.NTX", &spf);
+  if (spf.size() != 2) return 3;
+  if (o.GetLastPosition() != count) return 4;
+  if (!o.AppendBlank() || !o.WriteDouble(2, 50)) return 5;
+  if (o.GetLastPosition() != count + 1) return 6;
+  return o.Close() ? 0 : 7;
+}
+
 TEST_F(SpecialFilterLifeTest, TwoProcessesFilterTheSameTable) {
   Make(100);
   ASSERT_TRUE(w_.SpecialFilterInit("QTY > 0", false, false));
   const std::vector<std::string> mine = SpfFiles();
   ASSERT_EQ(1u, mine.size());
   const int32_t count = w_.GetLastPosition();
-  ASSERT_EQ(0, InChild([&] {
-              Wdbase o;
-              if (!Define(&o) || !o.Open()) return 1;
-              // The same second gives the same clock name: the child takes
-              // another.
-              if (!o.SpecialFilterInit("QTY > 0", false, false)) return 2;
-              if (SpfFiles().size() != 2) return 3;
-              if (o.GetLastPosition() != count) return 4;
-              if (!o.AppendBlank() || !o.WriteDouble(2, 50)) return 5;
-              if (o.GetLastPosition() != count + 1) return 6;
-              return o.Close() ? 0 : 7;
-            }));
+  ASSERT_EQ(0, RunChild("spf_other_filter", {dir_, std::to_string(count)}));
   EXPECT_EQ(mine, SpfFiles());
   EXPECT_EQ(count + 1, w_.GetLastPosition());
   ASSERT_EQ(1, w_.Bottom());

@@ -171,29 +171,56 @@ TEST_F(PackNames, LargeTablesMoveInChunks) {
   EXPECT_EQ("R" + std::to_string(old_number(46001)), w.Read("NAME", 0, 1));
 }
 
+// args: path. 1 when this process gets the append lock of the table, 0
+// when it is busy, 9 when the table does not open.
+KALVO_CHILD_MAIN(pack_probe_append)(const std::vector<std::string>& args) {
+  std::unique_ptr<platform::File> f;
+  if (args.size() != 1 ||
+      !platform::Env::Current()
+           ->OpenFile(args[0], platform::OpenMode::kReadWrite, &f)
+           .ok()) {
+    return 9;
+  }
+  return f->TryLock(dbf::kAppendLockOffset, 1) == platform::LockResult::kLocked
+             ? 1
+             : 0;
+}
+
+// args: dir, packer (0/1), ready marker, gate marker, appends. Opens names,
+// signals ready, waits for the gate, then packs (packer) or appends
+// "A1".."A<appends>".
+KALVO_CHILD_MAIN(pack_other)(const std::vector<std::string>& args) {
+  ChildSetUp();
+  if (args.size() != 5) return 9;
+  Wdbase w;
+  if (!w.SetFiles(args[0].c_str(), "names", 0, nullptr, nullptr) || !w.Open()) {
+    return 1;
+  }
+  if (!platform::testing::SignalFile(args[2])) return 7;
+  if (!platform::testing::WaitForFile(args[3])) return 8;
+  if (args[1] == "1") return w.Pack() ? 0 : 2;
+  // Each new record is filled under the lock, so that a pack never comes
+  // between its append and its write (the record number would be stale).
+  for (int i = 1; i <= std::stoi(args[4]); ++i) {
+    if (!w.Lock() || !w.AppendBlank()) return 3;
+    if (!w.WriteString("NAME", ("A" + std::to_string(i)).c_str())) return 4;
+    if (!w.Unlock()) return 6;
+  }
+  return w.Close() ? 0 : 5;
+}
+
 TEST_F(PackNames, LockOfTheCallerOutlivesThePack) {
   Wdbase w;
   MakeNames(&w, 3);
   const std::string path = Host("names.dbf");
-  auto probe = [&] {
-    std::unique_ptr<platform::File> f;
-    if (!platform::Env::Current()
-             ->OpenFile(path, platform::OpenMode::kReadWrite, &f)
-             .ok()) {
-      return 9;
-    }
-    return f->TryLock(dbf::kAppendLockOffset, 1) ==
-                   platform::LockResult::kLocked
-               ? 1
-               : 0;
-  };
+  auto probe = [&] { return RunChild("pack_probe_append", {path}); };
   ASSERT_EQ(1, w.Pack());
-  EXPECT_EQ(1, InChild(probe));  // released
+  EXPECT_EQ(1, probe());  // released
   ASSERT_EQ(1, w.Lock());
   ASSERT_EQ(1, w.Zap(1, 1));
-  EXPECT_EQ(0, InChild(probe));  // still held
+  EXPECT_EQ(0, probe());  // still held
   ASSERT_EQ(1, w.Unlock());
-  EXPECT_EQ(1, InChild(probe));
+  EXPECT_EQ(1, probe());
 }
 
 TEST_F(PackNames, FailurePartWayIsReported) {
@@ -357,46 +384,21 @@ TEST_F(PackNames, OthersHoldingTheTableOpenLoseNothing) {
     Wdbase::FlushSet(1);
   }
   // Both children open the table first, then start together.
-  int ready[2], gate[2];
-  ASSERT_EQ(0, pipe(ready));
-  ASSERT_EQ(0, pipe(gate));
-  auto child = [&](bool packer) {
-    close(ready[0]);
-    close(gate[1]);
-    Wdbase w;
-    if (!OpenTable(&w, "names")) _exit(1);
-    if (write(ready[1], "x", 1) != 1) _exit(7);
-    char x;
-    if (read(gate[0], &x, 1) != 0) _exit(8);
-    if (packer) _exit(w.Pack() ? 0 : 2);
-    // Each new record is filled under the lock, so that a pack never comes
-    // between its append and its write (the record number would be stale).
-    for (int i = 1; i <= kAppends; ++i) {
-      if (!w.Lock() || !w.AppendBlank()) _exit(3);
-      if (!w.WriteString("NAME", ("A" + std::to_string(i)).c_str())) _exit(4);
-      if (!w.Unlock()) _exit(6);
-    }
-    _exit(w.Close() ? 0 : 5);
-  };
-  std::vector<pid_t> kids;
-  for (bool packer : {false, true}) {
-    pid_t pid = fork();
-    if (pid == 0) child(packer);
-    kids.push_back(pid);
+  const std::string gate = Host("gate.marker");
+  std::unique_ptr<platform::Process> kids[2];
+  for (int packer = 0; packer < 2; ++packer) {
+    const std::string ready = Host("ready" + std::to_string(packer));
+    ASSERT_TRUE(
+        platform::testing::StartChild("pack_other",
+                                      {dir_, std::to_string(packer), ready,
+                                       gate, std::to_string(kAppends)},
+                                      &kids[packer])
+            .ok());
+    ASSERT_TRUE(
+        platform::testing::WaitForFile(ready, 60000, kids[packer].get()));
   }
-  close(ready[1]);
-  close(gate[0]);
-  char buf[2];
-  ASSERT_EQ(1, read(ready[0], buf, 1));
-  ASSERT_EQ(1, read(ready[0], buf, 1));
-  close(gate[1]);
-  for (pid_t pid : kids) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    ASSERT_EQ(0, WEXITSTATUS(status));
-  }
-  close(ready[0]);
+  ASSERT_TRUE(platform::testing::SignalFile(gate));
+  for (auto& kid : kids) ASSERT_EQ(0, platform::testing::WaitChild(kid.get()));
   Wdbase w;
   ASSERT_TRUE(OpenTable(&w, "names"));
   ASSERT_EQ(100 + kAppends, w.RecCount());

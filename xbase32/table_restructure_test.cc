@@ -263,6 +263,25 @@ TEST_F(RestructureTest, AnInterruptedReplacementIsUndoneOrNoticedOnOpen) {
   EXPECT_TRUE(Strays().empty());
 }
 
+// args: dir, table. Adds ten fields in front and removes them again.
+KALVO_CHILD_MAIN(restructure_rounds)(const std::vector<std::string>& args) {
+  ChildSetUp();
+  Wdbase w;
+  if (args.size() != 2 ||
+      !w.SetFiles(args[0].c_str(), args[1].c_str(), 0, nullptr, nullptr) ||
+      !w.Open()) {
+    return 1;
+  }
+  for (int round = 0; round < 10; ++round) {
+    const std::string f = "F" + std::to_string(round);
+    if (!w.FieldAdd(1, f.c_str(), 'C', 3, 0)) return 2;
+  }
+  for (int round = 0; round < 10; ++round) {
+    if (!w.FieldRemove(1)) return 3;
+  }
+  return w.Close() ? 0 : 4;
+}
+
 TEST_F(RestructureTest, TwoProcessesRestructureTablesOfOneDirectory) {
   for (const char* name : {"one", "two"}) {
     Wdbase w;
@@ -273,29 +292,14 @@ TEST_F(RestructureTest, TwoProcessesRestructureTablesOfOneDirectory) {
       ASSERT_EQ(1, w.MemoWrite("NOTES", t.data(), t.size()));
     }
   }
-  std::vector<pid_t> kids;
-  for (const char* name : {"one", "two"}) {
-    pid_t pid = fork();
-    if (pid == 0) {
-      Wdbase w;
-      if (!OpenTable(&w, name)) _exit(1);
-      for (int round = 0; round < 10; ++round) {
-        const std::string f = "F" + std::to_string(round);
-        if (!w.FieldAdd(1, f.c_str(), 'C', 3, 0)) _exit(2);
-      }
-      for (int round = 0; round < 10; ++round) {
-        if (!w.FieldRemove(1)) _exit(3);
-      }
-      _exit(w.Close() ? 0 : 4);
-    }
-    kids.push_back(pid);
+  std::unique_ptr<platform::Process> kids[2];
+  for (int k = 0; k < 2; ++k) {
+    ASSERT_TRUE(platform::testing::StartChild("restructure_rounds",
+                                              {dir_, k == 0 ? "one" : "two"},
+                                              &kids[k])
+                    .ok());
   }
-  for (pid_t pid : kids) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    ASSERT_EQ(0, WEXITSTATUS(status));
-  }
+  for (auto& kid : kids) ASSERT_EQ(0, platform::testing::WaitChild(kid.get()));
   for (const char* name : {"one", "two"}) {
     Wdbase w;
     ASSERT_TRUE(OpenTable(&w, name));

@@ -4,10 +4,8 @@
 // after a failed copy-update; leftover work tables; Rename and FieldAdd
 // edge cases.
 
-#include <sys/time.h>
-#include <unistd.h>
-
-#include <csignal>
+#include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -19,57 +17,78 @@
 namespace xbase32::testing {
 namespace {
 
+// args: dir, ready marker, stop marker. Holds stock open and appends "C1",
+// "C2", ... (NAME and NOTES) until the stop marker appears, then five more;
+// exits with the number it appended (at most 190).
+KALVO_CHILD_MAIN(inuse_writer)(const std::vector<std::string>& args) {
+  ChildSetUp();
+  platform::Env* env = platform::Env::Current();
+  Wdbase w;
+  if (args.size() != 3 ||
+      !w.SetFiles(args[0].c_str(), "stock", 0, nullptr, nullptr) || !w.Open()) {
+    return 200;
+  }
+  if (!platform::testing::SignalFile(args[1])) return 201;
+  int n = 0;
+  auto one = [&]() {
+    ++n;
+    const std::string name = "C" + std::to_string(n);
+    return w.AppendBlank() && w.WriteString("NAME", name.c_str()) &&
+           w.MemoWrite("NOTES", name.data(), name.size());
+  };
+  for (;;) {
+    if (!one()) return 202;
+    if (env->FileExists(args[2])) break;
+    env->SleepMs(2);
+  }
+  for (int k = 0; k < 5; ++k) {
+    if (!one()) return 203;
+  }
+  return w.Close() ? (n > 190 ? 190 : n) : 204;
+}
+
+// args: dir. Opens stock with the index byname and appends a record.
+KALVO_CHILD_MAIN(inuse_append_indexed)(const std::vector<std::string>& args) {
+  ChildSetUp();
+  const char* names[] = {"byname"};
+  const char* exprs[] = {"NAME"};
+  Wdbase o;
+  if (args.size() != 1 ||
+      !o.SetFiles(args[0].c_str(), "stock", 1, names, exprs) || !o.Open()) {
+    return 1;
+  }
+  return o.AppendBlank() && o.Close() ? 0 : 2;
+}
+
 class InUseTest : public TableTest {
  protected:
-  // A child holds stock open and appends "C1", "C2", ... until the parent
-  // writes a byte into the pipe; it exits with the number it appended.
-  pid_t StartWriter(int* go) {
-    int ready[2], stop[2];
-    if (pipe(ready) != 0 || pipe(stop) != 0) return -1;
-    pid_t pid = fork();
-    if (pid == 0) {
-      close(ready[0]);
-      close(stop[1]);
-      Wdbase w;
-      if (!OpenTable(&w, "stock")) _exit(200);
-      char b = 'r';
-      if (write(ready[1], &b, 1) != 1) _exit(201);
-      int n = 0;
-      auto one = [&]() {
-        ++n;
-        const std::string name = "C" + std::to_string(n);
-        return w.AppendBlank() && w.WriteString("NAME", name.c_str()) &&
-               w.MemoWrite("NOTES", name.data(), name.size());
-      };
-      for (;;) {
-        if (!one()) _exit(202);
-        fd_set fds;
-        FD_ZERO(&fds);
-        FD_SET(stop[0], &fds);
-        timeval tv{0, 2000};
-        if (select(stop[0] + 1, &fds, nullptr, nullptr, &tv) > 0) break;
-      }
-      for (int k = 0; k < 5; ++k) {
-        if (!one()) _exit(203);
-      }
-      _exit(w.Close() ? (n > 190 ? 190 : n) : 204);
+  // Starts inuse_writer on stock and waits until it holds the table open.
+  std::unique_ptr<platform::Process> StartWriter() {
+    ++writers_;
+    const std::string ready = Marker("ready"), stop = Marker("stop");
+    std::unique_ptr<platform::Process> child;
+    if (!platform::testing::StartChild("inuse_writer", {dir_, ready, stop},
+                                       &child)
+             .ok() ||
+        !platform::testing::WaitForFile(ready, 60000, child.get())) {
+      return nullptr;
     }
-    close(ready[1]);
-    close(stop[0]);
-    char b = 0;
-    if (read(ready[0], &b, 1) != 1) return -1;
-    close(ready[0]);
-    *go = stop[1];
-    return pid;
+    return child;
   }
-  int StopWriter(pid_t pid, int go) {
-    char b = 's';
-    if (write(go, &b, 1) != 1) return -1;
-    close(go);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  // Tells the writer to stop; answers its exit status (-1 on failure).
+  int StopWriter(platform::Process* child) {
+    if (child == nullptr || !platform::testing::SignalFile(Marker("stop"))) {
+      return -1;
+    }
+    const int n = platform::testing::WaitChild(child);
+    platform::Env::Current()->DeleteFile(Marker("ready"));
+    platform::Env::Current()->DeleteFile(Marker("stop"));
+    return n;
   }
+  std::string Marker(const char* what) const {
+    return dir_ + "writer" + std::to_string(writers_) + "." + what;
+  }
+  int writers_ = 0;
 };
 
 TEST_F(InUseTest,
@@ -113,12 +132,17 @@ TEST_F(InUseTest,
        },
        -20},
   };
+  // Hosts differ here: on Linux nothing but the engine's "open" lock range
+  // keeps a rename or delete off a table another process holds; on Windows
+  // the host refuses them too (the table is open without delete sharing).
+  // The engine tries the range first on both, so the codes are the same, and
+  // both end with the same files: stock.dbf/.dbt with every record, no
+  // "moved" table.
   int total = 20;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    int go = -1;
-    const pid_t pid = StartWriter(&go);
-    ASSERT_GT(pid, 0);
+    auto writer = StartWriter();
+    ASSERT_TRUE(writer);
     EXPECT_EQ(1, WdbaseIsInUse(Host("stock.dbf").c_str()));
     Wdbase w;
     ASSERT_TRUE(OpenTable(&w, "stock"));
@@ -127,7 +151,7 @@ TEST_F(InUseTest,
     EXPECT_NE(std::string::npos,
               std::string(Wdbase::LastErrorDetail(2)).find("in use"));
     w.Close();
-    const int n = StopWriter(pid, go);
+    const int n = StopWriter(writer.get());
     ASSERT_GT(n, 0);
     ASSERT_LT(n, 190);
     total += n;  // the last five after the stop included
@@ -169,13 +193,12 @@ TEST_F(InUseTest,
   }
   const std::string idx = Host("byname.ntx");
   const char* idx_paths[] = {idx.c_str()};
-  int go = -1;
-  const pid_t pid = StartWriter(&go);
-  ASSERT_GT(pid, 0);
+  auto writer = StartWriter();
+  ASSERT_TRUE(writer);
   EXPECT_EQ(0, WdbaseReplaceTable(Host("stock.dbf").c_str(),
                                   Host("fresh.dbf").c_str(), 1, idx_paths));
   EXPECT_EQ(-80, Wdbase::LastErrorCode());
-  const int n = StopWriter(pid, go);
+  const int n = StopWriter(writer.get());
   ASSERT_GT(n, 0);
   ASSERT_EQ(1, WdbaseReplaceTable(Host("stock.dbf").c_str(),
                                   Host("fresh.dbf").c_str(), 1, idx_paths));
@@ -227,16 +250,8 @@ TEST_F(InUseTest, FailedCopyUpdateReplaceReleasesTheWholeFileLock) {
     }
     EXPECT_EQ(1, w.IsOpen(0));
     // Another process appends at once (it would wait for ever on a lock
-    // left behind: the alarm ends it).
-    EXPECT_EQ(0, InChild([&]() {
-                alarm(5);
-                Wdbase o;
-                if (!o.SetFiles(dir_.c_str(), "stock", 1, names, exprs) ||
-                    !o.Open()) {
-                  return 1;
-                }
-                return o.AppendBlank() && o.Close() ? 0 : 2;
-              }));
+    // left behind: it is ended after 5 s).
+    EXPECT_EQ(0, RunChild("inuse_append_indexed", {dir_}, 5000));
   }
   Wdbase w;
   ASSERT_TRUE(OpenTable(&w, "stock"));
@@ -256,9 +271,17 @@ TEST_F(InUseTest,
     Wdbase young;
     MakeNotes(&young, "$$$00043", 1);  // one being made right now
   }
-  // Age the leftover past the grace period.
-  timeval old[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
-  ASSERT_EQ(0, utimes(Host("$$$00042.dbf").c_str(), old));
+  // Age the leftover past the grace period (std::filesystem: the same on
+  // every host).
+  auto age = [](const std::string& path) {
+    std::error_code ec;
+    std::filesystem::last_write_time(
+        path,
+        std::filesystem::file_time_type::clock::now() - std::chrono::hours(1),
+        ec);
+    return !ec;
+  };
+  ASSERT_TRUE(age(Host("$$$00042.dbf")));
   Wdbase w;
   ASSERT_TRUE(OpenTable(&w, "stock"));
   EXPECT_EQ(-910, Wdbase::LastErrorCode());
@@ -270,7 +293,7 @@ TEST_F(InUseTest,
   EXPECT_FALSE(env->FileExists(Host("$$$00042.dbt")));
   EXPECT_TRUE(env->FileExists(Host("$$$00043.dbf")));
   // An old one another handle has open is no leftover.
-  ASSERT_EQ(0, utimes(Host("$$$00043.dbf").c_str(), old));
+  ASSERT_TRUE(age(Host("$$$00043.dbf")));
   Wdbase held;
   ASSERT_TRUE(OpenTable(&held, "$$$00043"));
   ASSERT_EQ(1, w.FieldRemove(1));

@@ -5,8 +5,10 @@
 #define XBASE32_TEST_UTIL_H_
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -15,6 +17,7 @@
 
 #include "platform/env.h"
 #include "platform/hooks.h"
+#include "platform/testing/child_process.h"
 #include "platform/testing/temp_drives.h"
 #include "xbase32/wdbase.h"
 
@@ -106,6 +109,18 @@ class EngineTest : public ::testing::Test {
   std::string dir_;
 };
 
+// The settings of EngineTest, for a child entry (see
+// platform/testing/child_process.h): lock retries every 5 ms, debug level 0,
+// auto-flush on.
+inline void ChildSetUp() {
+  platform::SetLockRetryIntervalMs(5);
+  Wdbase::SetDebugLevel(0);
+  Wdbase::FlushSet(1);
+}
+
+using platform::testing::RunChild;
+
+#ifndef _WIN32
 // Runs body in a forked child and answers its exit code (100 when the child
 // did not exit normally). Buffered output is flushed first, so the child
 // repeats none of it.
@@ -118,6 +133,7 @@ int InChild(F body) {
   waitpid(pid, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
 }
+#endif
 
 }  // namespace xbase32::testing
 

@@ -345,47 +345,60 @@ TEST_F(MemoTest, LostMemoFileWithoutTextsIsMadeQuietly) {
   EXPECT_EQ(std::string("\x01\0\0\0", 4), Bytes("notes.dbt"));
 }
 
+// args: dir, child number c, count, gate marker. Waits for the gate, then
+// appends count records "A0".. (c 0) or "B0".. (c 1) to notes, each with a
+// text of 1..3 blocks written twice (the second one often moves).
+KALVO_CHILD_MAIN(memo_append_texts)(const std::vector<std::string>& args) {
+  ChildSetUp();
+  if (args.size() != 4) return 8;
+  if (!platform::testing::WaitForFile(args[3])) return 7;
+  const int c = std::stoi(args[1]);
+  Wdbase w;
+  if (!w.SetFiles(args[0].c_str(), "notes", 0, nullptr, nullptr) || !w.Open()) {
+    return 1;
+  }
+  for (int i = 0; i < std::stoi(args[2]); ++i) {
+    if (!w.AppendBlank()) return 2;
+    const std::string who = (c == 0 ? "A" : "B") + std::to_string(i);
+    if (!w.WriteString("NAME", who.c_str())) return 3;
+    std::string t(static_cast<size_t>(100 + 37 * i % 1200), 'a' + c);
+    t += who;
+    if (!w.MemoWrite("NOTES", t.data(), t.size())) return 4;
+    t += std::string(300, 'z');
+    if (!w.MemoWrite("NOTES", t.data(), t.size())) return 5;
+  }
+  return w.Close() ? 0 : 6;
+}
+
+// args: dir. Writes the text "waited" into record 1 of notes.
+KALVO_CHILD_MAIN(memo_write_waited)(const std::vector<std::string>& args) {
+  ChildSetUp();
+  Wdbase c;
+  if (args.size() != 1 ||
+      !c.SetFiles(args[0].c_str(), "notes", 0, nullptr, nullptr) || !c.Open()) {
+    return 1;
+  }
+  return c.MemoWrite("NOTES", "waited", 6) ? 0 : 2;
+}
+
 TEST_F(MemoTest, TwoProcessesNeverShareBlocks) {
   constexpr int kPerChild = 150;
   {
     Wdbase w;
     MakeNotes(&w, "notes", 0);
   }
-  // Both children start together when the pipe closes.
-  int gate[2];
-  ASSERT_EQ(0, pipe(gate));
-  std::vector<pid_t> kids;
+  // Both children start together when the gate marker appears.
+  const std::string gate = Host("gate.marker");
+  std::unique_ptr<platform::Process> kids[2];
   for (int c = 0; c < 2; ++c) {
-    pid_t pid = fork();
-    if (pid == 0) {
-      close(gate[1]);
-      char x;
-      if (read(gate[0], &x, 1) != 0) _exit(7);
-      Wdbase w;
-      if (!OpenTable(&w, "notes")) _exit(1);
-      for (int i = 0; i < kPerChild; ++i) {
-        if (!w.AppendBlank()) _exit(2);
-        const std::string who = (c == 0 ? "A" : "B") + std::to_string(i);
-        if (!w.WriteString("NAME", who.c_str())) _exit(3);
-        // Texts of 1..3 blocks, written twice: the second one often moves.
-        std::string t(static_cast<size_t>(100 + 37 * i % 1200), 'a' + c);
-        t += who;
-        if (!w.MemoWrite("NOTES", t.data(), t.size())) _exit(4);
-        t += std::string(300, 'z');
-        if (!w.MemoWrite("NOTES", t.data(), t.size())) _exit(5);
-      }
-      _exit(w.Close() ? 0 : 6);
-    }
-    kids.push_back(pid);
+    ASSERT_TRUE(platform::testing::StartChild(
+                    "memo_append_texts",
+                    {dir_, std::to_string(c), std::to_string(kPerChild), gate},
+                    &kids[c])
+                    .ok());
   }
-  close(gate[0]);
-  close(gate[1]);
-  for (pid_t pid : kids) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    ASSERT_EQ(0, WEXITSTATUS(status));
-  }
+  ASSERT_TRUE(platform::testing::SignalFile(gate));
+  for (auto& kid : kids) ASSERT_EQ(0, platform::testing::WaitChild(kid.get()));
   Wdbase w;
   ASSERT_TRUE(OpenTable(&w, "notes"));
   ASSERT_EQ(2 * kPerChild, w.RecCount());
@@ -417,20 +430,14 @@ TEST_F(MemoTest, AllocationWaitsForTheAppendLock) {
           .ok());
   ASSERT_EQ(platform::LockResult::kLocked,
             holder->TryLock(dbf::kAppendLockOffset, 1));
-  pid_t pid = fork();
-  if (pid == 0) {
-    Wdbase c;
-    if (!OpenTable(&c, "notes")) _exit(1);
-    _exit(c.MemoWrite("NOTES", "waited", 6) ? 0 : 2);
-  }
+  std::unique_ptr<platform::Process> child;
+  ASSERT_TRUE(
+      platform::testing::StartChild("memo_write_waited", {dir_}, &child).ok());
   platform::Env::Current()->SleepMs(100);
   // The child has not allocated: the header still says block 1.
   EXPECT_EQ(1u, Get32(Bytes("notes.dbt"), 0));
   ASSERT_TRUE(holder->Unlock(dbf::kAppendLockOffset, 1).ok());
-  int status = 0;
-  waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(0, WEXITSTATUS(status));
+  EXPECT_EQ(0, platform::testing::WaitChild(child.get()));
   EXPECT_EQ(2u, Get32(Bytes("notes.dbt"), 0));
 }
 

@@ -1,20 +1,21 @@
 // Sharing with writers outside this process's change counter: a peer that
-// follows the lock protocol with raw fcntl locks and pwrite (no engine, no
-// counter), an engine process in another mount namespace (its own
+// follows the lock protocol with plain file locks and positioned writes (no
+// engine, no counter), an engine process in another mount namespace (its own
 // /dev/shm), and an engine process started after the counter object was
-// removed. Nothing is overwritten, no index entry is lost, and a read
+// removed (these two are about the Linux counter object in /dev/shm and run
+// on Linux only). Nothing is overwritten, no index entry is lost, and a read
 // after the other writer's unlock sees its bytes. Also the rewrite
 // generation: writes from buffers read before another process's pack are
 // refused.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sched.h>
 #include <sys/mman.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -31,28 +32,34 @@ constexpr int kSkipExit = 77;
 
 // --- the raw peer -----------------------------------------------------------
 
-bool RawLock(int fd, short type, uint64_t off, uint64_t len) {
-  struct flock fl = {};
-  fl.l_type = type;
-  fl.l_whence = SEEK_SET;
-  fl.l_start = static_cast<off_t>(off);
-  fl.l_len = static_cast<off_t>(len);
-  return fcntl(fd, type == F_UNLCK ? F_SETLK : F_SETLKW, &fl) == 0;
+// The peer's files are platform files: the same byte-range locks as the
+// engine's (fcntl on Linux, LockFileEx on Windows), none of its caches.
+using FilePtr = std::unique_ptr<platform::File>;
+
+FilePtr OpenRaw(const std::string& path) {
+  FilePtr f;
+  if (!platform::Env::Current()
+           ->OpenFile(path, platform::OpenMode::kReadWrite, &f)
+           .ok()) {
+    return nullptr;
+  }
+  return f;
+}
+
+bool ReadExact(platform::File* f, uint64_t at, void* buf, size_t n) {
+  size_t got = 0;
+  return f->ReadAt(at, buf, n, &got).ok() && got == n;
 }
 
 struct RawTable {
-  int fd = -1;
+  FilePtr f;
   uint32_t header = 0, reclen = 0;
-  explicit RawTable(const std::string& path) {
-    fd = open(path.c_str(), O_RDWR);
+  explicit RawTable(const std::string& path) : f(OpenRaw(path)) {
     uint8_t h[12] = {};
-    if (fd >= 0 && pread(fd, h, sizeof h, 0) == sizeof h) {
+    if (f && ReadExact(f.get(), 0, h, sizeof h)) {
       header = dbf::Get16(h + dbf::kOffHeaderLength);
       reclen = dbf::Get16(h + dbf::kOffRecordLength);
     }
-  }
-  ~RawTable() {
-    if (fd >= 0) close(fd);
   }
   // NAME C(12), SEQ N(6).
   std::string Record(const char* name, int seq) const {
@@ -61,26 +68,26 @@ struct RawTable {
     return std::string(buf, reclen);
   }
   bool Append(const char* name, int seq) {
-    if (!RawLock(fd, F_WRLCK, dbf::kAppendLockOffset, 1)) return false;
-    struct stat st;
-    fstat(fd, &st);
-    const uint32_t count = (st.st_size - header) / reclen;
+    if (!f || !f->Lock(dbf::kAppendLockOffset, 1).ok()) return false;
+    uint64_t size = 0;
+    bool ok = f->Size(&size).ok();
+    const uint32_t count = static_cast<uint32_t>((size - header) / reclen);
     std::string rec = Record(name, seq) + '\x1A';
-    bool ok = pwrite(fd, rec.data(), rec.size(),
-                     header + static_cast<off_t>(count) * reclen) ==
-              static_cast<ssize_t>(rec.size());
+    ok = ok &&
+         f->WriteAt(header + uint64_t{count} * reclen, rec.data(), rec.size())
+             .ok();
     uint8_t c[4];
     dbf::Put32(c, count + 1);
-    ok = ok && pwrite(fd, c, 4, dbf::kOffCount) == 4;
-    return RawLock(fd, F_UNLCK, dbf::kAppendLockOffset, 1) && ok;
+    ok = ok && f->WriteAt(dbf::kOffCount, c, 4).ok();
+    return f->Unlock(dbf::kAppendLockOffset, 1).ok() && ok;
   }
   bool Rewrite(int32_t n, const char* name, int seq) {
-    if (!RawLock(fd, F_WRLCK, dbf::RecordLockOffset(n), 1)) return false;
+    if (!f || !f->Lock(dbf::RecordLockOffset(n), 1).ok()) return false;
     std::string rec = Record(name, seq);
-    const bool ok = pwrite(fd, rec.data(), rec.size(),
-                           header + static_cast<off_t>(n - 1) * reclen) ==
-                    static_cast<ssize_t>(rec.size());
-    return RawLock(fd, F_UNLCK, dbf::RecordLockOffset(n), 1) && ok;
+    const bool ok =
+        f->WriteAt(header + uint64_t(n - 1) * reclen, rec.data(), rec.size())
+            .ok();
+    return f->Unlock(dbf::RecordLockOffset(n), 1).ok() && ok;
   }
 };
 
@@ -89,14 +96,14 @@ struct RawTable {
 // header's counter.
 bool RawChangeKey(const std::string& ntx, const std::string& from,
                   const std::string& to) {
-  const int fd = open(ntx.c_str(), O_RDWR);
-  if (fd < 0) return false;
-  bool ok = RawLock(fd, F_WRLCK, 1000000000ULL, 1000000000ULL);
+  FilePtr f = OpenRaw(ntx);
+  if (!f) return false;
+  bool ok = f->Lock(1000000000ULL, 1000000000ULL).ok();
   uint8_t h[12] = {};
-  ok = ok && pread(fd, h, sizeof h, 0) == sizeof h;
+  ok = ok && ReadExact(f.get(), 0, h, sizeof h);
   const uint32_t root = dbf::Get32(h + 4);
   uint8_t page[1024];
-  ok = ok && pread(fd, page, sizeof page, root) == sizeof page;
+  ok = ok && ReadExact(f.get(), root, page, sizeof page);
   bool found = false;
   const int count = dbf::Get16(page);
   for (int i = 0; ok && i < count; ++i) {
@@ -107,12 +114,10 @@ bool RawChangeKey(const std::string& ntx, const std::string& from,
       found = true;
     }
   }
-  ok = ok && found && pwrite(fd, page, sizeof page, root) == sizeof page;
+  ok = ok && found && f->WriteAt(root, page, sizeof page).ok();
   dbf::Put16(h + 2, static_cast<uint16_t>(dbf::Get16(h + 2) + 1));
-  ok = ok && pwrite(fd, h, 4, 0) == 4;
-  ok = RawLock(fd, F_UNLCK, 1000000000ULL, 1000000000ULL) && ok;
-  close(fd);
-  return ok;
+  ok = ok && f->WriteAt(0, h, 4).ok();
+  return f->Unlock(1000000000ULL, 1000000000ULL).ok() && ok;
 }
 
 std::string Pad(const char* s) {
@@ -121,6 +126,7 @@ std::string Pad(const char* s) {
   return k;
 }
 
+#ifndef _WIN32
 std::string ShmName(const std::string& path) {
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return "";
@@ -129,6 +135,20 @@ std::string ShmName(const std::string& path) {
                 static_cast<unsigned long long>(st.st_dev),
                 static_cast<unsigned long long>(st.st_ino));
   return name;
+}
+#endif
+
+// args: dir, then one of
+//   append NAME SEQ | rewrite RECNO NAME SEQ   (raw peer on shared.dbf)
+//   rewrite_key RECNO NAME SEQ FROM TO         (raw record and index change)
+//   engine NAME                                (PeerTest::EngineWork)
+//   write1 NAME                                (engine: record 1 := NAME)
+//   generation OP FLUSH                        (GenerationTest's other run)
+//   memo_pack                                  (delete record 1 of memo, pack)
+int PeerChild(const std::vector<std::string>& a);
+KALVO_CHILD_MAIN(peer)(const std::vector<std::string>& args) {
+  ChildSetUp();
+  return PeerChild(args);
 }
 
 class PeerTest : public EngineTest {
@@ -149,12 +169,17 @@ class PeerTest : public EngineTest {
     }
     w.Close();
   }
-  bool Open(Wdbase* w, bool indexed) {
+  bool Open(Wdbase* w, bool indexed) { return OpenIn(dir_, w, indexed); }
+
+ public:
+  static bool OpenIn(const std::string& dir, Wdbase* w, bool indexed) {
     const char* names[] = {"byname"};
     const char* exprs[] = {"NAME"};
-    return w->SetFiles(dir_.c_str(), "shared", indexed ? 1 : 0, names, exprs) &&
+    return w->SetFiles(dir.c_str(), "shared", indexed ? 1 : 0, names, exprs) &&
            w->Open();
   }
+
+ protected:
   std::string Path() const { return dir_ + "shared.dbf"; }
   static void Scan(Wdbase* w) {
     for (int ok = w->Top(); ok; ok = w->Next()) {
@@ -172,27 +197,81 @@ class PeerTest : public EngineTest {
     return all;
   }
   // Another engine's work: an append and a rewrite of record 1.
-  int EngineWork(const char* name) {
+  int EngineWork(const char* name) { return EngineWorkIn(dir_, name); }
+
+ public:
+  static int EngineWorkIn(const std::string& dir, const char* name) {
     Wdbase w;
-    if (!Open(&w, false)) return 1;
+    if (!OpenIn(dir, &w, false)) return 1;
     if (!w.AppendBlank() || !w.WriteString("NAME", name)) return 2;
     if (!w.Goto(1) || !w.WriteString("NAME", name)) return 3;
     return w.Close() ? 0 : 4;
   }
 };
 
+int PeerChild(const std::vector<std::string>& a) {
+  if (a.size() < 2) return 90;
+  const std::string& dir = a[0];
+  const std::string& op = a[1];
+  auto n = [&](size_t i) { return std::stoi(a.at(i)); };
+  if (op == "append" && a.size() == 4) {
+    return RawTable(dir + "shared.dbf").Append(a[2].c_str(), n(3)) ? 0 : 1;
+  }
+  if (op == "rewrite" && a.size() == 5) {
+    return RawTable(dir + "shared.dbf").Rewrite(n(2), a[3].c_str(), n(4)) ? 0
+                                                                          : 1;
+  }
+  if (op == "rewrite_key" && a.size() == 7) {
+    return RawTable(dir + "shared.dbf").Rewrite(n(2), a[3].c_str(), n(4)) &&
+                   RawChangeKey(dir + "byname.ntx", Pad(a[5].c_str()),
+                                Pad(a[6].c_str()))
+               ? 0
+               : 1;
+  }
+  if (op == "engine" && a.size() == 3) {
+    return PeerTest::EngineWorkIn(dir, a[2].c_str());
+  }
+  if (op == "write1" && a.size() == 3) {
+    Wdbase c;
+    return PeerTest::OpenIn(dir, &c, false) && c.Goto(1) &&
+                   c.WriteString("NAME", a[2].c_str())
+               ? 0
+               : 1;
+  }
+  if (op == "generation" && a.size() == 4) {
+    Wdbase::FlushSet(n(3));
+    Wdbase p;
+    if (!PeerTest::OpenIn(dir, &p, false) || !p.Goto(1) || !p.Delete()) {
+      return 1;
+    }
+    if (n(2) == 0) return p.Pack() ? 0 : 2;
+    if (n(2) == 1) return p.Zap(1, 1) ? 0 : 3;
+    // A plain Zap leaves nothing to overwrite; an append after it does.
+    if (!p.Zap() || !p.AppendBlank() || !p.WriteString("NAME", "new") ||
+        !p.AppendBlank() || !p.WriteString("NAME", "new2")) {
+      return 4;
+    }
+    return p.Close() ? 0 : 5;
+  }
+  if (op == "memo_pack") {
+    Wdbase p;
+    if (!p.SetFiles(dir.c_str(), "memo", 0, nullptr, nullptr) || !p.Open() ||
+        !p.Goto(1) || !p.Delete()) {
+      return 1;
+    }
+    return p.Pack() && p.Close() ? 0 : 2;
+  }
+  return 91;
+}
+
 TEST_F(PeerTest, RawPeerAppendsAndRewritesAreSeenAndKept) {
   Wdbase w;
   ASSERT_TRUE(Open(&w, false));
   for (int round = 0; round < 3; ++round) {
     Scan(&w);  // fills the read-ahead and the count
-    ASSERT_EQ(0, InChild([&] {
-                RawTable t(Path());
-                return t.Append("peer", round) &&
-                               t.Rewrite(1, "rewritten", round)
-                           ? 0
-                           : 1;
-              }));
+    const std::string r = std::to_string(round);
+    ASSERT_EQ(0, RunChild("peer", {dir_, "append", "peer", r}));
+    ASSERT_EQ(0, RunChild("peer", {dir_, "rewrite", "1", "rewritten", r}));
     // A read after the peer's unlock sees its bytes.
     ASSERT_TRUE(w.Goto(1));
     EXPECT_STREQ("rewritten", w.Read("NAME", 0, 1));
@@ -201,9 +280,7 @@ TEST_F(PeerTest, RawPeerAppendsAndRewritesAreSeenAndKept) {
     EXPECT_STREQ("peer", w.Read("NAME", 0, 1));
     // An append never lands on the peer's record.
     Scan(&w);
-    ASSERT_EQ(0, InChild([&] {
-                return RawTable(Path()).Append("peer2", round) ? 0 : 1;
-              }));
+    ASSERT_EQ(0, RunChild("peer", {dir_, "append", "peer2", r}));
     ASSERT_TRUE(w.AppendBlank());
     ASSERT_TRUE(w.WriteString("NAME", "mine"));
   }
@@ -221,27 +298,15 @@ TEST_F(PeerTest, RawPeerIndexChangeIsSeenAndNotWrittenOver) {
   ASSERT_TRUE(Open(&w, true));
   ASSERT_TRUE(w.SelectIdx(1));
   ASSERT_EQ(1, w.Seek("BBB"));  // the leaf is cached
-  ASSERT_EQ(0, InChild([&] {
-              RawTable t(Path());
-              return t.Rewrite(2, "BBX", 1) &&
-                             RawChangeKey(dir_ + "byname.ntx", Pad("BBB"),
-                                          Pad("BBX"))
-                         ? 0
-                         : 1;
-            }));
+  ASSERT_EQ(0, RunChild("peer",
+                        {dir_, "rewrite_key", "2", "BBX", "1", "BBB", "BBX"}));
   // Before an unlocked read the header counter is compared.
   ASSERT_EQ(1, w.Seek("BBX"));
   EXPECT_EQ(2, w.RecNo());
   EXPECT_NE(1, w.Seek("BBB"));
   // After the lock the page is read again, not written back stale.
-  ASSERT_EQ(0, InChild([&] {
-              RawTable t(Path());
-              return t.Rewrite(2, "BBY", 1) &&
-                             RawChangeKey(dir_ + "byname.ntx", Pad("BBX"),
-                                          Pad("BBY"))
-                         ? 0
-                         : 1;
-            }));
+  ASSERT_EQ(0, RunChild("peer",
+                        {dir_, "rewrite_key", "2", "BBY", "1", "BBX", "BBY"}));
   ASSERT_TRUE(w.Lock());
   ASSERT_TRUE(w.AppendBlank());
   ASSERT_TRUE(w.WriteString("NAME", "DDD"));
@@ -260,6 +325,9 @@ TEST_F(PeerTest, RawPeerIndexChangeIsSeenAndNotWrittenOver) {
   EXPECT_EQ(4, n);
 }
 
+#ifndef _WIN32
+// The counter object of Linux (/dev/shm): an engine that cannot see it, one
+// started after it was removed, and its life time.
 TEST_F(PeerTest, EngineInAnotherMountNamespace) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root for unshare -m";
   Wdbase w;
@@ -290,14 +358,14 @@ TEST_F(PeerTest, CounterObjectRemovedBetweenEngines) {
   Scan(&w);
   // As systemd's RemoveIPC does when a user's last session ends.
   ASSERT_EQ(0, shm_unlink(ShmName(Path()).c_str()));
-  ASSERT_EQ(0, InChild([&] { return EngineWork("later"); }));
+  ASSERT_EQ(0, RunChild("peer", {dir_, "engine", "later"}));
   ASSERT_TRUE(w.Goto(1));
   EXPECT_STREQ("later", w.Read("NAME", 0, 1));
   ASSERT_TRUE(w.AppendBlank());
   ASSERT_TRUE(w.WriteString("NAME", "mine"));
   ASSERT_TRUE(w.Goto(2));
   ASSERT_TRUE(w.WriteString("NAME", "second"));
-  ASSERT_EQ(0, InChild([&] { return EngineWork("third"); }));
+  ASSERT_EQ(0, RunChild("peer", {dir_, "engine", "third"}));
   Scan(&w);
   ASSERT_TRUE(w.Goto(1));
   EXPECT_STREQ("third", w.Read("NAME", 0, 1));
@@ -317,18 +385,15 @@ TEST_F(PeerTest, CounterObjectGoesWithItsLastUser) {
     }
     EXPECT_EQ(0, access(shm.c_str(), F_OK)) << "still in use by a";
     // A child holding it keeps it too.
-    EXPECT_EQ(
-        0, InChild([&] {
-          Wdbase c;
-          return Open(&c, false) && c.Goto(1) && c.WriteString("NAME", "c") ? 0
-                                                                            : 1;
-        }));
+    EXPECT_EQ(0, RunChild("peer", {dir_, "write1", "c"}));
     EXPECT_EQ(0, access(shm.c_str(), F_OK));
     ASSERT_TRUE(a.Goto(1));
     EXPECT_STREQ("c", a.Read("NAME", 0, 1));
   }
   EXPECT_NE(0, access(shm.c_str(), F_OK));
 }
+
+#endif  // _WIN32
 
 TEST_F(PeerTest, ReadFromFileSwitch) {
   Wdbase w;
@@ -337,18 +402,16 @@ TEST_F(PeerTest, ReadFromFileSwitch) {
   EXPECT_EQ(0, w.ReadFromFile(1));
   EXPECT_EQ(1, w.ReadFromFile(-1));
   Scan(&w);
-  ASSERT_EQ(0, InChild([&] {
-              return RawTable(Path()).Rewrite(3, "raw", 1) ? 0 : 1;
-            }));
+  ASSERT_EQ(0, RunChild("peer", {dir_, "rewrite", "3", "raw", "1"}));
   ASSERT_TRUE(w.Goto(3));
   EXPECT_STREQ("raw", w.Read("NAME", 0, 1));
   EXPECT_EQ(1, w.ReadFromFile(0));
   w.Close();
-  setenv("KALVO_READ_FROM_FILE", "1", 1);
+  platform::Env::Current()->SetEnv("KALVO_READ_FROM_FILE", "1");
   Wdbase e;
   ASSERT_TRUE(Open(&e, false));
   EXPECT_EQ(1, e.ReadFromFile(-1));
-  unsetenv("KALVO_READ_FROM_FILE");
+  platform::Env::Current()->UnsetEnv("KALVO_READ_FROM_FILE");
 }
 
 // --- the rewrite generation
@@ -365,20 +428,8 @@ TEST_P(GenerationTest, WriteFromABufferReadBeforeAPackIsRefused) {
     Wdbase w;
     ASSERT_TRUE(Open(&w, false));
     ASSERT_TRUE(w.Goto(2));  // "BBB"
-    ASSERT_EQ(0, InChild([&] {
-                Wdbase p;
-                if (!Open(&p, false) || !p.Goto(1) || !p.Delete()) return 1;
-                if (op == 0) return p.Pack() ? 0 : 2;
-                if (op == 1) return p.Zap(1, 1) ? 0 : 3;
-                // A plain Zap leaves nothing to overwrite; an append after it
-                // does.
-                if (!p.Zap() || !p.AppendBlank() ||
-                    !p.WriteString("NAME", "new") || !p.AppendBlank() ||
-                    !p.WriteString("NAME", "new2")) {
-                  return 4;
-                }
-                return p.Close() ? 0 : 5;
-              }));
+    ASSERT_EQ(0, RunChild("peer", {dir_, "generation", std::to_string(op),
+                                   GetParam() ? "1" : "0"}));
     const int wrote = w.WriteString("NAME", "stale");
     const int flushed = wrote ? w.Flush() : 0;
     EXPECT_EQ(0, flushed) << "op " << op;
@@ -402,14 +453,7 @@ TEST_P(GenerationTest, MemoWriteFromABufferReadBeforeAPackIsRefused) {
     ASSERT_TRUE(m.Flush());
   }
   ASSERT_TRUE(m.Goto(2));
-  ASSERT_EQ(0, InChild([&] {
-              Wdbase p;
-              if (!p.SetFiles(dir_.c_str(), "memo", 0, nullptr, nullptr) ||
-                  !p.Open() || !p.Goto(1) || !p.Delete()) {
-                return 1;
-              }
-              return p.Pack() && p.Close() ? 0 : 2;
-            }));
+  ASSERT_EQ(0, RunChild("peer", {dir_, "memo_pack"}));
   const char stale[] = "stale";
   EXPECT_EQ(0, m.MemoWrite("NOTE", stale, sizeof stale - 1));
   EXPECT_EQ(-120, Wdbase::LastErrorCode());

@@ -18,10 +18,16 @@ bool ErrorText(int code, std::string* text) {
     *text = "Success";
     return true;
   }
+#if defined(_WIN32)
+  // The C runtime's strerror names an unknown code "Unknown error".
+  const char* desc = strerror(code);
+  if (desc == nullptr || strncmp(desc, "Unknown error", 13) == 0) return false;
+#else
   // strerrordesc_np answers null for an unknown code, where strerror would
   // make up "Unknown error N".
   const char* desc = strerrordesc_np(code);
   if (desc == nullptr) return false;
+#endif
   *text = desc;
   while (!text->empty() && (text->back() == '\n' || text->back() == '\r')) {
     text->pop_back();

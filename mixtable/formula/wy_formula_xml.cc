@@ -127,7 +127,11 @@ void Line(Wy_SeqFile* f, const char* tag, const std::string& content) {
 
 void LocalTime(const std::time_t* when, std::tm* out) {
   std::time_t t = when != nullptr ? *when : std::time(nullptr);
+#ifdef _WIN32
+  if (localtime_s(out, &t) != 0) *out = std::tm();
+#else
   if (localtime_r(&t, out) == nullptr) *out = std::tm();
+#endif
 }
 
 }  // namespace

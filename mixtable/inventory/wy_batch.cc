@@ -21,7 +21,11 @@ bool DateMissing(const tm& d) {
 tm CWy_Batch::Today() {
   const std::time_t now = std::time(nullptr);
   tm t{};
+#ifdef _WIN32
+  localtime_s(&t, &now);
+#else
   localtime_r(&now, &t);
+#endif
   t.tm_year += 1900;
   t.tm_mon += 1;
   return t;

@@ -1,47 +1,70 @@
 #include "testing/other_run.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdio>
+#include <atomic>
+#include <vector>
 
 #include "mixtable/wy_maintenance.h"
+#include "platform/testing/child_process.h"
 
 namespace mixtable_testing {
 
+namespace {
+
+// args: dir, ready marker, release marker. Writes "1" (the run began) or
+// "0" into the ready marker, waits for the release marker, then completes
+// the run.
+KALVO_CHILD_MAIN(other_maintenance_run)(const std::vector<std::string>& args) {
+  if (args.size() != 3) return 9;
+  Wy_MaintenanceGuard run(args[0]);
+  const char began = run.Begin(false) == 1 ? '1' : '0';
+  platform::Env* env = platform::Env::Current();
+  const std::string part = args[1] + ".part";
+  std::unique_ptr<platform::File> f;
+  // Written aside and renamed, so that the parent never reads it empty.
+  if (!env->OpenFile(part, platform::OpenMode::kCreateAlways, &f).ok() ||
+      !f->WriteAt(0, &began, 1).ok()) {
+    return 2;
+  }
+  f.reset();
+  if (!env->RenameFile(part, args[1], false).ok()) return 3;
+  if (!platform::testing::WaitForFile(args[2], -1)) return 4;
+  if (began == '1') run.Complete();
+  return 0;
+}
+
+std::atomic<int> g_runs{0};
+
+}  // namespace
+
 OtherMaintenanceRun::OtherMaintenanceRun(const std::string& dir) {
-  int ready[2], release[2];
-  if (pipe(ready) != 0) return;
-  if (pipe(release) != 0) {
-    close(ready[0]);
-    close(ready[1]);
+  platform::Env* env = platform::Env::Default();
+  const std::string base = env->TempDir() + "/kalvo-other-run-" +
+                           std::to_string(env->CurrentProcessId()) + "-" +
+                           std::to_string(g_runs++);
+  ready_ = base + ".ready";
+  release_ = base + ".release";
+  if (!platform::testing::StartChild("other_maintenance_run",
+                                     {dir, ready_, release_}, &child_)
+           .ok()) {
+    child_.reset();
     return;
   }
-  std::fflush(nullptr);  // no buffered output written twice
-  pid_ = fork();
-  if (pid_ == 0) {
-    close(ready[0]);
-    close(release[1]);
-    Wy_MaintenanceGuard run(dir);
-    const char began = run.Begin(false) == 1 ? '1' : '0';
-    if (write(ready[1], &began, 1) != 1) _exit(2);
-    char c;
-    while (read(release[0], &c, 1) > 0) {
-    }
-    if (began == '1') run.Complete();
-    _exit(0);
-  }
-  close(ready[1]);
-  close(release[0]);
-  release_ = release[1];
   char began = '0';
-  ok_ = pid_ > 0 && read(ready[0], &began, 1) == 1 && began == '1';
-  close(ready[0]);
+  size_t got = 0;
+  std::unique_ptr<platform::File> f;
+  ok_ = platform::testing::WaitForFile(ready_, 60000, child_.get()) &&
+        env->OpenFile(ready_, platform::OpenMode::kReadOnly, &f).ok() &&
+        f->ReadAt(0, &began, 1, &got).ok() && got == 1 && began == '1';
 }
 
 OtherMaintenanceRun::~OtherMaintenanceRun() {
-  if (release_ >= 0) close(release_);
-  if (pid_ > 0) waitpid(pid_, nullptr, 0);
+  platform::Env* env = platform::Env::Default();
+  if (child_) {
+    platform::testing::SignalFile(release_);
+    platform::testing::WaitChild(child_.get());
+  }
+  env->DeleteFile(ready_);
+  env->DeleteFile(release_);
 }
 
 }  // namespace mixtable_testing

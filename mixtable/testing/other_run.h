@@ -4,16 +4,19 @@
 #ifndef MIXTABLE_TESTING_OTHER_RUN_H_
 #define MIXTABLE_TESTING_OTHER_RUN_H_
 
-#include <sys/types.h>
-
+#include <memory>
 #include <string>
+
+#include "platform/env.h"
 
 namespace mixtable_testing {
 
-// Forks a child that begins a maintenance run on dir (without the in-use
+// Starts a child process of the test binary (platform/testing/
+// child_process.h) that begins a maintenance run on dir (without the in-use
 // test) and holds it until this object ends; then the child completes the
 // run and exits, and the destructor waits for it. ok() tells whether the
-// child's run began.
+// child's run began. The two processes talk through marker files in the
+// temporary directory.
 class OtherMaintenanceRun {
  public:
   explicit OtherMaintenanceRun(const std::string& dir);
@@ -23,8 +26,8 @@ class OtherMaintenanceRun {
   bool ok() const { return ok_; }
 
  private:
-  pid_t pid_ = -1;
-  int release_ = -1;  // closing it lets the child finish
+  std::unique_ptr<platform::Process> child_;
+  std::string ready_, release_;  // marker files
   bool ok_ = false;
 };
 

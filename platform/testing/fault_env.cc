@@ -1,5 +1,12 @@
 #include "platform/testing/fault_env.h"
 
+#ifdef _WIN32
+#include <windows.h>
+// Env's methods of these names, not the Win32 macros.
+#undef DeleteFile
+#undef CopyFile
+#endif
+
 #include <algorithm>
 #include <csignal>
 #include <mutex>
@@ -51,7 +58,13 @@ struct FaultInjectionEnv::State {
       if (crash_left > 0 && --crash_left == 0) crash = true;
     }
     if (crash) {
+#ifdef _WIN32
+      // No clean-up runs, as with SIGKILL; the status is the one KillChild
+      // of child_process.h leaves (128 + 9).
+      TerminateProcess(GetCurrentProcess(), 137);
+#else
       std::raise(SIGKILL);
+#endif
       for (;;) {
       }
     }

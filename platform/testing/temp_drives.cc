@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <atomic>
 #include <vector>
 
 #include "platform/env.h"
@@ -12,6 +13,21 @@ namespace platform {
 ScopedTempDrives::ScopedTempDrives() {
   Env* env = Env::Default();
   had_old_ = env->GetEnv("KALVO_DRIVES", &old_);
+#ifdef _WIN32
+  // No mkdtemp: a name of this process not taken yet.
+  static std::atomic<int> made{0};
+  for (int attempt = 0; attempt < 1000 && dir_.empty(); ++attempt) {
+    const std::string dir = env->TempDir() + "/kalvo-test-" +
+                            std::to_string(env->CurrentProcessId()) + "-" +
+                            std::to_string(made++) + "-" +
+                            std::to_string(env->NowMicros() % 1000000);
+    if (!env->FileExists(dir) && env->CreateDir(dir).ok()) dir_ = dir;
+  }
+  if (dir_.empty()) {
+    fprintf(stderr, "ScopedTempDrives: no temporary directory\n");
+    abort();
+  }
+#else
   std::string tmpl = env->TempDir() + "/kalvo-test-XXXXXX";
   std::vector<char> buf(tmpl.begin(), tmpl.end());
   buf.push_back('\0');
@@ -21,6 +37,9 @@ ScopedTempDrives::ScopedTempDrives() {
     abort();
   }
   dir_ = buf.data();
+#endif
+  // Ignored on Windows (drive letters are the host's), inherited by child
+  // processes everywhere.
   env->SetEnv("KALVO_DRIVES", drives());
 }
 

@@ -2,6 +2,17 @@
 // letters mapped below it. While the object lives, $KALVO_DRIVES is
 // "<dir>/drives" (so "c:\x" is "<dir>/drives/c/x"); afterwards the variable
 // gets its old value back and the directory is deleted.
+//
+// Windows has no drives root (KALVO_DRIVES is ignored there): the object
+// still makes a fresh directory below %TEMP%, which is what tests that use
+// host paths (dir(), Host()) need; a drive-letter path ("c:\x") names the
+// real drive. Under wine that drive is the run's own prefix
+// ($WINEPREFIX/drive_c, fresh for every run of scripts/windows.sh), so
+// tests that name drive letters are isolated per run, not per test: they
+// use names of their own below the drive. A mapping of drive letters per
+// test (DefineDosDevice, or links in $WINEPREFIX/dosdevices) was left out:
+// c: cannot be remapped, and the links are outside what the test can make
+// from inside wine.
 
 #ifndef PLATFORM_TESTING_TEMP_DRIVES_H_
 #define PLATFORM_TESTING_TEMP_DRIVES_H_

@@ -21,9 +21,11 @@
 #include <string>
 #include <vector>
 
+#include "mixtable/export.h"
+
 class HFormula;
 
-class HDspLevels {
+class MIXTABLE_API HDspLevels {
  public:
   struct DspLevelInfo {
     int m_NCanisters = 0;         // circuit/level pairs of the slave

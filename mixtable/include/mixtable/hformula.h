@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <string>
 
+#include "mixtable/export.h"
 #include "mixtable/formula_types.h"
 #include "mixtable/wy_base_can.h"
 #include "mixtable/wy_frminfo.h"
@@ -33,7 +34,7 @@ class CMixtable;
 
 // The data members of HFormula, in their documented order, with the
 // defaults Clear restores.
-struct HFormulaMembers {
+struct MIXTABLE_API HFormulaMembers {
   static constexpr int kLevels = 6;
   static constexpr int kRfl = 16;
 
@@ -92,7 +93,7 @@ struct HFormulaMembers {
 
 // Keeps HFormula::InstanceCounter: +1 on every construction (copies
 // included), -1 on destruction; assignment leaves it alone.
-struct HFormulaInstanceTicket {
+struct MIXTABLE_API HFormulaInstanceTicket {
   HFormulaInstanceTicket();
   HFormulaInstanceTicket(const HFormulaInstanceTicket&);
   HFormulaInstanceTicket& operator=(const HFormulaInstanceTicket&) {
@@ -101,7 +102,7 @@ struct HFormulaInstanceTicket {
   ~HFormulaInstanceTicket();
 };
 
-class HFormula : public HFormulaMembers {
+class MIXTABLE_API HFormula : public HFormulaMembers {
  public:
   // Lines longer than this (in bytes, without the line end) are skipped.
   static constexpr size_t kMaxLine = size_t{1} << 20;

@@ -33,6 +33,7 @@
 
 #include <cstdint>
 
+#include "mixtable/export.h"
 #include "mixtable/wy_records.h"
 #include "xbase32/wdbase.h"
 
@@ -70,10 +71,10 @@ const WDBASE_FIELD* hformula_GetArchiveDef();
 // BASFILLW N11.4, BASSPEC_W N7.2, FRM_REFL C128, CUSCAN_DES C24.
 const WDBASE_FIELD* hformula_GetHistoryDef();
 // Whether the archive definition was widened in this process.
-bool hformula_IsWidened();
+MIXTABLE_API bool hformula_IsWidened();
 // Widens the archive definition for the rest of the process (what the
 // check functions do with their widen flag).
-void hformula_Widen();
+MIXTABLE_API void hformula_Widen();
 
 // ---- record writers (any open table with the layout) ----------------------
 
@@ -88,14 +89,16 @@ void hformula_Widen();
 // text longer than FRM_BASE, units of the current mode not available (or
 // not > 0), an id above 99999, a lock that cannot be taken; 0 with the
 // partial record deleted when a write fails after the append.
-int hformula_ArchiveAddAndFillRecord(const Wy_Formula* f, Wdbase* db,
-                                     int32_t* newId = nullptr,
-                                     bool callerLocked = false);
+MIXTABLE_API int hformula_ArchiveAddAndFillRecord(const Wy_Formula* f,
+                                                  Wdbase* db,
+                                                  int32_t* newId = nullptr,
+                                                  bool callerLocked = false);
 // Appends one history record for formula f to db (open, history layout),
 // with the same refusals (FRM in place of FORMULA; no id). DATAVER is the
 // first number of the data set's FVERS.DAT (0 when missing), DATA and TIME
 // now. 1 on success.
-int hformula_HistoryAddAndFillRecord(const Wy_Formula* f, Wdbase* db);
+MIXTABLE_API int hformula_HistoryAddAndFillRecord(const Wy_Formula* f,
+                                                  Wdbase* db);
 
 // ---- archive ------------------------------------------------------------
 
@@ -109,36 +112,37 @@ int hformula_HistoryAddAndFillRecord(const Wy_Formula* f, Wdbase* db);
 // the archive exists with the definition; 0 when it exists but cannot be
 // opened or converted (it is never created anew over its records), when it
 // is missing and create is 0, or a write fails.
-int hformula_CheckUpdateArchive(CMixtable* ts, bool widen, uint32_t dataId,
-                                int create);
+MIXTABLE_API int hformula_CheckUpdateArchive(CMixtable* ts, bool widen,
+                                             uint32_t dataId, int create);
 // Appends the archive record of f to ts's archive (opened when closed,
 // closed at the end); with recnoToReplace > 0 that record is then deleted
 // and the table packed. A record number outside 1..count writes nothing
 // (0). 1 when the record was appended (and the replaced one removed).
-int hformula_SaveInArchive(Wy_Formula* f, CMixtable* ts,
-                           int32_t recnoToReplace);
+MIXTABLE_API int hformula_SaveInArchive(Wy_Formula* f, CMixtable* ts,
+                                        int32_t recnoToReplace);
 
 // ---- history --------------------------------------------------------------
 
 // Defines db (closed) as the history table of dir (the local directory
 // when dir is null or empty). 1 when defined.
-int hformula_HistorySetDbPathAndName(Wdbase* db, const char* dir);
+MIXTABLE_API int hformula_HistorySetDbPathAndName(Wdbase* db, const char* dir);
 // As hformula_CheckUpdateArchive for the history table of dir (widen
 // concerns only the archive definition; FRM is C128 whatever the flag).
-int hformula_CheckUpdateHistory(bool widen, const char* dir, uint32_t dataId,
-                                int create);
+MIXTABLE_API int hformula_CheckUpdateHistory(bool widen, const char* dir,
+                                             uint32_t dataId, int create);
 // Appends f's record to the local history table, then appends f to
 // HISTORY.XML and XMLHIST.XML (also when the table append failed). shop and
 // dispenser may be null. The result is that of the table append.
-int hformula_SaveInHistory(Wy_Formula* f, const Wy_ShopData* shop,
-                           const Wy_DispenserData* dispenser);
+MIXTABLE_API int hformula_SaveInHistory(Wy_Formula* f, const Wy_ShopData* shop,
+                                        const Wy_DispenserData* dispenser);
 // Only the two XML appends of hformula_SaveInHistory; always 0.
-int hformula_HistoryXMLAppend(Wy_Formula* f, const Wy_ShopData* shop,
-                              const Wy_DispenserData* dispenser);
+MIXTABLE_API int hformula_HistoryXMLAppend(Wy_Formula* f,
+                                           const Wy_ShopData* shop,
+                                           const Wy_DispenserData* dispenser);
 // Rebuilds f from the current record of db (the history table, open and
 // positioned) and closes db. 1 when rebuilt; 0 for a null formula, a
 // closed table, a field that cannot be read, a rebuilding step that fails
 // or a failing close.
-int hformula_ReadFromHistory(Wy_Formula* f, Wdbase* db);
+MIXTABLE_API int hformula_ReadFromHistory(Wy_Formula* f, Wdbase* db);
 
 #endif  // MIXTABLE_HFORMULA_HISTORY_H_

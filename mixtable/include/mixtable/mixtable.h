@@ -30,10 +30,11 @@
 #include <string>
 #include <vector>
 
+#include "mixtable/export.h"
 #include "mixtable/ytable.h"
 #include "xbase32/wdbase.h"
 
-class CMixtable {
+class MIXTABLE_API CMixtable {
  public:
   // Called by Scan for every table found at a level: phase 1 data-set root,
   // 2 product level (with the product's ID), 3 sub-product level (product

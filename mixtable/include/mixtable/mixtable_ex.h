@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "mixtable/export.h"
 #include "mixtable/mixtable.h"
 #include "xbase32/wdbase.h"
 
@@ -37,7 +38,7 @@ constexpr size_t kDictFormatOffset = 4;
 constexpr size_t kDictFormatMax = 11;
 
 // One table's dictionary item: loaded only when all four pointers are set.
-struct YTABLE_DICTIONARY {
+struct MIXTABLE_API YTABLE_DICTIONARY {
   char* attributes;             // kDictHeaderSize + kDictFieldSize * N bytes
   WDBASE_FIELD* fields;         // N fields + an all-zero terminator
   WDBASE_FIELD* matchedFields;  // N + 1, zero when loaded (structure changes)
@@ -45,14 +46,14 @@ struct YTABLE_DICTIONARY {
 };
 
 // A field renamed between structures; a list ends with a null new_name.
-struct YTABLE_RENAMEFIELD {
+struct MIXTABLE_API YTABLE_RENAMEFIELD {
   const char* oldName;
   const char* newName;
 };
 
 // Choices of a structure conversion beyond the dictionary's rule; all off
 // in the four-argument Convert.
-struct YTABLE_CONVERT_OPTIONS {
+struct MIXTABLE_API YTABLE_CONVERT_OPTIONS {
   // Decide and log as for a real conversion (same result, same lines) but
   // write nothing: the table and its files stay as they are.
   bool dryRun = false;
@@ -70,7 +71,7 @@ struct YTABLE_CONVERT_OPTIONS {
 constexpr const char* kSignatureFormat =
     "%s #%s [%04d-%02d-%02d] (%02d:%02d:%02d)";
 
-class CMixtableEx {
+class MIXTABLE_API CMixtableEx {
  public:
   CMixtableEx();
   CMixtableEx(const CMixtableEx& other);

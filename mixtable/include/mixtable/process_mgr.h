@@ -42,6 +42,8 @@
 #include <utility>
 #include <vector>
 
+#include "mixtable/export.h"
+
 // Names a child started by CProcessMgr::Execute without waiting. The handle
 // stands for an entry of the process-wide handle table, which carries the
 // child's process id and, once the child has ended and been reaped, its exit
@@ -57,7 +59,7 @@ constexpr uint32_t kWyProcessStateUnknown = 0xFFFFFFFFu;
 
 // A tool the user can start from a menu; copyable. The tables library itself
 // does not use it.
-struct Wy_UserToolEntry {
+struct MIXTABLE_API Wy_UserToolEntry {
   int32_t m_nId = 0;                  // caller's number of the tool
   int32_t m_nFlags = 0;               // caller-defined bits
   int32_t m_nMenuPos = 0;             // position in the caller's tools menu
@@ -69,7 +71,7 @@ struct Wy_UserToolEntry {
   int32_t m_nShowCmd = 0;  // how a window of the tool is shown (no effect)
 };
 
-class CProcessMgr {
+class MIXTABLE_API CProcessMgr {
  public:
   // Token kinds of the command lexer.
   enum LEXER { LEX_CD = 0, LEX_WORD = 1, LEX_SEMICOLON = 2, LEX_END = 3 };
@@ -188,6 +190,7 @@ class CProcessMgr {
 
 // Starts a user tool: its command with its arguments in its initial
 // directory, waiting when m_bWait is set. Answers as CProcessMgr::Execute.
-uint32_t Wy_StartUserTool(const Wy_UserToolEntry& tool, CProcessMgr& manager);
+MIXTABLE_API uint32_t Wy_StartUserTool(const Wy_UserToolEntry& tool,
+                                       CProcessMgr& manager);
 
 #endif  // MIXTABLE_PROCESS_MGR_H_

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "mixtable/export.h"
+
 template <typename T>
 class Wy_Array {
  public:
@@ -39,8 +41,8 @@ class Wy_Array {
   std::vector<T> v_;
 };
 
-extern template class Wy_Array<int32_t>;
-extern template class Wy_Array<double>;
+extern template class MIXTABLE_API Wy_Array<int32_t>;
+extern template class MIXTABLE_API Wy_Array<double>;
 
 class Wy_LongArray : public Wy_Array<int32_t> {};
 class Wy_IntArray : public Wy_Array<int32_t> {};

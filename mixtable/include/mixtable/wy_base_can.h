@@ -12,12 +12,14 @@
 #include <cstdint>
 #include <string>
 
+#include "mixtable/export.h"
+
 class CMixtable;
 
 // Receives one line of a diagnostic dump (without its newline).
 using Wy_DumpLineFn = void (*)(const char* line, void* user);
 
-struct Wy_Can {
+struct MIXTABLE_API Wy_Can {
   int32_t CanId = 0;     // can id; 0 for a custom can
   double Nom_Q = 0.0;    // nominal quantity (NOM_Q)
   int H_min = 0;         // H_MIN
@@ -41,7 +43,7 @@ struct Wy_Can {
   void Dump(Wy_DumpLineFn line, void* user) const;
 };
 
-struct Wy_Base {
+struct MIXTABLE_API Wy_Base {
   int32_t BasId = 0;       // base id; 0 for a manual base
   double Spec_W = 0.0;     // specific weight (SPEC_W)
   double Fill_Q = 0.0;     // standard fill, volume (FILL_Q)
@@ -75,7 +77,7 @@ struct Wy_Base {
 };
 
 // A base followed by a can, treated part by part.
-struct Wy_BaseAndCan : public Wy_Base, public Wy_Can {
+struct MIXTABLE_API Wy_BaseAndCan : public Wy_Base, public Wy_Can {
   void Clear() {
     Wy_Base::Clear();
     Wy_Can::Clear();

@@ -16,7 +16,9 @@
 #include <ctime>
 #include <string>
 
-class CWy_Batch {
+#include "mixtable/export.h"
+
+class MIXTABLE_API CWy_Batch {
  public:
   CWy_Batch();
   CWy_Batch(const CWy_Batch&) = default;

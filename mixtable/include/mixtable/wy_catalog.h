@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "mixtable/export.h"
 #include "xbase32/wdbase.h"
 
 // The reserved name that stands for this machine in SERVER_ID and in the
@@ -27,7 +28,7 @@
 constexpr const char* kWyLocalMachineName = "LOCALHOST";
 
 // Width of each catalogue field (all type C), in field order.
-struct WyDatactlField {
+struct MIXTABLE_API WyDatactlField {
   const char* name;
   int width;
 };
@@ -42,12 +43,12 @@ constexpr WyDatactlField kWyDatactlFields[] = {
 
 // $LOCALDIR right-trimmed with a trailing "\", else "c:\local\"; the
 // directory is created when missing.
-int Wy_LocalPath(std::string& path);
+MIXTABLE_API int Wy_LocalPath(std::string& path);
 // $DSP (trimmed, trailing "\"); else "" when DISPS.DBF and TANKS.DBF are in
 // the current directory; else the local directory.
-int Wy_LocalPathEx(std::string& path);
+MIXTABLE_API int Wy_LocalPathEx(std::string& path);
 // "c:\gdata\".
-int Wy_DataDir(std::string& path);
+MIXTABLE_API int Wy_DataDir(std::string& path);
 
 // ---- the catalogue
 // -----------------------------------------------------------
@@ -55,7 +56,7 @@ int Wy_DataDir(std::string& path);
 // Prepares (does not open) db for the catalogue: local directory, DATACTL,
 // indexes CTLID on DATAID and CTLPATH on PATH. The SetFiles result; 0 for
 // null.
-int Wy_SetDatactlDbHandle(Wdbase* db);
+MIXTABLE_API int Wy_SetDatactlDbHandle(Wdbase* db);
 
 // Creates the catalogue when missing (and then, with scan, fills it by
 // scanning roots: directories separated by ";", default "C:\"), and adds
@@ -68,54 +69,55 @@ int Wy_SetDatactlDbHandle(Wdbase* db);
 // "DATAID", or else with the lowest free number from 1 that no catalogue
 // record and no data set of the scan carries; ABS_DATAID from PARAM; the
 // description from the first line of FVERS.DAT ("0.00" gives none).
-void Wy_CheckDatactl(bool scan, const std::string* roots);
+MIXTABLE_API void Wy_CheckDatactl(bool scan, const std::string* roots);
 
 // Wy_CheckDatactl(false, null), then writes the record of id (the first
 // live or deleted record with that DATAID, else a new one): DATAID, PATH
 // (path is upper-cased in place), DESCR and, when abs_id is not 0,
 // ABS_DATAID. 0 failure, 1 updated, 2 appended, 3 recalled from deleted.
 // Id 0, a null path and a path longer than PATH (80) are refused (0).
-int Wy_UpdateDatactl(uint32_t id, uint32_t abs_id, char* path,
-                     const char* descr);
+MIXTABLE_API int Wy_UpdateDatactl(uint32_t id, uint32_t abs_id, char* path,
+                                  const char* descr);
 
 // Path (trimmed, trailing "\") and description of id. id 0 or no catalogue:
 // "c:\gdata\" and false; an id not catalogued: both empty and false.
-bool Wy_DataPath(uint32_t id, std::string& path, std::string& descr);
+MIXTABLE_API bool Wy_DataPath(uint32_t id, std::string& path,
+                              std::string& descr);
 
 // Whether id is a usable data set: see the implementation notes in
 // wy_catalog.cc. Outputs may be null; *hidden is set to 1 for a hidden
 // data set.
-int Wy_CheckCatalogueId(uint32_t id, std::string* path, std::string* descr,
-                        int* hidden);
+MIXTABLE_API int Wy_CheckCatalogueId(uint32_t id, std::string* path,
+                                     std::string* descr, int* hidden);
 
 // ABS_DATAID of id, or id itself. The answer for the last id asked is kept
 // while the catalogue file is unchanged (its change counter, bumped by every
 // writer in any process, is compared on each call).
-uint32_t Wy_GetAbsDataId(uint32_t id);
+MIXTABLE_API uint32_t Wy_GetAbsDataId(uint32_t id);
 // Forgets the cached answer of Wy_GetAbsDataId.
-void Wy_ResetAbsDataIdCache();
+MIXTABLE_API void Wy_ResetAbsDataIdCache();
 
 // Number of live records whose DATAID or ABS_DATAID is id; their DATAIDs go
 // to ids (sized by the caller) when given.
-int Wy_GetDataIdListFamily(uint32_t id, uint32_t* ids);
+MIXTABLE_API int Wy_GetDataIdListFamily(uint32_t id, uint32_t* ids);
 // 1 when id (or, for 0, any live record's id) occurs twice.
-int Wy_CheckDatactlForMultipleIds(uint32_t id);
+MIXTABLE_API int Wy_CheckDatactlForMultipleIds(uint32_t id);
 // 1 when a record (of id, or any for 0) names a server other than this
 // machine.
-int Wy_CheckDatactlForServerData(uint32_t id);
+MIXTABLE_API int Wy_CheckDatactlForServerData(uint32_t id);
 // DATAID of the first live record whose PATH is "c:\gdata\", else 0.
-uint32_t Wy_GetGDataIdForGDataPath();
+MIXTABLE_API uint32_t Wy_GetGDataIdForGDataPath();
 // DATAID of the first live record, else 0.
-uint32_t Wy_GetDefaultGDataId();
+MIXTABLE_API uint32_t Wy_GetDefaultGDataId();
 
 // Dispenser ids from DISP_ID ("3,7": main dispenser 3).
-uint32_t Wy_SlaveId(uint32_t id);
-int Wy_SlaveListId(uint32_t id, std::vector<uint32_t>* list);
-uint32_t Wy_DataIdFromSlaveId(uint32_t slave_id);
+MIXTABLE_API uint32_t Wy_SlaveId(uint32_t id);
+MIXTABLE_API int Wy_SlaveListId(uint32_t id, std::vector<uint32_t>* list);
+MIXTABLE_API uint32_t Wy_DataIdFromSlaveId(uint32_t slave_id);
 
 // Hidden data sets: PARAM key "FRM_HIDDEN" with VALUE 1.
-int Wy_IsAnHiddenGdata(uint32_t id);
-int Wy_IsThereAnHiddenGdata();
+MIXTABLE_API int Wy_IsAnHiddenGdata(uint32_t id);
+MIXTABLE_API int Wy_IsThereAnHiddenGdata();
 
 // ---- served data sets -------------------------------------------------------
 
@@ -125,7 +127,8 @@ int Wy_IsThereAnHiddenGdata();
 // (cache + "SRV\C\GDATA001\"), created too. A server name holding a
 // separator, ":" or "..", or a data-set path that is not a drive path or
 // holds "..", is refused: empty path, result 0. Otherwise 1.
-int Wy_CachePath(std::string& path, const char* server, const char* datapath);
+MIXTABLE_API int Wy_CachePath(std::string& path, const char* server,
+                              const char* datapath);
 
 // The cache information file of a served data set: the cache directory +
 // the data set's cache directory relative to it, "\" and "." turned into
@@ -134,10 +137,11 @@ int Wy_CachePath(std::string& path, const char* server, const char* datapath);
 // Reading empties lines and fills one element per line (LF or CRLF ends;
 // lines are kept whole, so what was written comes back); writing writes
 // each element and a line feed. True when the file could be read / written.
-bool Wy_ReadCacheInfo(std::vector<std::string>& lines, const std::string& path,
-                      const char* server);
-bool Wy_WriteCacheInfo(const std::vector<std::string>& lines,
-                       const std::string& path, const char* server);
+MIXTABLE_API bool Wy_ReadCacheInfo(std::vector<std::string>& lines,
+                                   const std::string& path, const char* server);
+MIXTABLE_API bool Wy_WriteCacheInfo(const std::vector<std::string>& lines,
+                                    const std::string& path,
+                                    const char* server);
 
 // ---- dispenser-slave messages
 // --------------------------------------------------
@@ -149,8 +153,8 @@ bool Wy_WriteCacheInfo(const std::vector<std::string>& lines,
 // else ENGLISH; one index of the same name on "ID+PROG". own_module is
 // accepted for callers (program and module are the same here). The SetFiles
 // result; 0 for null.
-int Wy_SetSlaveMsgDbHandle(Wdbase* db, const std::string* language,
-                           bool own_module);
+MIXTABLE_API int Wy_SetSlaveMsgDbHandle(Wdbase* db, const std::string* language,
+                                        bool own_module);
 
 // The text of a dispenser error code from an open message table (STRING of
 // the record found with "%5ld"), as "%04X%s%s" (code, prefix, text) with a

@@ -8,8 +8,10 @@
 
 #include <cstdint>
 
+#include "mixtable/export.h"
+
 // One row of the weighting table: wavelength and the X, Y, Z weights.
-struct Wy_D65Weight {
+struct MIXTABLE_API Wy_D65Weight {
   int nm;
   double wx, wy, wz;
 };
@@ -31,12 +33,13 @@ inline constexpr Wy_D65Weight kWyD65Weights[kWyReflectanceCount] = {
 
 // X, Y, Z of the curve rfl[16] into xyz[3]. false (xyz untouched) for a
 // null pointer or a negative result.
-bool Wy_ReflectanceToXYZ(const double* rfl, double* xyz);
+MIXTABLE_API bool Wy_ReflectanceToXYZ(const double* rfl, double* xyz);
 
 // Packs R*65536 + G*256 + B of X, Y, Z (each >= 0) into *rgb: linear sRGB,
 // the sRGB gamma, x 255, clamped to 0..255 and rounded half up. false (no
 // colour, *rgb untouched) for a negative or non-finite input or null rgb.
 // *noClamp (may be null) tells whether every channel was inside 0..255.
-bool Wy_XYZToRGB(double x, double y, double z, uint32_t* rgb, bool* noClamp);
+MIXTABLE_API bool Wy_XYZToRGB(double x, double y, double z, uint32_t* rgb,
+                              bool* noClamp);
 
 #endif  // MIXTABLE_WY_COLOUR_H_

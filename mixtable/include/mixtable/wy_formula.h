@@ -23,6 +23,7 @@
 #include <ctime>
 #include <string>
 
+#include "mixtable/export.h"
 #include "mixtable/hformula.h"
 #include "mixtable/wy_base_can.h"
 #include "mixtable/wy_frm.h"
@@ -31,7 +32,7 @@ class CMixtable;
 class CMixtableEx;
 class Wy_SeqFile;
 
-class Wy_Formula : public HFormula {
+class MIXTABLE_API Wy_Formula : public HFormula {
  public:
   // Trace texts of the two refusals of SetBaseAndCan and SetYCan.
   static constexpr const char* kMismatchCanWeight =
@@ -144,7 +145,7 @@ class Wy_Formula : public HFormula {
 // (byWeight != 0) or volume; the colour id is cleared. 0 with the formula
 // unchanged when the can is refused or the resize fails; else 1. tables is
 // not used (may be null).
-int ResizeFormulaToCan(Wy_Formula* formula, CMixtable* tables, double nomQ,
-                       int byWeight);
+MIXTABLE_API int ResizeFormulaToCan(Wy_Formula* formula, CMixtable* tables,
+                                    double nomQ, int byWeight);
 
 #endif  // MIXTABLE_WY_FORMULA_H_

@@ -12,10 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "mixtable/export.h"
 #include "mixtable/wy_batch.h"
 #include "mixtable/wy_formula.h"
 
-class CWy_FormulaInv {
+class MIXTABLE_API CWy_FormulaInv {
  public:
   CWy_FormulaInv() = default;
   CWy_FormulaInv(const CWy_FormulaInv&) = default;

@@ -32,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "mixtable/export.h"
 #include "mixtable/wy_batch.h"
 #include "mixtable/wy_formula.h"
 #include "mixtable/wy_formula_inv.h"
@@ -39,7 +40,7 @@
 #include "mixtable/wy_storage_manager.h"
 
 // A batch found for recycling.
-class CWy_RecycleBatch : public CWy_Batch {
+class MIXTABLE_API CWy_RecycleBatch : public CWy_Batch {
  public:
   CWy_RecycleBatch() = default;
   explicit CWy_RecycleBatch(const CWy_Batch& batch) : CWy_Batch(batch) {}
@@ -75,7 +76,7 @@ class CWy_RecycleBatch : public CWy_Batch {
   double m_QuantityPerLastCan = 0.0;
 };
 
-class CWy_FormulaResearcher : public CWy_StorageManager {
+class MIXTABLE_API CWy_FormulaResearcher : public CWy_StorageManager {
  public:
   // The inventory of the local directory, or of dir.
   CWy_FormulaResearcher();

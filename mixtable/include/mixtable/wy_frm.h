@@ -11,13 +11,14 @@
 
 #include <cstdint>
 
+#include "mixtable/export.h"
 #include "mixtable/wy_units.h"
 #include "mixtable/yformula.h"
 
 struct Wy_BaseAndCan;
 class CMixtable;
 
-struct Wy_Frm {
+struct MIXTABLE_API Wy_Frm {
   yformula m_Frm;         // the colorant list
   int32_t m_SlaveId = 0;  // slave data set of the formula (0: master)
   Wy_Units m_Units;       // units of the quantities

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
-class Wy_FrmInfo {
+#include "mixtable/export.h"
+
+class MIXTABLE_API Wy_FrmInfo {
  public:
   // n <= 0: answers 0, nothing changes. n <= GetNum(): the entry at index
   // n - 1 becomes (n, label, value). Otherwise (n, label, value) is
@@ -31,7 +33,7 @@ class Wy_FrmInfo {
 };
 
 // Where a client program finds the formula codes and validity files.
-struct Wy_FrmInfoData {
+struct MIXTABLE_API Wy_FrmInfoData {
   static constexpr const char kCodesFile[] = "FrmCodes.xml";
   static constexpr const char kValidFile[] = "FrmValid.txt";
 

@@ -19,6 +19,8 @@
 
 #include <string>
 
+#include "mixtable/export.h"
+
 // The file's name at the data directory root.
 constexpr const char* kFVersFileName = "FVERS.DAT";
 // Longest line a reader takes (the rest of a longer line is ignored).
@@ -36,15 +38,16 @@ constexpr const char* kFVersDefaultVersion = "1.00";
 // Whether text (blanks around it ignored) is a plain decimal number
 // ("12", "1.05", ".5") from 0 to below kFVersVersionLimit; *value (may be
 // null) receives it.
-bool Wy_ParseGDataVersion(const char* text, double* value);
+MIXTABLE_API bool Wy_ParseGDataVersion(const char* text, double* value);
 
 // The line "%-5.2f " + "%-26.26s" with trailing blanks removed; an empty
 // string for a version outside 0..<kFVersVersionLimit. Line ends in descr
 // become blanks, so the result is always one line, and its leading blanks
 // are dropped (a reader drops them), so reading and writing again keeps it.
-std::string Wy_FormatFVersLine(double version, const std::string& descr);
+MIXTABLE_API std::string Wy_FormatFVersLine(double version,
+                                            const std::string& descr);
 
-class Wy_FVersDescr {
+class MIXTABLE_API Wy_FVersDescr {
  public:
   // Splits a FVERS.DAT line; always true. With P the position of the first
   // blank: when there is none, P > 5, or the text before P is not a version

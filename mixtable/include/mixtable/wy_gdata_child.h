@@ -31,6 +31,8 @@
 #include <string>
 #include <vector>
 
+#include "mixtable/export.h"
+
 // Column layout of a card.
 constexpr size_t kCardSectionPos = 0;
 constexpr size_t kCardSectionLen = 8;
@@ -103,7 +105,7 @@ class Wdbase;
 // The data-set id given to a child: "%010lu" of 1..4 294 967 295.
 constexpr const char* kChildIdFormat = "%010lu";
 
-class Wy_GDataChild {
+class MIXTABLE_API Wy_GDataChild {
  public:
   // One card split into its fields (untrimmed, as in the columns).
   struct Card {

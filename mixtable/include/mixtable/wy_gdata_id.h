@@ -19,6 +19,8 @@
 #include <cstdint>
 #include <string>
 
+#include "mixtable/export.h"
+
 // Length of the DATAID form and its columns.
 constexpr size_t kGDataIdLength = 10;
 constexpr char kGDataIdLead = '3';      // byte 0
@@ -27,7 +29,7 @@ constexpr size_t kGDataIdAbsPos = 3;    // bytes 3..7: AAAAA
 constexpr size_t kGDataIdAbsLength = 5;
 constexpr size_t kGDataIdMinorPos = 8;  // bytes 8..9: mm
 
-class Wy_GDataID {
+class MIXTABLE_API Wy_GDataID {
  public:
   Wy_GDataID() = default;
 

@@ -18,10 +18,11 @@
 #include <cstdio>
 #include <string>
 
+#include "mixtable/export.h"
 #include "mixtable/wy_seq_file.h"
 
 // Writes to a C stream; lines end with "\n".
-class Wy_CHtmlTag {
+class MIXTABLE_API Wy_CHtmlTag {
  public:
   // Writes start verbatim (no line break) when stream is not null.
   Wy_CHtmlTag(FILE* stream, const char* start);
@@ -44,7 +45,7 @@ class Wy_CHtmlTag {
 };
 
 // Writes to the library's file object; lines end with "\r\n".
-class Wy_htmltag {
+class MIXTABLE_API Wy_htmltag {
  public:
   Wy_htmltag(Wy_SeqFile* file, const std::string& start);
   // Writes the end tag (when formed) and "\r\n" when the file is not null.

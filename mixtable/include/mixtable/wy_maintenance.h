@@ -53,6 +53,8 @@
 #include <set>
 #include <string>
 
+#include "mixtable/export.h"
+
 // The backup area inside the data directory: "$" cannot begin a product
 // "PATH" that the tree check creates, so no product directory takes it.
 constexpr const char* kWyMaintenanceArea = "$UPGRADE";
@@ -77,25 +79,25 @@ enum Wy_MaintenanceStateValue {
 };
 // For the installer and the tools: the state of data_dir (missing
 // directory: free).
-int Wy_MaintenanceState(const std::string& data_dir);
+MIXTABLE_API int Wy_MaintenanceState(const std::string& data_dir);
 
 // Whether name (one path component, any case) is the backup area or the
 // lock file: the tree check neither prunes nor cleans them.
-bool Wy_IsMaintenanceName(const std::string& name);
+MIXTABLE_API bool Wy_IsMaintenanceName(const std::string& name);
 
 // What the guards of this process spent saving files into backup areas
 // since the last reset: files copied, their bytes, and the wall time of
 // the copies with their syncs and journal lines (for the benchmarks; two
 // clock reads per saved file, nothing else). Not thread-safe.
-struct Wy_MaintenanceSaveStats {
+struct MIXTABLE_API Wy_MaintenanceSaveStats {
   int64_t files = 0;
   int64_t bytes = 0;
   int64_t nanoseconds = 0;
 };
 const Wy_MaintenanceSaveStats& Wy_MaintenanceSaveStatsGet();
-void Wy_MaintenanceSaveStatsReset();
+MIXTABLE_API void Wy_MaintenanceSaveStatsReset();
 
-class Wy_MaintenanceGuard {
+class MIXTABLE_API Wy_MaintenanceGuard {
  public:
   // data_dir: the data directory (trailing "\" optional).
   explicit Wy_MaintenanceGuard(const std::string& data_dir);

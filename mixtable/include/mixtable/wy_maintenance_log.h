@@ -19,6 +19,8 @@
 #include <cstdint>
 #include <string>
 
+#include "mixtable/export.h"
+
 constexpr const char* kWyMaintenanceLogName = "MIXTABLE.LOG";
 constexpr int64_t kWyMaintenanceLogLimit = 1000000;
 // Entry forms: stamp, scan phase, table directory, table file name, and for
@@ -33,9 +35,9 @@ constexpr const char* kWyLogMergeError = " ***** MDB CONVERT ERROR *****";
 constexpr const char* kWyLogStampFormat = "%04d-%02d-%02d (%02d:%02d:%02d)";
 
 // The log directory by the rule above, with a trailing separator.
-std::string Wy_LogDirectory();
+MIXTABLE_API std::string Wy_LogDirectory();
 
-class Wy_MaintenanceLog {
+class MIXTABLE_API Wy_MaintenanceLog {
  public:
   // The log in Wy_LogDirectory().
   Wy_MaintenanceLog();

@@ -13,10 +13,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "mixtable/export.h"
+
 class CMixtable;
 class Wdbase;
 
-class CWymask {
+class MIXTABLE_API CWymask {
  public:
   CWymask() = default;
   CWymask(const CWymask& other);

@@ -11,8 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "mixtable/export.h"
+
 // The shop, user and customer a formula is dispensed for.
-struct Wy_ShopData {
+struct MIXTABLE_API Wy_ShopData {
   std::string m_Shop1, m_Shop2, m_Shop3;  // shop identification lines
   std::string m_UserId;
   std::string m_UserName;
@@ -26,7 +28,7 @@ struct Wy_ShopData {
 };
 
 // The dispenser a formula is dispensed on.
-struct Wy_DispenserData {
+struct MIXTABLE_API Wy_DispenserData {
   std::string m_DispenserDescr;
   int m_DispenserId = 0;
 
@@ -34,7 +36,7 @@ struct Wy_DispenserData {
 };
 
 // Refill information of a client program (not filled by the library).
-struct Wy_RefillInfo {
+struct MIXTABLE_API Wy_RefillInfo {
   std::string m_Text1, m_Text2, m_Text3;
   double m_Value = 0.0;
   int m_Int1 = 0;
@@ -51,7 +53,7 @@ struct Wy_RefillInfo {
 };
 
 // A number and a text; also the type of a formula's level entries.
-struct Wy_GdataBitmap {
+struct MIXTABLE_API Wy_GdataBitmap {
   int m_Id = 0;
   std::string m_Text;
 
@@ -59,7 +61,7 @@ struct Wy_GdataBitmap {
 };
 
 // Four integers of a client's dispenser/can choice (defaults 0, 0, 0, 1).
-struct Wy_DispsAndCans {
+struct MIXTABLE_API Wy_DispsAndCans {
   int m_Value1 = 0;
   int m_Value2 = 0;
   int m_Value3 = 0;
@@ -69,7 +71,7 @@ struct Wy_DispsAndCans {
 };
 
 // Three integers of a barcode override (defaults 0, 123, 0).
-struct Wy_BarcodeOverrideData {
+struct MIXTABLE_API Wy_BarcodeOverrideData {
   int m_Value1 = 0;
   int m_Value2 = 123;
   int m_Value3 = 0;
@@ -78,7 +80,7 @@ struct Wy_BarcodeOverrideData {
 };
 
 // Settings of the web pages a client program shows.
-struct Wy_WebmdiData {
+struct MIXTABLE_API Wy_WebmdiData {
   // The local page shown by default.
   static constexpr const char kDefaultPage[] = "c:\\htmldata\\index.htm";
   // The default web address: a neutral placeholder the client replaces.

@@ -31,6 +31,7 @@
 #include <utility>
 #include <vector>
 
+#include "mixtable/export.h"
 #include "mixtable/wy_formula.h"
 #include "mixtable/wy_formula_inv.h"
 
@@ -42,7 +43,7 @@ class File;
 // a buffer. Opening truncates the file; a file that cannot be opened or
 // written is ignored (the trace is then closed and costs nothing). Copies
 // are closed traces.
-class Wy_ResearchTrace {
+class MIXTABLE_API Wy_ResearchTrace {
  public:
   Wy_ResearchTrace();
   Wy_ResearchTrace(const Wy_ResearchTrace&);
@@ -70,7 +71,7 @@ class Wy_ResearchTrace {
 };
 
 // One entry of the comparison table.
-struct Wy_ConfrontationItem {
+struct MIXTABLE_API Wy_ConfrontationItem {
   int32_t ID = 0;                // colorant or base-component id
   bool IsBaseComponent = false;  // CNTS FTYPE "B"
   double TargetQuantity = 0.0;
@@ -79,7 +80,7 @@ struct Wy_ConfrontationItem {
   bool InCandidate = false;
 };
 
-class CWy_RecycleRule {
+class MIXTABLE_API CWy_RecycleRule {
  public:
   CWy_RecycleRule() = default;
   CWy_RecycleRule(const CWy_RecycleRule&) = default;
@@ -150,7 +151,7 @@ class CWy_RecycleRule {
 };
 
 // A rule without a working comparison: it never accepts.
-class CWy_ColorantConfrontation : public CWy_RecycleRule {
+class MIXTABLE_API CWy_ColorantConfrontation : public CWy_RecycleRule {
  public:
   bool ApplyWork(double& formulaPct, double& basePct,
                  double& batchPct) override;
@@ -163,7 +164,7 @@ class CWy_ColorantConfrontation : public CWy_RecycleRule {
 // colorant and has the same base and standard fill; with a base made of
 // components the batch quantity used is reduced until no colorant or
 // component exceeds the target. Each step is written to the trace.
-class CWy_QuantitySumConfrontation : public CWy_RecycleRule {
+class MIXTABLE_API CWy_QuantitySumConfrontation : public CWy_RecycleRule {
  public:
   CWy_QuantitySumConfrontation() = default;
   CWy_QuantitySumConfrontation(const CWy_QuantitySumConfrontation&) = default;
@@ -199,7 +200,8 @@ class CWy_QuantitySumConfrontation : public CWy_RecycleRule {
 // Brings q (millilitres or grams) of a batch measured by weight (batchWeight)
 // into the target's measure with the batch's to-weight factor. False when
 // the measures differ and the factor is below 0.00001 (or not finite).
-bool Wy_RecycleConvertQuantity(double& q, bool batchWeight, bool targetWeight,
-                               double toWeightFactor);
+MIXTABLE_API bool Wy_RecycleConvertQuantity(double& q, bool batchWeight,
+                                            bool targetWeight,
+                                            double toWeightFactor);
 
 #endif  // MIXTABLE_WY_RECYCLE_RULE_H_

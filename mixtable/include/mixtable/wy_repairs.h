@@ -42,6 +42,7 @@
 #ifndef MIXTABLE_WY_REPAIRS_H_
 #define MIXTABLE_WY_REPAIRS_H_
 
+#include "mixtable/export.h"
 #include "mixtable/mixtable.h"
 #include "mixtable/wy_maintenance.h"
 
@@ -53,7 +54,8 @@
 // References: BASES, CNTS and CANS. False when tables is null, the mode is
 // unknown, the data set is busy, PRODUCTS or a reference table fails (see
 // above) or a deletion or pack fails.
-bool Wy_UpdateMasksAndRulers(CMixtable* tables, const void* window, int mode);
+MIXTABLE_API bool Wy_UpdateMasksAndRulers(CMixtable* tables, const void* window,
+                                          int mode);
 
 // The other repairs answer 0 when done, -1 when tables is null, the data
 // set is busy, a reference table fails (see above) or a deletion or pack
@@ -65,17 +67,19 @@ bool Wy_UpdateMasksAndRulers(CMixtable* tables, const void* window, int mode);
 // specific holding FRM.DBF). A 0 or blank id is no reference. A PROD_ID or
 // SUBP_ID naming no record makes the formula missing. References: BASES,
 // CANS, each FRM needed (and PRODUCTS/SUBPRODS when a PROD_ID is not 0).
-int Wy_UpdateBarcodes(CMixtable* tables, const void* window);
+MIXTABLE_API int Wy_UpdateBarcodes(CMixtable* tables, const void* window);
 // CNT_BLND by "PTR_ID", CNT_KS by "ID"; reference CNTS.
-int Wy_UpdateCntsColorimetry(CMixtable* tables, const void* window);
+MIXTABLE_API int Wy_UpdateCntsColorimetry(CMixtable* tables,
+                                          const void* window);
 // BAS_BLND by "PTR_ID", BAS_KS by "ID"; reference BASES.
-int Wy_UpdateBasesColorimetry(CMixtable* tables, const void* window);
+MIXTABLE_API int Wy_UpdateBasesColorimetry(CMixtable* tables,
+                                           const void* window);
 // BAS_HUE by "ID"; reference BASES.
-int Wy_UpdateBasesHue(CMixtable* tables, const void* window);
+MIXTABLE_API int Wy_UpdateBasesHue(CMixtable* tables, const void* window);
 // CNT_HUE by "ID"; reference CNTS.
-int Wy_UpdateCntsHue(CMixtable* tables, const void* window);
+MIXTABLE_API int Wy_UpdateCntsHue(CMixtable* tables, const void* window);
 // CNT_FF by "ID" against CNTS, BAS_FF by "ID" against BASES.
-int Wy_UpdateForceFactors(CMixtable* tables, const void* window);
+MIXTABLE_API int Wy_UpdateForceFactors(CMixtable* tables, const void* window);
 
 // ---- data-set type ------------------------------------------------------
 
@@ -93,7 +97,8 @@ enum YTABLE_GDATATYPE {
 // "CODE", "DESCR", "SPEC_W"; PARAM "KEY", "VALUE"; PRODUCTS "ID", "CODE",
 // "DESCR", "PATH". A test that fails keeps the previous value and ends the
 // tests (a missing file only skips its test).
-YTABLE_GDATATYPE Wy_GetGDataType(const char* dir, bool check_fields);
+MIXTABLE_API YTABLE_GDATATYPE Wy_GetGDataType(const char* dir,
+                                              bool check_fields);
 
 // ---- tree check ---------------------------------------------------------
 
@@ -141,7 +146,7 @@ enum : int {
 // Names compare in any case. Progress: 0x8702 percent + description, 0x8703
 // table percent, 0x8704 1 show text / 2 reset; percentages are clamped to
 // 0..100. Answers a kWyTreeCheck* value.
-int Wy_GDataTreeCheck(const char* dir, const void* window, bool act,
-                      bool prune_dirs, bool clean_files);
+MIXTABLE_API int Wy_GDataTreeCheck(const char* dir, const void* window,
+                                   bool act, bool prune_dirs, bool clean_files);
 
 #endif  // MIXTABLE_WY_REPAIRS_H_

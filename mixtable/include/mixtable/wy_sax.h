@@ -9,8 +9,10 @@
 #ifndef MIXTABLE_WY_SAX_H_
 #define MIXTABLE_WY_SAX_H_
 
+#include "mixtable/export.h"
+
 // Where the parser is: 1-based line and column of the current event.
-class Wy_SAXLocator {
+class MIXTABLE_API Wy_SAXLocator {
  public:
   virtual ~Wy_SAXLocator() = default;
   virtual int getLineNumber() const = 0;
@@ -18,7 +20,7 @@ class Wy_SAXLocator {
 };
 
 // The attributes of a start tag.
-class Wy_SAXAttributes {
+class MIXTABLE_API Wy_SAXAttributes {
  public:
   virtual ~Wy_SAXAttributes() = default;
   virtual int getLength() const = 0;
@@ -30,7 +32,7 @@ class Wy_SAXAttributes {
                                  const char** value, int* len) const = 0;
 };
 
-class Wy_SAXContentHandlerImpl {
+class MIXTABLE_API Wy_SAXContentHandlerImpl {
  public:
   Wy_SAXContentHandlerImpl() = default;
   Wy_SAXContentHandlerImpl(const Wy_SAXContentHandlerImpl&) = default;
@@ -62,7 +64,7 @@ class Wy_SAXContentHandlerImpl {
   virtual int skippedEntity(const char* name, int nameLen);
 };
 
-class Wy_SAXDTDHandlerImpl {
+class MIXTABLE_API Wy_SAXDTDHandlerImpl {
  public:
   Wy_SAXDTDHandlerImpl() = default;
   Wy_SAXDTDHandlerImpl(const Wy_SAXDTDHandlerImpl&) = default;
@@ -81,7 +83,7 @@ class Wy_SAXDTDHandlerImpl {
                                  const char* notationName, int notationLen);
 };
 
-class Wy_SAXErrorHandlerImpl {
+class MIXTABLE_API Wy_SAXErrorHandlerImpl {
  public:
   Wy_SAXErrorHandlerImpl() = default;
   Wy_SAXErrorHandlerImpl(const Wy_SAXErrorHandlerImpl&) = default;
@@ -110,11 +112,14 @@ constexpr int kWySaxCannotRead = -1;  // the file cannot be read
 // skippedEntity). Answers 0, the first non-zero callback answer (which
 // stopped the parse), kWySaxCannotRead, or the parser's number of the first
 // error that made the document not well-formed.
-int Wy_SAXParse(const char* path, Wy_SAXContentHandlerImpl* content,
-                Wy_SAXDTDHandlerImpl* dtd, Wy_SAXErrorHandlerImpl* error);
+MIXTABLE_API int Wy_SAXParse(const char* path,
+                             Wy_SAXContentHandlerImpl* content,
+                             Wy_SAXDTDHandlerImpl* dtd,
+                             Wy_SAXErrorHandlerImpl* error);
 // The same for a document in memory.
-int Wy_SAXParseMemory(const char* data, int size,
-                      Wy_SAXContentHandlerImpl* content,
-                      Wy_SAXDTDHandlerImpl* dtd, Wy_SAXErrorHandlerImpl* error);
+MIXTABLE_API int Wy_SAXParseMemory(const char* data, int size,
+                                   Wy_SAXContentHandlerImpl* content,
+                                   Wy_SAXDTDHandlerImpl* dtd,
+                                   Wy_SAXErrorHandlerImpl* error);
 
 #endif  // MIXTABLE_WY_SAX_H_

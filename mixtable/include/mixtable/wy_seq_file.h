@@ -16,11 +16,13 @@
 #include <string>
 #include <string_view>
 
+#include "mixtable/export.h"
+
 namespace platform {
 class File;
 }
 
-class Wy_SeqFile {
+class MIXTABLE_API Wy_SeqFile {
  public:
   Wy_SeqFile();
   ~Wy_SeqFile();  // Close()

@@ -32,13 +32,14 @@
 #include <memory>
 #include <string>
 
+#include "mixtable/export.h"
 #include "mixtable/wy_batch.h"
 #include "mixtable/wy_formula_inv.h"
 #include "xbase32/wdbase.h"
 
 class CMixtable;
 
-class CWy_StorageManager {
+class MIXTABLE_API CWy_StorageManager {
  public:
   // File and index names (data files get ".dbf", indexes ".ntx").
   static constexpr const char* kInventName = "INVENT";

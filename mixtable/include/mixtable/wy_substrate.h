@@ -8,9 +8,10 @@
 #include <cstdint>
 #include <string>
 
+#include "mixtable/export.h"
 #include "mixtable/wy_base_can.h"
 
-struct Wy_Substrate {
+struct MIXTABLE_API Wy_Substrate {
   static constexpr int kReflectances = 16;
 
   int32_t m_ID = 0;  // substrate id; set only to values >= 1

@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <unordered_map>
 
+#include "mixtable/export.h"
+
 class CMixtable;
 
 // Kinds of quantity. 0..2 are relative (parts), 3..6 absolute; every other
@@ -32,7 +34,7 @@ enum WY_UnitType : int {
   WY_UNIT_WEIGHT_SMALL = 6,  // absolute weight, unit 1000 times smaller
 };
 
-class WY_UnitConversion {
+class MIXTABLE_API WY_UnitConversion {
  public:
   using Map = std::unordered_map<int32_t, double>;
 

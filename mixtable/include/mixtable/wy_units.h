@@ -5,7 +5,9 @@
 
 #include <string>
 
-struct Wy_Units {
+#include "mixtable/export.h"
+
+struct MIXTABLE_API Wy_Units {
   std::string m_sName;        // unit name (the product's UNIT_NAME)
   double m_dUnit = 1.0;       // unit factor (UNIT)
   double m_dFraction = 1.0;   // fraction (FRACTION)

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "mixtable/export.h"
+
 // Result of SelectGData beyond 1, -1, -2, -3, -4 and -5: a table could not
 // be backed up before its change (a full disk): the run stopped there and
 // everything it had changed was restored.
@@ -23,7 +25,7 @@ enum : int {
   kWyCheckQuick = 16,  // the whole word: quick mode
 };
 
-struct Wy_UpgradeReport {
+struct MIXTABLE_API Wy_UpgradeReport {
   int mode = 0;              // the effective mode word
   int32_t tables = 0;        // tables visited by the patch scan
   int32_t converted = 0;     // tables whose structure was rebuilt

@@ -32,9 +32,11 @@
 #include <string>
 #include <vector>
 
+#include "mixtable/export.h"
+
 // The seven fields that can be carried, in the order of the switches of
 // every function below.
-struct WyUserDataField {
+struct MIXTABLE_API WyUserDataField {
   const char* table;  // table base name
   const char* field;
 };
@@ -60,7 +62,7 @@ constexpr size_t kWyUserDataGroupLine = 18;
 //   0 table "%-8.8s"   8 ID "%5ld"   13 PROD_KEY "%5ld"   18 SUBP_KEY "%5ld"
 //   23 DESCR "%-24.24s"   47 field "%-10.10s"   57 type "%c"
 //   58 width "%3d"   61 decimals "%2d"   63 value "%-*.*s"
-struct WyUserDataColumn {
+struct MIXTABLE_API WyUserDataColumn {
   size_t at;
   size_t width;
 };
@@ -74,11 +76,10 @@ constexpr size_t kWyUserDataValueAt = 63;
 // directory, after the cache rule for another machine) and one line per
 // switch that is on, for each of BASES, CNTS and CANS that opens. False for
 // an empty directory or a machine name the cache refuses.
-bool Wy_CreateGDataUserDataGroup(std::vector<std::string>& group,
-                                 const char* dataDir, const char* machine,
-                                 bool basesCost, bool cntsCost, bool cntsSpecW,
-                                 bool cansHMin, bool cansHMax,
-                                 bool cansZeroFlag, bool cansFlags);
+MIXTABLE_API bool Wy_CreateGDataUserDataGroup(
+    std::vector<std::string>& group, const char* dataDir, const char* machine,
+    bool basesCost, bool cntsCost, bool cntsSpecW, bool cansHMin, bool cansHMax,
+    bool cansZeroFlag, bool cansFlags);
 
 // Description (the 32 columns from 8, as they stand) and directory (from
 // column 40) of line 0, and the seven switches (each cleared, then set by a
@@ -87,11 +88,10 @@ bool Wy_CreateGDataUserDataGroup(std::vector<std::string>& group,
 // 40 characters or lacks the mark, and a field line that is shorter than 9
 // characters or names no switch (the switches of the other lines are still
 // set).
-bool Wy_SplitGDataUserDataGroup(const std::vector<std::string>& group,
-                                std::string* descr, std::string* dir,
-                                bool* basesCost, bool* cntsCost,
-                                bool* cntsSpecW, bool* cansHMin, bool* cansHMax,
-                                bool* cansZeroFlag, bool* cansFlags);
+MIXTABLE_API bool Wy_SplitGDataUserDataGroup(
+    const std::vector<std::string>& group, std::string* descr, std::string* dir,
+    bool* basesCost, bool* cntsCost, bool* cntsSpecW, bool* cansHMin,
+    bool* cansHMax, bool* cansZeroFlag, bool* cansFlags);
 
 // The items of the data set in dataDir for the group's switches: line 0,
 // then for every record of BASES, CNTS and CANS in table order (deleted
@@ -100,27 +100,27 @@ bool Wy_SplitGDataUserDataGroup(const std::vector<std::string>& group,
 // chosen fields does not open; also when a record had to be left out: an
 // ID, PROD_KEY or SUBP_KEY that does not fit 5 columns, or a value holding
 // CR, LF or NUL (no line file could carry it). The other lines are kept.
-bool Wy_GetGDataUserDataItem(const std::vector<std::string>& group,
-                             std::vector<std::string>& items,
-                             const char* dataDir, const char* machine);
+MIXTABLE_API bool Wy_GetGDataUserDataItem(const std::vector<std::string>& group,
+                                          std::vector<std::string>& items,
+                                          const char* dataDir,
+                                          const char* machine);
 
 // The ten columns of item line `line` (1..size-1) as they stand: table, ID,
 // PROD_KEY, SUBP_KEY, DESCR, field, type, width, decimals, value (from
 // column 63 to the end). Outputs may be null. False for a line number out
 // of range or a line shorter than 63 characters (the outputs are emptied).
-bool Wy_SplitGDataUserDataItem(const std::vector<std::string>& items, int line,
-                               std::string* table, std::string* id,
-                               std::string* prdKey, std::string* spdKey,
-                               std::string* descr, std::string* field,
-                               std::string* type, std::string* width,
-                               std::string* decimals, std::string* value);
+MIXTABLE_API bool Wy_SplitGDataUserDataItem(
+    const std::vector<std::string>& items, int line, std::string* table,
+    std::string* id, std::string* prdKey, std::string* spdKey,
+    std::string* descr, std::string* field, std::string* type,
+    std::string* width, std::string* decimals, std::string* value);
 
 // Line 0 of newItems, then every further line of newItems that is not,
 // byte for byte, among lines 1.. of oldItems (in newItems' order). False
 // (diff emptied) when newItems has fewer than two lines.
-bool Wy_DeltaGDataUserDataItem(const std::vector<std::string>& newItems,
-                               const std::vector<std::string>& oldItems,
-                               std::vector<std::string>& diff);
+MIXTABLE_API bool Wy_DeltaGDataUserDataItem(
+    const std::vector<std::string>& newItems,
+    const std::vector<std::string>& oldItems, std::vector<std::string>& diff);
 
 // Writes the items whose table and field the group chose into the data set
 // in dataDir: the record with the item's ID (for BASES and CNTS also its
@@ -135,9 +135,10 @@ bool Wy_DeltaGDataUserDataItem(const std::vector<std::string>& newItems,
 // table refuses (what was written before stays). Writing the same items
 // again changes nothing, so a pass cut short is completed by running it
 // again.
-bool Wy_SetGDataUserDataItem(const std::vector<std::string>& group,
-                             const std::vector<std::string>& items,
-                             const char* dataDir, const char* machine);
+MIXTABLE_API bool Wy_SetGDataUserDataItem(const std::vector<std::string>& group,
+                                          const std::vector<std::string>& items,
+                                          const char* dataDir,
+                                          const char* machine);
 
 // The group (".GRP") and item (".ITM") files of (machine, dataDir). Reading
 // empties the list and takes one line per line of the file (LF or CRLF
@@ -145,18 +146,23 @@ bool Wy_SetGDataUserDataItem(const std::vector<std::string>& group,
 // reader sees the old or the new file whole. False for this machine, a
 // name the cache refuses, a missing or unreadable file, a line holding CR,
 // LF or NUL (nothing written), or a failed write.
-bool Wy_ReadGDataUserDataGroup(std::vector<std::string>& group,
-                               const char* dataDir, const char* machine);
-bool Wy_WriteGDataUserDataGroup(const std::vector<std::string>& group,
-                                const char* dataDir, const char* machine);
-bool Wy_ReadGDataUserDataItem(std::vector<std::string>& items,
-                              const char* dataDir, const char* machine);
-bool Wy_WriteGDataUserDataItem(const std::vector<std::string>& items,
-                               const char* dataDir, const char* machine);
+MIXTABLE_API bool Wy_ReadGDataUserDataGroup(std::vector<std::string>& group,
+                                            const char* dataDir,
+                                            const char* machine);
+MIXTABLE_API bool Wy_WriteGDataUserDataGroup(
+    const std::vector<std::string>& group, const char* dataDir,
+    const char* machine);
+MIXTABLE_API bool Wy_ReadGDataUserDataItem(std::vector<std::string>& items,
+                                           const char* dataDir,
+                                           const char* machine);
+MIXTABLE_API bool Wy_WriteGDataUserDataItem(
+    const std::vector<std::string>& items, const char* dataDir,
+    const char* machine);
 
 // The file name of the group ("GRP") or item ("ITM") file of (machine,
 // dataDir), or "" under the rules above.
-std::string Wy_GDataUserDataFile(const char* dataDir, const char* machine,
-                                 const char* extension);
+MIXTABLE_API std::string Wy_GDataUserDataFile(const char* dataDir,
+                                              const char* machine,
+                                              const char* extension);
 
 #endif  // MIXTABLE_WY_USER_DATA_H_

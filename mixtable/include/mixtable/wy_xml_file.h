@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 
+#include "mixtable/export.h"
 #include "mixtable/wy_records.h"
 #include "mixtable/wy_seq_file.h"
 
@@ -35,7 +36,7 @@ enum wy_XmlFileType {
 // How long GetFileHandle waits for another writer of the same document.
 constexpr int64_t kWyXmlLockTimeoutMs = 30000;
 
-class Wy_XmlFile {
+class MIXTABLE_API Wy_XmlFile {
  public:
   // Fills the declaration, the tags, the shop line and, for types 1 and 2,
   // the file name; opens nothing. shop may be null; it is not kept. An

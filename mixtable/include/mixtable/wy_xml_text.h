@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "mixtable/export.h"
+
 // The character-set name an XML declaration gives for a code page: 874
 // "iso-8859-11", 932 "shift-jis", 936 "gb2312", 949 "euc-kr", 950 "big5",
 // 1200 "unicode", 1250..1251 and 1253..1257 "windows-125N", any other
@@ -25,8 +27,9 @@ const char* wy_GetXMLCharSet();
 // bytes are copied. One 256-entry table per process, built on first use.
 // For double-byte pages, bytes from 0x80 are copied. Empties out first and
 // answers it; a null text gives "".
-std::string& Wy_TranslateStringForXml(const char* text, std::string& out);
-std::string& Wy_TranslateStringForXml(const std::string& text,
-                                      std::string& out);
+MIXTABLE_API std::string& Wy_TranslateStringForXml(const char* text,
+                                                   std::string& out);
+MIXTABLE_API std::string& Wy_TranslateStringForXml(const std::string& text,
+                                                   std::string& out);
 
 #endif  // MIXTABLE_WY_XML_TEXT_H_

@@ -23,17 +23,19 @@
 #include <string>
 #include <vector>
 
+#include "mixtable/export.h"
+
 // One pair of a formula text.
 class Wdbase;
 class CMixtable;
 
-struct YFormulaPair {
+struct MIXTABLE_API YFormulaPair {
   int32_t id = 0;
   double quantity = 0.0;
 };
 
 // The specific weights of colorants, as the conversions by weight need them.
-class YSpecificWeights {
+class MIXTABLE_API YSpecificWeights {
  public:
   virtual ~YSpecificWeights() = default;
   // Stores the specific weight of colorant `id` in *weight and answers true,
@@ -41,7 +43,7 @@ class YSpecificWeights {
   virtual bool SpecificWeight(int32_t id, double* weight) = 0;
 };
 
-class yformula {
+class MIXTABLE_API yformula {
  public:
   // The longest quantity text add() accepts.
   static constexpr size_t kMaxQuantityText = 64;

@@ -12,10 +12,11 @@
 #include <cstdint>
 #include <string>
 
+#include "mixtable/export.h"
 #include "mixtable/yformula.h"
 
 // The factors of a ruler.
-class YRuler {
+class MIXTABLE_API YRuler {
  public:
   virtual ~YRuler() = default;
   // Stores the factor of `kind` ("BA" for a base, "CO" for a colorant) and
@@ -26,7 +27,7 @@ class YRuler {
 // The ruler's search key of a kind and an id: the kind right-aligned in two
 // characters (cut to two), then the id right-aligned in five ("BA" and 7
 // give "BA    7"); longer ids take more characters.
-std::string Wy_RulerKey(const char* kind, int32_t id);
+MIXTABLE_API std::string Wy_RulerKey(const char* kind, int32_t id);
 
 // Sets f to `text` (trimmed), then corrects every quantity q of colorant c:
 // B is the "BA" factor of base_id (1 when absent), C the "CO" factor of c
@@ -34,14 +35,15 @@ std::string Wy_RulerKey(const char* kind, int32_t id);
 // q / C when C > 0 (q otherwise), written as "%g" would (6 significant
 // digits). Answers 0 when ruler is null, the text is malformed or has no
 // pair; the text is then the trimmed `text`. Answers 1 otherwise.
-int Wy_SetAndRuler(yformula& f, const char* text, int32_t base_id,
-                   YRuler* ruler, bool divide);
+MIXTABLE_API int Wy_SetAndRuler(yformula& f, const char* text, int32_t base_id,
+                                YRuler* ruler, bool divide);
 
 // The same with every new quantity multiplied by `factor` at the end. The
 // ruler is used only when it is not null and base_id >= 1; otherwise every
 // colorant's factor is 1. Answers 0 (text as set) when factor is 0 or NaN,
 // or the text is malformed or has no pair.
-int Wy_SetAndRulerEx(yformula& f, const char* text, int32_t base_id,
-                     YRuler* ruler, bool divide, double factor);
+MIXTABLE_API int Wy_SetAndRulerEx(yformula& f, const char* text,
+                                  int32_t base_id, YRuler* ruler, bool divide,
+                                  double factor);
 
 #endif  // MIXTABLE_YFORMULA_RULER_H_

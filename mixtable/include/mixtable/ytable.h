@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "mixtable/export.h"
 #include "xbase32/wdbase.h"
 
 // Table identifiers, in registry order.
@@ -64,7 +65,7 @@ enum : uint8_t {
 
 // One registry row. def.path is null (the table set supplies the directory);
 // def.user1, def.user2 and def.user3 hold -1, 0 and -1 and are not used.
-struct YTABLE {
+struct MIXTABLE_API YTABLE {
   DB_DEF def;
   uint8_t level_mask;  // OR of the Y_LEVEL_* bits
   int32_t reserved;    // -1

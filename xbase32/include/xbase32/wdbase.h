@@ -21,10 +21,12 @@
 
 #include <cstdint>
 
+#include "xbase32/export.h"
+
 // The static definition of one table, owned by the caller. The engine reads
 // only path, name, idx_count, idx_names and idx_exprs; the three user words
 // are the caller's.
-struct DB_DEF {
+struct XBASE32_API DB_DEF {
   int32_t user1;
   int32_t user2;
   const char* path;  // default directory of the table (may be null)
@@ -38,7 +40,7 @@ struct DB_DEF {
 // One field of a structure passed to CreateDb and WdbaseCopyUpdateDb; arrays
 // end with an element whose name is empty. len is read as unsigned 16-bit (a
 // C field may be up to 65534 wide).
-struct WDBASE_FIELD {
+struct XBASE32_API WDBASE_FIELD {
   char name[11];  // NUL-terminated, at most 10 characters
   char type;      // C, N, F, D, L, M or G
   int16_t len;
@@ -62,7 +64,7 @@ class FilterCache;
 class SpecialFilter;
 }  // namespace xbase32
 
-class Wdbase {
+class XBASE32_API Wdbase {
  public:
   // Record filter callback: answers non-zero to hide the current record.
   using FilterFunc = int (*)(const Wdbase*);
@@ -425,15 +427,16 @@ class Wdbase {
 // fields (or src's fields); with only fields given the converted table
 // replaces src (refused with -80 while another handle has src open; every
 // failure releases src's locks). Answers 1 on success.
-int WdbaseCopyUpdateDb(Wdbase* src, Wdbase* dst, const WDBASE_FIELD* fields,
-                       const char* name);
+XBASE32_API int WdbaseCopyUpdateDb(Wdbase* src, Wdbase* dst,
+                                   const WDBASE_FIELD* fields,
+                                   const char* name);
 
 // Whether the table whose data file is path ("c:\\gdata\\colors.dbf") is
 // open in any handle, of any process (this one included): every open
 // handle holds the data file's "open" byte range shared. Answers 1 when in
 // use, 0 when not (also when the file does not exist or cannot be opened
 // for writing). A data set is in use when any of its tables is.
-int WdbaseIsInUse(const char* path);
+XBASE32_API int WdbaseIsInUse(const char* path);
 
 // Replaces the table with data file table by the table with data file
 // replacement (both full paths; each with its ".dbt" memo file when it has
@@ -447,16 +450,16 @@ int WdbaseIsInUse(const char* path);
 // while any handle has either table open, this process's included. A table
 // that does not exist yet is simply given the replacement's files. 1 on
 // success; on failure the old table stays in place.
-int WdbaseReplaceTable(const char* table, const char* replacement,
-                       int idx_count, const char* const* idx_paths);
+XBASE32_API int WdbaseReplaceTable(const char* table, const char* replacement,
+                                   int idx_count, const char* const* idx_paths);
 
 // Library version times 100; with show != 0 a message box with caption
 // title shows the version first.
-int WdbaseVersion(int show, const char* title);
+XBASE32_API int WdbaseVersion(int show, const char* title);
 
 // Compares two doubles: 2 when *a - *b > 1e-13, -1 when below -1e-13, else
 // 0. len is ignored.
-int t4cmp_doub(const void* a, const void* b, unsigned len);
+XBASE32_API int t4cmp_doub(const void* a, const void* b, unsigned len);
 
 #include "xbase32/wdbase_relation.h"
 

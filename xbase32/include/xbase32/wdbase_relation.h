@@ -15,6 +15,8 @@
 #ifndef XBASE32_WDBASE_RELATION_H_
 #define XBASE32_WDBASE_RELATION_H_
 
+#include "xbase32/export.h"
+
 class Wdbase;
 
 namespace xbase32 {
@@ -28,7 +30,7 @@ enum RelationMaster {
   RelationMaster_LastSlave = 1,  // under the slave node created last
 };
 
-class WdbaseRelation {
+class XBASE32_API WdbaseRelation {
  public:
   WdbaseRelation();  // no tree
   ~WdbaseRelation();

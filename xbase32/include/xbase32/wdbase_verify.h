@@ -5,6 +5,8 @@
 #ifndef XBASE32_WDBASE_VERIFY_H_
 #define XBASE32_WDBASE_VERIFY_H_
 
+#include "xbase32/export.h"
+
 class Wdbase;
 
 // 1 when index k (1..index count) of the open table db is a sound tree
@@ -18,6 +20,6 @@ class Wdbase;
 // Memory: one key per record. The answer holds while no other process writes
 // the table (callers running maintenance hold the data set's maintenance lock
 // and have checked that no table is in use).
-int WdbaseIndexMatchesData(Wdbase* db, int k);
+XBASE32_API int WdbaseIndexMatchesData(Wdbase* db, int k);
 
 #endif  // XBASE32_WDBASE_VERIFY_H_

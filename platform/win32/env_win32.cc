@@ -1,0 +1,499 @@
+// The Win32 Env: paths are Windows paths used as they are (drive letters,
+// UNC paths), only normalised; files, directories and the clock go to the
+// Win32 API with ANSI strings (the A functions); processes go to
+// process_impl.h.
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#undef DeleteFile
+#undef CopyFile
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/env.h"
+#include "platform/internal/process_impl.h"
+#include "platform/win32/dir_win32.h"
+#include "platform/win32/file_win32.h"
+#include "platform/win32/win32_internal.h"
+
+namespace platform {
+
+namespace {
+
+bool IsDirectory(const std::string& host, DWORD* attrs_out = nullptr) {
+  DWORD a = GetFileAttributesA(host.c_str());
+  if (attrs_out != nullptr) *attrs_out = a;
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool ValidEnvName(const std::string& name) {
+  return !name.empty() && name.find('=') == std::string::npos;
+}
+
+}  // namespace
+
+Status Env::WalkTree(const std::string& dir, const TreeVisitor& visit) {
+  std::string host;
+  Status s = HostPath(dir, &host);
+  if (!s.ok()) return s;
+  return internal::WalkHostTree(host, visit);
+}
+
+// Windows commits directory entries with the file system's own journal;
+// there is nothing to sync. The path is still checked, as callers rely on
+// the answer for a missing directory.
+Status Env::SyncDir(const std::string& dir) {
+  std::string host;
+  Status s = HostPath(dir, &host);
+  if (!s.ok()) return s;
+  DWORD a = GetFileAttributesA(host.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) {
+    return internal::Win32Status(GetLastError(), "sync directory " + dir);
+  }
+  if ((a & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    return Status::Error(ENOTDIR, "sync directory " + dir);
+  }
+  return Status::OK();
+}
+
+// Windows runs programs by their extension: nothing to mark. Checks the
+// path as the other host does.
+Status Env::MarkExecutable(const std::string& path) {
+  std::string host;
+  Status s = HostPath(path, &host);
+  if (!s.ok()) return s;
+  const std::string what = "mark executable " + path;
+  DWORD a = GetFileAttributesA(host.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) {
+    return internal::Win32Status(GetLastError(), what);
+  }
+  if (a & FILE_ATTRIBUTE_REPARSE_POINT) return Status::Error(ELOOP, what);
+  if (a & FILE_ATTRIBUTE_DIRECTORY) return Status::Error(EINVAL, what);
+  return Status::OK();
+}
+
+void KillCurrentProcess() {
+  // 128 + 9: the status a waiter sees for a process killed on the other
+  // host.
+  TerminateProcess(GetCurrentProcess(), 137);
+  for (;;) Sleep(INFINITE);
+}
+
+namespace {
+
+class Win32Env final : public Env {
+ public:
+  // No drives root: drive letters are the host's own.
+  std::string DrivesRoot() override { return ""; }
+
+  Status HostPath(const std::string& path, std::string* host) override {
+    return internal::NormalizeWin32Path(path, host);
+  }
+
+  Status OpenFile(const std::string& path, OpenMode mode,
+                  std::unique_ptr<File>* file) override {
+    file->reset();
+    std::string host;
+    Status s = HostPath(path, &host);
+    if (!s.ok()) return s;
+    return internal::OpenWin32File(host, path, mode, file);
+  }
+
+  bool FileExists(const std::string& path) override {
+    std::string host;
+    return HostPath(path, &host).ok() &&
+           GetFileAttributesA(host.c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+
+  Status GetFileInfo(const std::string& path, FileInfo* info) override {
+    std::string host;
+    Status s = HostPath(path, &host);
+    if (!s.ok()) return s;
+    s = internal::GetHostFileInfo(host, info);
+    if (!s.ok()) return Status::Error(s.code(), "stat " + path);
+    return s;
+  }
+
+  Status DeleteFile(const std::string& path) override {
+    std::string host;
+    Status s = HostPath(path, &host);
+    if (!s.ok()) return s;
+    const std::string what = "delete " + path;
+    DWORD a = GetFileAttributesA(host.c_str());
+    if (a == INVALID_FILE_ATTRIBUTES) {
+      return internal::Win32Status(GetLastError(), what);
+    }
+    const bool link = (a & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if ((a & FILE_ATTRIBUTE_DIRECTORY) && !link) {
+      return Status::Error(EISDIR, what);
+    }
+    if (!link && (a & FILE_ATTRIBUTE_READONLY)) {
+      return Status::Error(EACCES, what + " (read-only)");
+    }
+    if (link && (a & FILE_ATTRIBUTE_DIRECTORY) &&
+        internal::HostDeletesLinkTargets()) {
+      return Status::Error(EPERM, what + " (link left in place)");
+    }
+    // A link to a directory is removed as a directory entry, never entered.
+    BOOL ok = (a & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryA(host.c_str())
+                                             : DeleteFileA(host.c_str());
+    // An open file is refused (sharing violation: EBUSY).
+    if (!ok) return internal::Win32Status(GetLastError(), what);
+    return Status::OK();
+  }
+
+  Status RenameFile(const std::string& from, const std::string& to,
+                    bool replace) override {
+    const std::string what = "rename " + from + " to " + to;
+    std::string hf, ht;
+    Status s = HostPath(from, &hf);
+    if (s.ok()) s = HostPath(to, &ht);
+    if (!s.ok()) return s;
+    if (GetFileAttributesA(hf.c_str()) == INVALID_FILE_ATTRIBUTES) {
+      return internal::Win32Status(GetLastError(), what);
+    }
+    if (hf == ht) return Status::OK();
+    // Names differing in case only lead to the same entry: a change of case
+    // only, never a replacement.
+    FileInfo a, b;
+    const bool same =
+        CompareNoCase(hf, ht) && internal::GetHostFileInfo(hf, &a).ok() &&
+        internal::GetHostFileInfo(ht, &b).ok() && a.inode == b.inode;
+    if (!same) {
+      DWORD t = GetFileAttributesA(ht.c_str());
+      if (t != INVALID_FILE_ATTRIBUTES) {
+        if (!replace) return Status::Error(EEXIST, what);
+        if ((t & FILE_ATTRIBUTE_READONLY) &&
+            (t & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+          return Status::Error(EACCES, what + " (target read-only)");
+        }
+      }
+    }
+    if (same) return RenameCase(hf, ht, what);
+    DWORD flags = MOVEFILE_COPY_ALLOWED;
+    if (replace) flags |= MOVEFILE_REPLACE_EXISTING;
+    // A file open anywhere is refused (sharing violation: EBUSY), as is a
+    // replaced target that is open.
+    if (!MoveFileExA(hf.c_str(), ht.c_str(), flags)) {
+      return internal::Win32Status(GetLastError(), what);
+    }
+    return Status::OK();
+  }
+
+  Status CopyFile(const std::string& from, const std::string& to,
+                  bool fail_if_exists) override {
+    std::string hf, ht;
+    Status s = HostPath(from, &hf);
+    if (s.ok()) s = HostPath(to, &ht);
+    if (!s.ok()) return s;
+    return internal::CopyHostFile(hf, ht, fail_if_exists);
+  }
+
+  Status CreateDir(const std::string& path) override {
+    std::string host;
+    Status s = HostPath(path, &host);
+    if (!s.ok()) return s;
+    if (!CreateDirectoryA(host.c_str(), nullptr)) {
+      return internal::Win32Status(GetLastError(), "create directory " + path);
+    }
+    return Status::OK();
+  }
+
+  Status RemoveDir(const std::string& path) override {
+    std::string host;
+    Status s = HostPath(path, &host);
+    if (!s.ok()) return s;
+    const std::string what = "remove directory " + path;
+    DWORD a = INVALID_FILE_ATTRIBUTES;
+    if (!IsDirectory(host, &a)) {
+      if (a == INVALID_FILE_ATTRIBUTES) {
+        return internal::Win32Status(GetLastError(), what);
+      }
+      return Status::Error(ENOTDIR, what);
+    }
+    if (!RemoveDirectoryA(host.c_str())) {
+      return internal::Win32Status(GetLastError(), what);
+    }
+    return Status::OK();
+  }
+
+  Status GetAttributes(const std::string& path, uint32_t* attrs) override {
+    *attrs = 0;
+    std::string host;
+    Status s = HostPath(path, &host);
+    if (!s.ok()) return s;
+    DWORD a = GetFileAttributesA(host.c_str());
+    if (a == INVALID_FILE_ATTRIBUTES) {
+      return internal::Win32Status(GetLastError(), "attributes of " + path);
+    }
+    // The interface's bits are the Windows bits.
+    *attrs = a & (kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrDirectory |
+                  kAttrArchive);
+    if (*attrs == 0) *attrs = kAttrNormal;
+    return Status::OK();
+  }
+
+  Status SetAttributes(const std::string& path, uint32_t attrs) override {
+    std::string host;
+    Status s = HostPath(path, &host);
+    if (!s.ok()) return s;
+    DWORD a =
+        attrs & (kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrArchive);
+    if (!SetFileAttributesA(host.c_str(), a != 0 ? a : FILE_ATTRIBUTE_NORMAL)) {
+      return internal::Win32Status(GetLastError(), "set attributes of " + path);
+    }
+    return Status::OK();
+  }
+
+  Status ListDir(const std::string& dir, const std::string& mask,
+                 std::vector<DirEntry>* entries) override {
+    entries->clear();
+    std::string host;
+    Status s = HostPath(dir, &host);
+    if (!s.ok()) return s;
+    return internal::ListHostDir(host, mask, entries);
+  }
+
+  Status CopyTree(const std::string& from, const std::string& to) override {
+    std::string hf, ht;
+    Status s = HostPath(from, &hf);
+    if (s.ok()) s = HostPath(to, &ht);
+    if (!s.ok()) return s;
+    return internal::CopyHostTree(hf, ht);
+  }
+
+  Status DeleteTree(const std::string& path) override {
+    std::string host;
+    Status s = HostPath(path, &host);
+    if (!s.ok()) return s;
+    return internal::DeleteHostTree(host);
+  }
+
+  Status ReadLink(const std::string& path, std::string* target) override {
+    target->clear();
+    std::string host;
+    Status s = HostPath(path, &host);
+    if (!s.ok()) return s;
+    return internal::ReadLinkImpl(host, target);
+  }
+
+  bool IsExecutable(const std::string& path) override {
+    std::string host;
+    return HostPath(path, &host).ok() && internal::IsExecutableImpl(host);
+  }
+
+  std::string TempDir() override {
+    char buf[MAX_PATH + 2];
+    DWORD n = GetTempPathA(sizeof(buf), buf);
+    std::string dir = (n > 0 && n < sizeof(buf)) ? std::string(buf, n) : "";
+    if (dir.empty()) dir = CurrentDir();
+    while (dir.size() > 3 && IsSepChar(dir.back())) dir.pop_back();
+    return dir;
+  }
+
+  std::string CurrentDir() override {
+    std::vector<char> buf(MAX_PATH + 1);
+    for (;;) {
+      DWORD n =
+          GetCurrentDirectoryA(static_cast<DWORD>(buf.size()), buf.data());
+      if (n == 0) return "";
+      if (n < buf.size()) return std::string(buf.data(), n);
+      buf.resize(n + 1);
+    }
+  }
+
+  int64_t NowSeconds() override {
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    uint64_t t = (uint64_t{ft.dwHighDateTime} << 32) | ft.dwLowDateTime;
+    return static_cast<int64_t>((t - 116444736000000000ULL) / 10000000ULL);
+  }
+
+  uint64_t NowMicros() override {
+    static const uint64_t freq = [] {
+      LARGE_INTEGER f;
+      QueryPerformanceFrequency(&f);
+      return static_cast<uint64_t>(f.QuadPart);
+    }();
+    LARGE_INTEGER c;
+    QueryPerformanceCounter(&c);
+    const uint64_t ticks = static_cast<uint64_t>(c.QuadPart);
+    return ticks / freq * 1000000u + ticks % freq * 1000000u / freq;
+  }
+
+  LocalTime Now() override {
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    LocalTime t;
+    t.year = st.wYear;
+    t.month = st.wMonth;
+    t.day = st.wDay;
+    t.hour = st.wHour;
+    t.minute = st.wMinute;
+    t.second = st.wSecond;
+    t.millisecond = st.wMilliseconds;
+    t.weekday = st.wDayOfWeek;  // 0 = Sunday, as on the other host
+    return t;
+  }
+
+  void SleepMs(int64_t ms) override {
+    while (ms > 0) {
+      const DWORD step = static_cast<DWORD>(std::min<int64_t>(ms, 0x7fffffff));
+      Sleep(step);
+      ms -= step;
+    }
+  }
+
+  bool GetEnv(const std::string& name, std::string* value) override {
+    std::vector<char> buf(256);
+    for (;;) {
+      SetLastError(0);
+      DWORD n = GetEnvironmentVariableA(name.c_str(), buf.data(),
+                                        static_cast<DWORD>(buf.size()));
+      if (n == 0) {
+        if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return false;
+        value->clear();
+        return true;
+      }
+      if (n < buf.size()) {
+        value->assign(buf.data(), n);
+        return true;
+      }
+      buf.resize(n + 1);
+    }
+  }
+
+  // The process environment (what children inherit) and the C runtime's
+  // copy (getenv) are both kept up to date.
+  Status SetEnv(const std::string& name, const std::string& value) override {
+    const std::string what = "set environment variable " + name;
+    if (!ValidEnvName(name)) return Status::Error(EINVAL, what);
+    _putenv_s(name.c_str(), value.c_str());  // "" removes it there
+    if (!SetEnvironmentVariableA(name.c_str(), value.c_str())) {
+      return internal::Win32Status(GetLastError(), what);
+    }
+    return Status::OK();
+  }
+
+  Status UnsetEnv(const std::string& name) override {
+    const std::string what = "unset environment variable " + name;
+    if (!ValidEnvName(name)) return Status::Error(EINVAL, what);
+    _putenv_s(name.c_str(), "");
+    if (!SetEnvironmentVariableA(name.c_str(), nullptr) &&
+        GetLastError() != ERROR_ENVVAR_NOT_FOUND) {
+      return internal::Win32Status(GetLastError(), what);
+    }
+    return Status::OK();
+  }
+
+  std::vector<std::string> Environment() override {
+    std::vector<std::string> out;
+    char* block = GetEnvironmentStringsA();
+    if (block == nullptr) return out;
+    for (const char* p = block; *p != '\0'; p += std::strlen(p) + 1) {
+      // "=C:=C:\dir" entries hold the current directory of each drive.
+      if (*p != '=') out.emplace_back(p);
+    }
+    FreeEnvironmentStringsA(block);
+    return out;
+  }
+
+  std::string ProgramPath() override { return internal::ProgramPathImpl(); }
+
+  std::string ModulePath(const void* addr) override {
+    return internal::ModulePathImpl(addr);
+  }
+
+  Status StartProcess(const ProcessSpec& launch,
+                      std::unique_ptr<Process>* process) override {
+    process->reset();
+    ProcessSpec host = launch;
+    // A bare program name is left to the process code (search of PATH)
+    // unless the current directory holds it.
+    bool bare = launch.program.find_first_of("\\/:") == std::string::npos;
+    if (!launch.program.empty() && (!bare || FileExists(launch.program))) {
+      Status s = HostPath(launch.program, &host.program);
+      if (!s.ok()) return s;
+    }
+    if (!launch.cwd.empty()) {
+      Status s = HostPath(launch.cwd, &host.cwd);
+      if (!s.ok()) return s;
+    }
+    return internal::StartProcessImpl(host, process);
+  }
+
+  Status ListProcesses(std::vector<ProcessEntry>* list) override {
+    list->clear();
+    return internal::ListProcessesImpl(list);
+  }
+
+  int CurrentProcessId() override {
+    return static_cast<int>(GetCurrentProcessId());
+  }
+
+ private:
+  // Changes the case of an entry's name through a temporary name, as not
+  // every file system changes it on a direct rename.
+  static Status RenameCase(const std::string& from, const std::string& to,
+                           const std::string& what) {
+    const std::string tmp =
+        to + ".~case." + std::to_string(GetCurrentProcessId());
+    if (!MoveFileExA(from.c_str(), tmp.c_str(), 0)) {
+      return internal::Win32Status(GetLastError(), what);
+    }
+    if (!MoveFileExA(tmp.c_str(), to.c_str(), 0)) {
+      const DWORD err = GetLastError();
+      MoveFileExA(tmp.c_str(), from.c_str(), 0);
+      return internal::Win32Status(err, what);
+    }
+    return Status::OK();
+  }
+
+  static bool IsSepChar(char c) { return c == '\\' || c == '/'; }
+
+  // Whether a and b are equal ignoring the case of ASCII letters.
+  static bool CompareNoCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); i++) {
+      char x = a[i], y = b[i];
+      if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+      if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+      if (x != y) return false;
+    }
+    return true;
+  }
+};
+
+std::atomic<Env*> g_current{nullptr};
+
+}  // namespace
+
+Env* Env::Default() {
+  // Never destroyed: code running at exit may still use it.
+  static Env* const env = new Win32Env;
+  return env;
+}
+
+Env* Env::Current() {
+  Env* e = g_current.load();
+  return e != nullptr ? e : Default();
+}
+
+Env* Env::SetCurrent(Env* env) {
+  Env* prev = g_current.exchange(env);
+  return prev != nullptr ? prev : Default();
+}
+
+}  // namespace platform
