@@ -64,7 +64,10 @@ set(KALVO_POSIX_ONLY_TESTS
   # platform_portable_test and platform_win32_*_test instead).
   platform_path_test platform_file_test platform_dir_test platform_text_test
   platform_env_test platform_process_test
-  # Their shared helper (xbase32/maintenance_test_util.h) still forks.
+  # On the child-process helper and built for Windows, but under wine their
+  # restructuring and table replacement fail: the engine renames a table
+  # while a handle of its own is still open (refused by Windows share
+  # modes). Their other-process cases pass there.
   xbase32_memo_test xbase32_share_test xbase32_crash_test
   # They replace the global operator new to fail allocations: on Windows
   # the replacement reaches only the test program, not the allocations made
@@ -96,3 +99,4 @@ function(kalvo_add_googletest)
 endfunction()
 set(KALVO_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH
   "GoogleTest sources built for the Windows tests")
+include(${CMAKE_CURRENT_LIST_DIR}/posix_only_tests.cmake)

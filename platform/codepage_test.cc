@@ -8,6 +8,23 @@
 namespace platform {
 namespace {
 
+// The C library's environment, which the code under test reads with
+// getenv (Windows has no setenv).
+void SetVar(const char* name, const char* value) {
+#ifdef _WIN32
+  _putenv_s(name, value);
+#else
+  setenv(name, value, 1);
+#endif
+}
+void UnsetVar(const char* name) {
+#ifdef _WIN32
+  _putenv_s(name, "");
+#else
+  unsetenv(name);
+#endif
+}
+
 std::string Byte(int b) { return std::string(1, static_cast<char>(b)); }
 int Code(const std::string& s) { return static_cast<unsigned char>(s.at(0)); }
 
@@ -111,8 +128,8 @@ TEST_F(CodePageTest, Utf8Conversions) {
 // process, so each check runs in a fresh one.
 TEST(CodePageEnvTest, PagesFromTheEnvironment) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  setenv("KALVO_OEMCP", "437", 1);
-  setenv("KALVO_ANSICP", "1250", 1);
+  SetVar("KALVO_OEMCP", "437");
+  SetVar("KALVO_ANSICP", "1250");
   EXPECT_EXIT(
       {
         bool ok = OemCodePage() == 437 && AnsiCodePage() == 1250 &&
@@ -122,12 +139,12 @@ TEST(CodePageEnvTest, PagesFromTheEnvironment) {
         exit(ok ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
-  setenv("KALVO_OEMCP", "99999", 1);
-  setenv("KALVO_ANSICP", "abc", 1);
+  SetVar("KALVO_OEMCP", "99999");
+  SetVar("KALVO_ANSICP", "abc");
   EXPECT_EXIT(exit(OemCodePage() == 850 && AnsiCodePage() == 1252 ? 0 : 1),
               ::testing::ExitedWithCode(0), "");
-  unsetenv("KALVO_OEMCP");
-  unsetenv("KALVO_ANSICP");
+  UnsetVar("KALVO_OEMCP");
+  UnsetVar("KALVO_ANSICP");
 }
 
 TEST(CodePageChars, PageCharactersAndDeclaredSets) {

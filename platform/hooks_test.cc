@@ -13,6 +13,23 @@
 namespace platform {
 namespace {
 
+// The C library's environment, which the code under test reads with
+// getenv (Windows has no setenv).
+void SetVar(const char* name, const char* value) {
+#ifdef _WIN32
+  _putenv_s(name, value);
+#else
+  setenv(name, value, 1);
+#endif
+}
+void UnsetVar(const char* name) {
+#ifdef _WIN32
+  _putenv_s(name, "");
+#else
+  unsetenv(name);
+#endif
+}
+
 TEST(HooksTest, ConsoleMessageBoxAnswersTheDefaultButton) {
   struct Case {
     unsigned style;
@@ -97,18 +114,18 @@ TEST(HooksTest, ProgressPercentIsClamped) {
 
 TEST(HooksTest, TraceGoesWhereTheEnvironmentSays) {
   ScopedTempDrives tmp;
-  unsetenv("KALVO_TRACE");
+  UnsetVar("KALVO_TRACE");
   ::testing::internal::CaptureStderr();
   Trace(1002, "nowhere");
-  setenv("KALVO_TRACE", "stderr", 1);
+  SetVar("KALVO_TRACE", "stderr");
   Trace(1002, "to stderr");
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "to stderr\n");
 
   const std::string file = tmp.Host("trace.log");
-  setenv("KALVO_TRACE", file.c_str(), 1);
+  SetVar("KALVO_TRACE", file.c_str());
   Trace(1002, "one");
   Trace(1002, "two\n");
-  unsetenv("KALVO_TRACE");
+  UnsetVar("KALVO_TRACE");
   Trace(1002, "three");
   std::ifstream in(file);
   std::stringstream ss;

@@ -80,6 +80,7 @@ if [ "$run_tests" = 1 ]; then
   status=0
   ctest --test-dir build-win64 --output-on-failure -j2 \
     ${WINDOWS_TESTS:+-R "$WINDOWS_TESTS"} || status=$?
+  bash scripts/windows-roundtrip.sh || status=$?  # a data set Linux -> wine -> Linux
   wineserver -k || true
   exit $status
 fi

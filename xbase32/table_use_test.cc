@@ -4,6 +4,8 @@
 // after a failed copy-update; leftover work tables; Rename and FieldAdd
 // edge cases.
 
+#include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -269,9 +271,17 @@ TEST_F(InUseTest,
     Wdbase young;
     MakeNotes(&young, "$$$00043", 1);  // one being made right now
   }
-  // Age the leftover past the grace period.
-  timeval old[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
-  ASSERT_EQ(0, utimes(Host("$$$00042.dbf").c_str(), old));
+  // Age the leftover past the grace period (std::filesystem: the same on
+  // every host).
+  auto age = [](const std::string& path) {
+    std::error_code ec;
+    std::filesystem::last_write_time(
+        path,
+        std::filesystem::file_time_type::clock::now() - std::chrono::hours(1),
+        ec);
+    return !ec;
+  };
+  ASSERT_TRUE(age(Host("$$$00042.dbf")));
   Wdbase w;
   ASSERT_TRUE(OpenTable(&w, "stock"));
   EXPECT_EQ(-910, Wdbase::LastErrorCode());
@@ -283,7 +293,7 @@ TEST_F(InUseTest,
   EXPECT_FALSE(env->FileExists(Host("$$$00042.dbt")));
   EXPECT_TRUE(env->FileExists(Host("$$$00043.dbf")));
   // An old one another handle has open is no leftover.
-  ASSERT_EQ(0, utimes(Host("$$$00043.dbf").c_str(), old));
+  ASSERT_TRUE(age(Host("$$$00043.dbf")));
   Wdbase held;
   ASSERT_TRUE(OpenTable(&held, "$$$00043"));
   ASSERT_EQ(1, w.FieldRemove(1));

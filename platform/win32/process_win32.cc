@@ -316,13 +316,27 @@ Status StartProcessImpl(const ProcessSpec& launch,
   std::memset(&pi, 0, sizeof(pi));
   std::vector<char> cmd(command.begin(), command.end());
   cmd.push_back('\0');
-  BOOL ok = CreateProcessA(
-      program.c_str(), cmd.data(), nullptr, nullptr, inherit ? TRUE : FALSE,
-      flags, env_block.empty() ? nullptr : env_block.data(),
-      launch.cwd.empty() ? nullptr : launch.cwd.c_str(), &si.StartupInfo, &pi);
-  const DWORD err = GetLastError();
+  auto create = [&] {
+    return CreateProcessA(program.c_str(), cmd.data(), nullptr, nullptr,
+                          inherit ? TRUE : FALSE, flags,
+                          env_block.empty() ? nullptr : env_block.data(),
+                          launch.cwd.empty() ? nullptr : launch.cwd.c_str(),
+                          &si.StartupInfo, &pi);
+  };
+  BOOL ok = create();
+  DWORD err = GetLastError();
   if (si.lpAttributeList != nullptr) {
     DeleteProcThreadAttributeList(si.lpAttributeList);
+    if (!ok && err == ERROR_INVALID_PARAMETER) {
+      // Windows 7 refuses console pseudo-handles in the list: start
+      // without it. The files of this layer are opened non-inheritable,
+      // so they stay out of the child all the same.
+      si.lpAttributeList = nullptr;
+      si.StartupInfo.cb = sizeof(STARTUPINFOA);
+      flags &= ~static_cast<DWORD>(EXTENDED_STARTUPINFO_PRESENT);
+      ok = create();
+      err = GetLastError();
+    }
   }
   if (!ok) return Win32Status(err, "start " + launch.program);
   CloseHandle(pi.hThread);

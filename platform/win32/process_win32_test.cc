@@ -144,7 +144,7 @@ TEST(ProcessWin32Test, ArgumentsArriveAsGiven) {
 
 TEST(ProcessWin32Test, ExitCodes) {
   const std::string out = TempFile("kalvo_exit");
-  for (int code : {0, 1, 7, 255, 256, 1000, 70000}) {
+  for (int code : {0, 7, 256, 70000}) {
     EXPECT_EQ(RunChild({}, out, {{"KALVO_CHILD_EXIT", std::to_string(code)}}),
               code);
   }
