@@ -17,6 +17,8 @@
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
 set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
 set(CMAKE_ARCHIVE_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/lib)
+# cpack packs what is built (the tests need not all be).
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 # DLLs export every symbol of their own objects (the tests reach internal
 # functions, as on Linux), none of the static runtime they carry. Users of
