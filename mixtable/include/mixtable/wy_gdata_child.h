@@ -89,11 +89,11 @@ bool Wy_IsChildWorkDir(const std::string& path);
 constexpr const char* kChildLogName = "MIXTABLEChild.LOG";
 constexpr const char* kChildLogEntry = "%s: (%d) \"%s%s\"";
 constexpr const char* kChildLogError = " ***** CHILD DBASE ERROR *****";
-std::string Wy_GDataChildLogPath();
-bool Wy_GDataChildLog(int phase, const std::string& dir,
-                      const std::string& name, bool error);
+MIXTABLE_API std::string Wy_GDataChildLogPath();
+MIXTABLE_API bool Wy_GDataChildLog(int phase, const std::string& dir,
+                                   const std::string& name, bool error);
 // A free-text note of a build (stamp, ": ", text).
-bool Wy_GDataChildLogNote(const std::string& text);
+MIXTABLE_API bool Wy_GDataChildLogNote(const std::string& text);
 
 // The field whose pairs the colorant routine reads ("id,qty,id,qty..."); a
 // table without it is read from kCntRoutineFieldAlt, as formula texts are.

@@ -30,12 +30,14 @@
 #include <string>
 #include <string_view>
 
+#include "xbase32/export.h"
+
 class Wdbase;
 
 // Read-only view of the record an expression is being evaluated on (for a
 // special filter or an index build: each record in turn, not the table's
 // current one). Valid only during the routine's call.
-class WdbaseRecordView {
+class XBASE32_API WdbaseRecordView {
  public:
   virtual ~WdbaseRecordView() = default;
   // Copies the text of field name (any case, at most 10 characters) into
@@ -67,11 +69,11 @@ using WdbaseCxRoutine =
 
 // Registers routine, owned by db, and answers its handle (> 0); 0 when db
 // or routine is null/empty or the handles are exhausted.
-int32_t WdbaseRegisterCx(Wdbase* db, WdbaseCxRoutine routine);
+XBASE32_API int32_t WdbaseRegisterCx(Wdbase* db, WdbaseCxRoutine routine);
 // Ends the registration handle of db: 1, or 0 when handle is not a routine
 // registered on db (other objects' routines and text tokens are kept).
-int WdbaseUnregisterCx(Wdbase* db, int32_t handle);
+XBASE32_API int WdbaseUnregisterCx(Wdbase* db, int32_t handle);
 // 1 while handle is a routine registered on db, else 0.
-int WdbaseIsCxRegistered(const Wdbase* db, int32_t handle);
+XBASE32_API int WdbaseIsCxRegistered(const Wdbase* db, int32_t handle);
 
 #endif  // XBASE32_WDBASE_CX_H_
