@@ -6,8 +6,6 @@
 #define XBASE32_MAINTENANCE_TEST_UTIL_H_
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <string>
