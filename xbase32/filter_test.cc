@@ -172,6 +172,9 @@ TEST_F(FilterTest, MovesFollowTheModelInEveryOrderWithAndWithoutCache) {
 // Random walks that start with a Goto to any record (hidden ones too): a
 // cached handle answers exactly as an uncached one on the same table.
 TEST_F(FilterTest, CachedHandleAgreesWithUncachedAfterGotoToHiddenRecords) {
+#ifdef _WIN32
+  GTEST_SKIP() << "unwatched index steps take minutes under wine";
+#endif
   Wdbase u;
   const char* names[] = {"byname", "byqty", "byborn"};
   const char* exprs[] = {"NAME", "QTY", "BORN"};
