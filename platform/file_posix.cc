@@ -268,6 +268,7 @@ Status OpenPosixFile(const std::string& host, const std::string& given,
   bool writable = true;
   switch (mode) {
     case OpenMode::kReadWrite:
+    case OpenMode::kGuard:
       flags |= O_RDWR;
       break;
     case OpenMode::kReadOnly:

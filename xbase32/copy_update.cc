@@ -17,10 +17,10 @@
 #include "dbf_format.h"
 #include "engine_error.h"
 #include "file_set.h"
+#include "ntx_mark.h"
 #include "platform/env.h"
 #include "table_copy.h"
 #include "table_files.h"
-#include "ntx_mark.h"
 #include "table_use.h"
 #include "temp_name.h"
 #include "wdbase_access.h"
@@ -211,9 +211,20 @@ int WdbaseCopyUpdateDb(Wdbase* src, Wdbase* dst, const WDBASE_FIELD* fields,
   for (int k = 1; ok && k <= def->count; ++k) {
     ok = xbase32::MarkIndexStale(def->Full(k));
   }
+  // Where the host refuses to rename open files, a guard stands in for
+  // src's own handles while the files change places.
+  std::unique_ptr<platform::File> guard;
+  if (ok && platform::OpenFilesBlockRename()) {
+    guard = xbase32::GuardInsteadOf(src_path, [&] { src->Close(); });
+    if (!guard) {
+      xbase32::ReportInUse(xbase32::kErrRemove, src_path);
+      ok = false;
+    }
+  }
   ok = ok && xbase32::ReplaceTable(src_path, made_path);
   if (!ok) release();
   src->Close();
+  guard.reset();  // (a deletion under it completes now)
   if (!ok) {
     xbase32::DeleteTable(made_path);
     src_was.Restore(src);

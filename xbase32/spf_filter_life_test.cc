@@ -15,6 +15,16 @@
 namespace xbase32::testing {
 namespace {
 
+// Tables of 99 999 records, read one record at a time: where writes are not
+// watched (Windows) every record read goes to the file, about 90 s under
+// wine per test. The limit itself is host-independent and checked on Linux.
+#ifdef _WIN32
+#define SKIP_SLOW_UNWATCHED_SCAN() \
+  GTEST_SKIP() << "99 999 unwatched record reads take minutes under wine"
+#else
+#define SKIP_SLOW_UNWATCHED_SCAN() (void)0
+#endif
+
 int HideAll(const Wdbase*) { return 1; }
 int HideOdd(const Wdbase* w) { return w->RecNo() % 2; }
 
@@ -136,6 +146,7 @@ TEST_F(SpecialFilterLifeTest, BadConditionsLeaveNothing) {
 }
 
 TEST_F(SpecialFilterLifeTest, TablesOf100000RecordsAreRefused) {
+  SKIP_SLOW_UNWATCHED_SCAN();
   Wdbase big;
   ASSERT_EQ(1, big.SetFiles(dir_.c_str(), "big", 0, nullptr, nullptr));
   auto f = Fields({Fld("C", 'C', 1)});
@@ -167,6 +178,7 @@ TEST_F(SpecialFilterLifeTest, TablesOf100000RecordsAreRefused) {
 }
 
 TEST_F(SpecialFilterLifeTest, AFailedRefreshKeepsTheFilterAndShowsNothing) {
+  SKIP_SLOW_UNWATCHED_SCAN();
   Wdbase big;
   ASSERT_EQ(1, big.SetFiles(dir_.c_str(), "big", 0, nullptr, nullptr));
   auto f = Fields({Fld("C", 'C', 1)});

@@ -13,9 +13,9 @@
 #include "dbf_format.h"
 #include "engine_error.h"
 #include "file_set.h"
+#include "ntx_mark.h"
 #include "table_copy.h"
 #include "table_files.h"
-#include "ntx_mark.h"
 #include "table_use.h"
 #include "temp_name.h"
 #include "xbase32/wdbase.h"
@@ -86,14 +86,33 @@ static int Restructure(Wdbase* w, DbfFile*& data, xbase32::FileSet* def,
   for (int k = 1; ok && k <= def->count; ++k) {
     ok = xbase32::MarkIndexStale(def->Full(k));
   }
-  // The old table stays open and locked while the files change places.
+  // The old table stays open and locked while the files change places;
+  // where the host refuses to rename open files, a guard stands in for it.
+  std::unique_ptr<platform::File> guard;
+  bool closed = false;
+  if (ok && platform::OpenFilesBlockRename()) {
+    guard = xbase32::GuardInsteadOf(def->Full(0), [&] {
+      w->Close();
+      closed = true;
+    });
+    if (!guard) {
+      xbase32::ReportInUse(xbase32::kErrRemove, def->Full(0));
+      ok = false;
+    }
+  }
   if (!ok || !xbase32::ReplaceTable(def->Full(0), work_path)) {
     xbase32::DeleteTable(work_path);
-    refuse();
+    if (closed) {
+      guard.reset();
+      w->Open();
+    } else {
+      refuse();
+    }
     w->Goto(recno);
     return 0;
   }
-  w->Close();
+  guard.reset();  // (a deletion under it completes now)
+  if (!closed) w->Close();
   // Open rebuilds the marked index files in place.
   if (!w->Open()) return 0;
   xbase32::ClearError();  // (the rebuilds were planned, not found)

@@ -58,13 +58,27 @@ std::unique_ptr<platform::File> GuardTable(const std::string& path,
   *in_use = false;
   *missing = false;
   std::unique_ptr<platform::File> f;
-  if (!env()->OpenFile(path, platform::OpenMode::kReadWrite, &f).ok()) {
+  if (!env()->OpenFile(path, platform::OpenMode::kGuard, &f).ok()) {
     *missing = !env()->FileExists(path);
     return nullptr;
   }
   if (f->TryLock(dbf::kOpenLockOffset, dbf::kOpenLockLength) !=
       platform::LockResult::kLocked) {
     *in_use = true;
+    return nullptr;
+  }
+  return f;
+}
+
+std::unique_ptr<platform::File> GuardInsteadOf(
+    const std::string& path, const std::function<void()>& close) {
+  std::unique_ptr<platform::File> f;
+  if (!env()->OpenFile(path, platform::OpenMode::kGuard, &f).ok()) {
+    return nullptr;
+  }
+  close();
+  if (f->TryLock(dbf::kOpenLockOffset, dbf::kOpenLockLength) !=
+      platform::LockResult::kLocked) {
     return nullptr;
   }
   return f;

@@ -7,6 +7,7 @@
 #ifndef XBASE32_TABLE_USE_H_
 #define XBASE32_TABLE_USE_H_
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -37,10 +38,22 @@ void ShareOpenRange(platform::File* data);
 
 // Opens the data file at path and takes its open range exclusively: the
 // guard of a replacement or deletion by a caller that does not have the
-// table open. Null when the file cannot be opened (*missing true when it
+// table open. The guard does not stop the caller renaming or deleting the
+// file (platform::OpenMode::kGuard); a deletion under it completes when the
+// guard is released. Null when the file cannot be opened (*missing true when it
 // does not exist) or when the table is in use (*in_use true).
 std::unique_ptr<platform::File> GuardTable(const std::string& path,
                                            bool* in_use, bool* missing);
+
+// For a caller about to swap or delete a table it has open itself, with the
+// open range held exclusively, on a host where its own open handles would
+// stop that (platform::OpenFilesBlockRename): opens a guard of the data file
+// at path, calls close (which closes the caller's table: data, memo and
+// index files), then takes the guard's open range. Null when the guard
+// cannot be opened (close not called) or when another handle took the range
+// in between (close called: the caller reopens its table). Not reported.
+std::unique_ptr<platform::File> GuardInsteadOf(
+    const std::string& path, const std::function<void()>& close);
 
 // Whether another handle has the table with data file path open (false
 // when the file does not exist or cannot be opened for writing).

@@ -228,6 +228,9 @@ int Wdbase::Rename(const char* newname, int k) {
     }
   }
   if (env->FileExists(to)) env->DeleteFile(to);
+  // A file deleted under a guard keeps its name until the guard closes on
+  // some hosts, and nothing can be renamed onto that name meanwhile.
+  target_guard.reset();
   platform::Status s = env->RenameFile(from, to, true);
   if (!s.ok()) {
     ReportError(xbase32::kErrRename, from.c_str(), to.c_str());

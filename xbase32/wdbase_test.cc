@@ -95,6 +95,10 @@ TEST_F(WdbaseTest, SetFilesRefusesBadNamesAndClearsTheDefinition) {
 }
 
 TEST_F(WdbaseTest, DrivePathsMapBelowTheDrivesRoot) {
+#ifdef _WIN32
+  GTEST_SKIP() << "drive letters are the host's own on Windows: there is no "
+                  "drives root to map them below";
+#endif
   platform::Env* env = platform::Env::Current();
   ASSERT_TRUE(env->CreateDir("c:\\").ok() || env->FileExists("c:\\"));
   ASSERT_TRUE(env->CreateDir("c:\\DATA").ok());

@@ -1,6 +1,6 @@
 // Windows files: CreateFileA handles shared for reading and writing (never
-// for deleting), positioned ReadFile/WriteFile through OVERLAPPED offsets,
-// and byte-range locks through LockFileEx/UnlockFileEx.
+// for deleting, except kGuard handles), positioned ReadFile/WriteFile through
+// OVERLAPPED offsets, and byte-range locks through LockFileEx/UnlockFileEx.
 //
 // Windows locks differ from the host locks of the POSIX side in three ways
 // that this file hides from its callers:
@@ -412,8 +412,15 @@ Status OpenWin32File(const std::string& host, const std::string& given,
   DWORD access = GENERIC_READ | GENERIC_WRITE;
   DWORD disposition = OPEN_EXISTING;
   DWORD flags = FILE_ATTRIBUTE_NORMAL;
+  DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
   switch (mode) {
     case OpenMode::kReadWrite:
+      break;
+    case OpenMode::kGuard:
+      // Holds no DELETE access itself, so other processes still open the
+      // file as usual; sharing deletion lets this process rename or delete
+      // it while no other handle has it open.
+      share |= FILE_SHARE_DELETE;
       break;
     case OpenMode::kReadOnly:
       access = GENERIC_READ;
@@ -434,9 +441,8 @@ Status OpenWin32File(const std::string& host, const std::string& given,
   SECURITY_ATTRIBUTES sa = {};
   sa.nLength = sizeof(sa);
   sa.bInheritHandle = FALSE;  // not passed on to child processes
-  HANDLE h =
-      CreateFileA(host.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                  disposition, flags, nullptr);
+  HANDLE h = CreateFileA(host.c_str(), access, share, &sa, disposition, flags,
+                         nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     DWORD err = GetLastError();
     DWORD now = GetFileAttributesA(host.c_str());

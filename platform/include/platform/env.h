@@ -59,7 +59,25 @@ enum class OpenMode {
   kReadOnly,      // existing file, read only
   kCreateAlways,  // create or truncate, read and write
   kCreateNew,     // create exclusively; EEXIST when the file exists
+  // Existing file, read and write, as the guard of a rename or deletion by
+  // this process: on a host where open files cannot be renamed or deleted
+  // (OpenFilesBlockRename), this handle alone does not stop its own
+  // process renaming or deleting the file (a deletion then completes when
+  // the handle closes). Other handles still stop it. Same as kReadWrite
+  // elsewhere.
+  kGuard,
 };
+
+// Whether the host refuses to rename or delete a file while a handle other
+// than a kGuard one has it open (Windows). Callers that rename or delete a
+// table they have open themselves close it first on such a host.
+constexpr bool OpenFilesBlockRename() {
+#ifdef _WIN32
+  return true;
+#else
+  return false;
+#endif
+}
 
 enum class LockResult { kLocked, kBusy, kError };
 
