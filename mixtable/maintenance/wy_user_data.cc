@@ -450,6 +450,17 @@ bool Wy_SetGDataUserDataItem(const std::vector<std::string>& group,
       }
       raw.Add(db);
     }
+    // Each record is read, changed in some fields and written whole: the
+    // tables stay locked for the pass, so that another process writing other
+    // fields of the same records (another group's items) waits rather than
+    // having its values overwritten by the ones read before its write. Locks
+    // are taken in the same table order by every writer.
+    for (int table : kTables) {
+      if (!t.Handle(table)->Lock()) {
+        t.CloseAll();
+        return false;
+      }
+    }
     bool ok = true;
     Positioned last[3];
     for (size_t i = 1; i < items.size(); ++i) {
@@ -461,6 +472,7 @@ bool Wy_SetGDataUserDataItem(const std::vector<std::string>& group,
       }
     }
     if (!raw.Finish()) ok = false;
+    for (int table : kTables) t.Handle(table)->Unlock();
     t.CloseAll();
     return ok;
   } catch (const std::bad_alloc&) {
