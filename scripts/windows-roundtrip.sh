@@ -25,7 +25,7 @@ if [ -z "${ROUNDTRIP_NO_BUILD:-}" ]; then
   cmake --build build-win64 -j2 --target kalvo_roundtrip >/dev/null
 fi
 linux_rt=$(find build -name kalvo_roundtrip -type f -perm -u+x | head -n1)
-xbtool=$(find build -name xbtool -type f -perm -u+x | head -n1)
+xbtool=$(find build -path '*/_CPack_Packages' -prune -o -name xbtool -type f -perm -u+x -print | head -n1)  # not a package's staged copy
 win_rt=$(find build-win64 -name kalvo_roundtrip.exe -type f | head -n1)
 wine_run=build-win64/wine-run.sh
 
