@@ -53,12 +53,13 @@ Status StartChild(const std::string& name, const std::vector<std::string>& args,
                   std::unique_ptr<Process>* child) {
   // The default Env: a test may have installed a fault-injecting wrapper.
   Env* env = Env::Default();
-  ProcessSpec spec;
-  spec.program = env->ProgramPath();
-  spec.args.push_back(kChildFlag + name);
-  spec.args.insert(spec.args.end(), args.begin(), args.end());
-  std::fflush(nullptr);
-  return env->StartProcess(spec, child);
+  // This test program again, told by its first argument which entry to run.
+  ProcessSpec launch;
+  launch.program = env->ProgramPath();
+  launch.args.push_back(kChildFlag + name);
+  launch.args.insert(launch.args.end(), args.begin(), args.end());
+  std::fflush(nullptr);  // our buffered output before the child's
+  return env->StartProcess(launch, child);
 }
 
 int WaitChild(Process* child, int64_t timeout_ms) {
