@@ -1,8 +1,9 @@
 // Code-page tables. Each single-byte page gets a decode table (byte to
-// Unicode) and an encode map (Unicode to byte), both read from iconv once;
-// the OEM/ANSI tables are built from them. A character missing from the
-// target page goes through iconv's transliteration (one byte only), then a
-// small best-fit for box-drawing characters, else becomes "?".
+// Unicode) and an encode map (Unicode to byte), both read from the host
+// once (codepage_host.h); the OEM/ANSI tables are built from them. A
+// character missing from the target page takes the host's transliteration
+// (one byte only), then a small best-fit for box-drawing characters, else
+// becomes "?".
 //
 // Bytes a page leaves undefined (0x81 in 1252, for instance) decode to the
 // control character of the same number, as the original system did, so they
@@ -10,18 +11,14 @@
 
 #include "platform/codepage.h"
 
-#include <iconv.h>
-#include <locale.h>
-
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <unordered_map>
+
+#include "platform/codepage_host.h"
 
 namespace platform {
 
@@ -32,52 +29,21 @@ constexpr int kDefaultAnsi = 1252;
 
 struct Page {
   int number = 0;
-  std::string iconv_name;  // empty when iconv does not know the page
+  bool known = false;  // the host converts this page
   char32_t to_uni[256];
-  std::unordered_map<char32_t, unsigned char> from_uni;
+  internal::PageEncodeMap from_uni;
 };
-
-// Converts between one wchar_t (UCS-4 on Linux) and bytes of a page.
-size_t IconvOne(const char* to, const char* from, const void* in, size_t in_len,
-                char* out, size_t out_len) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return 0;
-  char* ip = const_cast<char*>(static_cast<const char*>(in));
-  char* op = out;
-  size_t il = in_len, ol = out_len;
-  size_t r = iconv(cd, &ip, &il, &op, &ol);
-  if (r != static_cast<size_t>(-1)) iconv(cd, nullptr, nullptr, &op, &ol);
-  iconv_close(cd);
-  if (r == static_cast<size_t>(-1) || il != 0) return 0;
-  return out_len - ol;
-}
-
-std::string FindIconvName(int number) {
-  for (const char* fmt : {"CP%d", "IBM%d", "WINDOWS-%d"}) {
-    char name[32];
-    snprintf(name, sizeof(name), fmt, number);
-    iconv_t cd = iconv_open("WCHAR_T", name);
-    if (cd != reinterpret_cast<iconv_t>(-1)) {
-      iconv_close(cd);
-      return name;
-    }
-  }
-  return "";
-}
 
 std::unique_ptr<Page> BuildPage(int number) {
   auto p = std::make_unique<Page>();
   p->number = number;
-  p->iconv_name = FindIconvName(number);
+  p->known = internal::HostKnowsPage(number);
   for (int b = 0; b < 256; b++) {
     char32_t u = static_cast<char32_t>(b);
-    if (b >= 0x80 && !p->iconv_name.empty()) {
-      char in = static_cast<char>(b);
-      wchar_t w;
-      if (IconvOne("WCHAR_T", p->iconv_name.c_str(), &in, 1,
-                   reinterpret_cast<char*>(&w), sizeof(w)) == sizeof(w)) {
-        u = static_cast<char32_t>(w);
-      }
+    char32_t d = 0;
+    if (b >= 0x80 && p->known &&
+        internal::HostDecodeByte(number, static_cast<unsigned char>(b), &d)) {
+      u = d;
     }
     p->to_uni[b] = u;
     p->from_uni.emplace(u, static_cast<unsigned char>(b));
@@ -128,21 +94,9 @@ char BestFitBox(char32_t u) {
 char Encode(const Page& page, char32_t u) {
   auto it = page.from_uni.find(u);
   if (it != page.from_uni.end()) return static_cast<char>(it->second);
-  if (!page.iconv_name.empty()) {
-    // Transliteration rules come from the thread's LC_CTYPE; the C.UTF-8
-    // locale has the full set whatever the program's locale is.
-    static const locale_t translit_locale =
-        newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-    locale_t prev = static_cast<locale_t>(0);
-    if (translit_locale != static_cast<locale_t>(0)) {
-      prev = uselocale(translit_locale);
-    }
-    std::string to = page.iconv_name + "//TRANSLIT";
-    wchar_t w = static_cast<wchar_t>(u);
-    char out[8];
-    size_t n = IconvOne(to.c_str(), "WCHAR_T", &w, sizeof(w), out, sizeof(out));
-    if (prev != static_cast<locale_t>(0)) uselocale(prev);
-    if (n == 1 && out[0] != '?') return out[0];
+  if (page.known) {
+    const int b = internal::HostTransliterate(page.number, u, page.from_uni);
+    if (b != 0 && b != '?') return static_cast<char>(b);
   }
   return BestFitBox(u);
 }
@@ -153,8 +107,8 @@ int PageFromEnv(const char* var, int fallback) {
   char* end = nullptr;
   long n = strtol(v, &end, 10);
   if (*end != '\0' || n <= 0 || n > 65535) return fallback;
-  // A page iconv does not know is no use: keep the default.
-  if (FindIconvName(static_cast<int>(n)).empty()) return fallback;
+  // A page the host does not know is no use: keep the default.
+  if (!internal::HostKnowsPage(static_cast<int>(n))) return fallback;
   return static_cast<int>(n);
 }
 
@@ -300,14 +254,7 @@ char32_t CodePageChar(int codepage, unsigned char b) {
 
 bool CharsetByteToUnicode(const char* charset, unsigned char b, char32_t* u) {
   if (charset == nullptr || *charset == 0) return false;
-  char in = static_cast<char>(b);
-  wchar_t w;
-  if (IconvOne("WCHAR_T", charset, &in, 1, reinterpret_cast<char*>(&w),
-               sizeof(w)) != sizeof(w)) {
-    return false;
-  }
-  *u = static_cast<char32_t>(w);
-  return true;
+  return internal::HostCharsetByteToUnicode(charset, b, u);
 }
 
 }  // namespace platform
