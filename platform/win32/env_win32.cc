@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "platform/env.h"
+#include "platform/host_env.h"
 #include "platform/internal/process_impl.h"
 #include "platform/win32/dir_win32.h"
 #include "platform/win32/file_win32.h"
@@ -93,7 +94,7 @@ void KillCurrentProcess() {
 
 namespace {
 
-class Win32Env final : public Env {
+class Win32Env final : public internal::HostEnv {
  public:
   // No drives root: drive letters are the host's own.
   std::string DrivesRoot() override { return ""; }
@@ -192,15 +193,6 @@ class Win32Env final : public Env {
     return Status::OK();
   }
 
-  Status CopyFile(const std::string& from, const std::string& to,
-                  bool fail_if_exists) override {
-    std::string hf, ht;
-    Status s = HostPath(from, &hf);
-    if (s.ok()) s = HostPath(to, &ht);
-    if (!s.ok()) return s;
-    return internal::CopyHostFile(hf, ht, fail_if_exists);
-  }
-
   Status CreateDir(const std::string& path) override {
     std::string host;
     Status s = HostPath(path, &host);
@@ -255,43 +247,6 @@ class Win32Env final : public Env {
       return internal::Win32Status(GetLastError(), "set attributes of " + path);
     }
     return Status::OK();
-  }
-
-  Status ListDir(const std::string& dir, const std::string& mask,
-                 std::vector<DirEntry>* entries) override {
-    entries->clear();
-    std::string host;
-    Status s = HostPath(dir, &host);
-    if (!s.ok()) return s;
-    return internal::ListHostDir(host, mask, entries);
-  }
-
-  Status CopyTree(const std::string& from, const std::string& to) override {
-    std::string hf, ht;
-    Status s = HostPath(from, &hf);
-    if (s.ok()) s = HostPath(to, &ht);
-    if (!s.ok()) return s;
-    return internal::CopyHostTree(hf, ht);
-  }
-
-  Status DeleteTree(const std::string& path) override {
-    std::string host;
-    Status s = HostPath(path, &host);
-    if (!s.ok()) return s;
-    return internal::DeleteHostTree(host);
-  }
-
-  Status ReadLink(const std::string& path, std::string* target) override {
-    target->clear();
-    std::string host;
-    Status s = HostPath(path, &host);
-    if (!s.ok()) return s;
-    return internal::ReadLinkImpl(host, target);
-  }
-
-  bool IsExecutable(const std::string& path) override {
-    std::string host;
-    return HostPath(path, &host).ok() && internal::IsExecutableImpl(host);
   }
 
   std::string TempDir() override {
@@ -408,35 +363,6 @@ class Win32Env final : public Env {
     }
     FreeEnvironmentStringsA(block);
     return out;
-  }
-
-  std::string ProgramPath() override { return internal::ProgramPathImpl(); }
-
-  std::string ModulePath(const void* addr) override {
-    return internal::ModulePathImpl(addr);
-  }
-
-  Status StartProcess(const ProcessSpec& launch,
-                      std::unique_ptr<Process>* process) override {
-    process->reset();
-    ProcessSpec host = launch;
-    // A bare program name is left to the process code (search of PATH)
-    // unless the current directory holds it.
-    bool bare = launch.program.find_first_of("\\/:") == std::string::npos;
-    if (!launch.program.empty() && (!bare || FileExists(launch.program))) {
-      Status s = HostPath(launch.program, &host.program);
-      if (!s.ok()) return s;
-    }
-    if (!launch.cwd.empty()) {
-      Status s = HostPath(launch.cwd, &host.cwd);
-      if (!s.ok()) return s;
-    }
-    return internal::StartProcessImpl(host, process);
-  }
-
-  Status ListProcesses(std::vector<ProcessEntry>* list) override {
-    list->clear();
-    return internal::ListProcessesImpl(list);
   }
 
   int CurrentProcessId() override {

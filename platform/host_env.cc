@@ -1,0 +1,87 @@
+#include "platform/host_env.h"
+
+#include "platform/internal/process_impl.h"
+#ifdef _WIN32
+#include "platform/win32/dir_win32.h"
+#else
+#include "platform/dir_posix.h"
+#endif
+
+namespace platform::internal {
+
+Status HostEnv::CopyFile(const std::string& from, const std::string& to,
+                         bool fail_if_exists) {
+  std::string hf, ht;
+  Status s = HostPath(from, &hf);
+  if (s.ok()) s = HostPath(to, &ht);
+  if (!s.ok()) return s;
+  return CopyHostFile(hf, ht, fail_if_exists);
+}
+
+Status HostEnv::ListDir(const std::string& dir, const std::string& mask,
+                        std::vector<DirEntry>* entries) {
+  entries->clear();
+  std::string host;
+  Status s = HostPath(dir, &host);
+  if (!s.ok()) return s;
+  return ListHostDir(host, mask, entries);
+}
+
+Status HostEnv::CopyTree(const std::string& from, const std::string& to) {
+  std::string hf, ht;
+  Status s = HostPath(from, &hf);
+  if (s.ok()) s = HostPath(to, &ht);
+  if (!s.ok()) return s;
+  return CopyHostTree(hf, ht);
+}
+
+Status HostEnv::DeleteTree(const std::string& path) {
+  std::string host;
+  Status s = HostPath(path, &host);
+  if (!s.ok()) return s;
+  return DeleteHostTree(host);
+}
+
+Status HostEnv::ReadLink(const std::string& path, std::string* target) {
+  target->clear();
+  std::string host;
+  Status s = HostPath(path, &host);
+  if (!s.ok()) return s;
+  return ReadLinkImpl(host, target);
+}
+
+bool HostEnv::IsExecutable(const std::string& path) {
+  std::string host;
+  return HostPath(path, &host).ok() && internal::IsExecutableImpl(host);
+}
+
+std::string HostEnv::ProgramPath() { return ProgramPathImpl(); }
+
+std::string HostEnv::ModulePath(const void* addr) {
+  return ModulePathImpl(addr);
+}
+
+Status HostEnv::StartProcess(const ProcessSpec& launch,
+                             std::unique_ptr<Process>* process) {
+  process->reset();
+  ProcessSpec host = launch;
+  // A bare program name is left to the process code (search of PATH)
+  // unless the current directory holds it.
+  bool bare = launch.program.find_first_of("\\/:") == std::string::npos;
+  if (!launch.program.empty() && (!bare || FileExists(launch.program))) {
+    Status s = HostPath(launch.program, &host.program);
+    if (!s.ok()) return s;
+  }
+  if (!launch.cwd.empty()) {
+    Status s = HostPath(launch.cwd, &host.cwd);
+    if (!s.ok()) return s;
+  }
+  return StartProcessImpl(host, process);
+}
+
+Status HostEnv::ListProcesses(std::vector<ProcessEntry>* list) {
+  list->clear();
+  return ListProcessesImpl(list);
+}
+
+}  // namespace platform::internal

@@ -1,0 +1,37 @@
+// The Env members that read the same on every host: they map the caller's
+// paths through HostPath and hand them to the host's implementation (the
+// directory code of dir_posix.h or win32/dir_win32.h, the process code of
+// internal/process_impl.h). PosixEnv and Win32Env derive from it. Internal
+// to the platform layer.
+
+#ifndef PLATFORM_HOST_ENV_H_
+#define PLATFORM_HOST_ENV_H_
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/env.h"
+
+namespace platform::internal {
+
+class HostEnv : public Env {
+ public:
+  Status CopyFile(const std::string& from, const std::string& to,
+                  bool fail_if_exists) override;
+  Status ListDir(const std::string& dir, const std::string& mask,
+                 std::vector<DirEntry>* entries) override;
+  Status CopyTree(const std::string& from, const std::string& to) override;
+  Status DeleteTree(const std::string& path) override;
+  Status ReadLink(const std::string& path, std::string* target) override;
+  bool IsExecutable(const std::string& path) override;
+  std::string ProgramPath() override;
+  std::string ModulePath(const void* addr) override;
+  Status StartProcess(const ProcessSpec& launch,
+                      std::unique_ptr<Process>* process) override;
+  Status ListProcesses(std::vector<ProcessEntry>* list) override;
+};
+
+}  // namespace platform::internal
+
+#endif  // PLATFORM_HOST_ENV_H_
