@@ -7,16 +7,6 @@
 
 #include "platform/win32/dir_win32.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#undef DeleteFile
-#undef CopyFile
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -25,6 +15,7 @@
 
 #include "platform/mask.h"
 #include "platform/win32/win32_internal.h"
+#include "platform/win32/windows_host.h"
 
 namespace platform::internal {
 
@@ -95,22 +86,6 @@ class Find {
   Find(const Find&) = delete;
   Find& operator=(const Find&) = delete;
   HANDLE get() const { return h_; }
-
- private:
-  HANDLE h_;
-};
-
-// Owns a file handle.
-class Handle {
- public:
-  explicit Handle(HANDLE h) : h_(h) {}
-  ~Handle() {
-    if (valid()) CloseHandle(h_);
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  HANDLE get() const { return h_; }
-  bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
 
  private:
   HANDLE h_;

@@ -3,16 +3,6 @@
 // Win32 API with ANSI strings (the A functions); processes go to
 // process_impl.h.
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#undef DeleteFile
-#undef CopyFile
-
 #include <stdlib.h>
 
 #include <algorithm>
@@ -28,6 +18,7 @@
 #include "platform/win32/dir_win32.h"
 #include "platform/win32/file_win32.h"
 #include "platform/win32/win32_internal.h"
+#include "platform/win32/windows_host.h"
 
 namespace platform {
 

@@ -24,16 +24,6 @@
 
 #include "platform/win32/file_win32.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#undef DeleteFile
-#undef CopyFile
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -46,6 +36,7 @@
 #include "platform/lock_set.h"
 #include "platform/win32/dir_win32.h"
 #include "platform/win32/win32_internal.h"
+#include "platform/win32/windows_host.h"
 
 namespace platform {
 

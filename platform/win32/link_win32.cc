@@ -2,17 +2,6 @@
 // symbolic link or junction (FSCTL_GET_REPARSE_POINT) and whether a file is
 // a program Windows runs (by its extension).
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#include <winioctl.h>
-#undef DeleteFile
-#undef CopyFile
-
 #include <algorithm>
 #include <cerrno>
 #include <string>
@@ -20,26 +9,14 @@
 
 #include "platform/internal/process_impl.h"
 #include "platform/win32/win32_internal.h"
+#include "platform/win32/windows_host.h"
+
+// Needs the types of <windows.h>.
+#include <winioctl.h>
 
 namespace platform::internal {
 
 namespace {
-
-// Owns a file handle.
-class Handle {
- public:
-  explicit Handle(HANDLE h) : h_(h) {}
-  ~Handle() {
-    if (valid()) CloseHandle(h_);
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  HANDLE get() const { return h_; }
-  bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE h_;
-};
 
 bool IsLinkAttr(DWORD attrs) {
   return (attrs & FILE_ATTRIBUTE_REPARSE_POINT) != 0;

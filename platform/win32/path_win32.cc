@@ -1,19 +1,12 @@
 // Normalisation of Windows paths: the only change the Win32 Env makes to a
 // path before it reaches the A functions of the Win32 API.
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
 #include <cerrno>
 #include <string>
 #include <vector>
 
 #include "platform/win32/win32_internal.h"
+#include "platform/win32/windows_host.h"
 
 namespace platform::internal {
 

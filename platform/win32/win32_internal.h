@@ -8,8 +8,8 @@
 //     Env base-class defaults (WalkTree, SyncDir, MarkExecutable) and
 //     KillCurrentProcess.
 //   * status_win32.cc: Win32Status; path_win32.cc: NormalizeWin32Path.
-//   * file_win32.cc: the Win32 File, File::Lock, the lock retry rule
-//     (SetLockRetryIntervalMs, LockRetryIntervalMs, SleepBeforeLockRetry).
+//   * file_win32.cc: the Win32 File (File::Lock and the lock retry rule
+//     are the shared lock_retry.cc).
 //   * dir_win32.cc: facts, listings, copies, deletes.
 //   * link_win32.cc: the host-file facts of process_impl.h, ReadLinkImpl
 //     and IsExecutableImpl.
