@@ -8,7 +8,6 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
@@ -325,24 +324,12 @@ class PosixEnv final : public internal::HostEnv {
   int CurrentProcessId() override { return static_cast<int>(getpid()); }
 };
 
-std::atomic<Env*> g_current{nullptr};
-
 }  // namespace
 
 Env* Env::Default() {
   // Never destroyed: code running at exit may still use it.
   static Env* const env = new PosixEnv;
   return env;
-}
-
-Env* Env::Current() {
-  Env* e = g_current.load();
-  return e != nullptr ? e : Default();
-}
-
-Env* Env::SetCurrent(Env* env) {
-  Env* prev = g_current.exchange(env);
-  return prev != nullptr ? prev : Default();
 }
 
 }  // namespace platform

@@ -1,5 +1,7 @@
 #include "platform/host_env.h"
 
+#include <atomic>
+
 #include "platform/internal/process_impl.h"
 #ifdef _WIN32
 #include "platform/win32/dir_win32.h"
@@ -85,3 +87,24 @@ Status HostEnv::ListProcesses(std::vector<ProcessEntry>* list) {
 }
 
 }  // namespace platform::internal
+
+namespace platform {
+
+namespace {
+
+std::atomic<Env*> g_current{nullptr};
+
+}  // namespace
+
+// The current Env, the same rule on every host (Default is the host's).
+Env* Env::Current() {
+  Env* e = g_current.load();
+  return e != nullptr ? e : Default();
+}
+
+Env* Env::SetCurrent(Env* env) {
+  Env* prev = g_current.exchange(env);
+  return prev != nullptr ? prev : Default();
+}
+
+}  // namespace platform

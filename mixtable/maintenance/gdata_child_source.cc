@@ -17,6 +17,17 @@ const char* const kCardFields[] = {"CODE",     "DESCR",    "FTYPE",
                                    "PROD_KEY", "SUBP_KEY", "KEY1",
                                    "KEY2",     "KEY3",     "COMMENT"};
 
+// Positions set on product prd and sub-product spd (when above 0), whose
+// tables hold the records of that level.
+bool SelectLevel(CMixtableEx& set, int32_t prd, int32_t spd) {
+  if (prd <= 0) return true;
+  Wdbase* p = set.Handle(Y_PRODUCTS);
+  if (!set.Open(p) || !set.Select(p, prd)) return false;
+  if (spd <= 0) return true;
+  Wdbase* s = set.Handle(Y_SUBPRODS);
+  return set.Open(s) && set.Select(s, spd);
+}
+
 }  // namespace
 
 bool Wy_GDataChild::ReadSourceRecord(int table, int32_t id, int32_t prd,
@@ -29,15 +40,7 @@ bool Wy_GDataChild::ReadSourceRecord(int table, int32_t id, int32_t prd,
     return false;
   CMixtableEx set;
   set.SetDataDir(m_src.c_str());
-  // Position on the product and sub-product whose tables hold the record.
-  if (prd > 0) {
-    Wdbase* p = set.Handle(Y_PRODUCTS);
-    if (!set.Open(p) || !set.Select(p, prd)) return false;
-    if (spd > 0) {
-      Wdbase* s = set.Handle(Y_SUBPRODS);
-      if (!set.Open(s) || !set.Select(s, spd)) return false;
-    }
-  }
+  if (!SelectLevel(set, prd, spd)) return false;
   Wdbase* db = set.Handle(table);
   if (!db || !set.Open(db) || !set.Select(db, id)) {
     Wy_Trace("Wy_GDataChild: record %ld of %s not found", long(id),
@@ -94,14 +97,7 @@ bool Wy_GDataChild::IsBaseLinkedToBaseComponent(
   if (m_notInit || m_src.empty() || id <= 0 || cnts.empty()) return false;
   CMixtableEx set;
   set.SetDataDir(m_src.c_str());
-  if (prd > 0) {
-    Wdbase* p = set.Handle(Y_PRODUCTS);
-    if (!set.Open(p) || !set.Select(p, prd)) return false;
-    if (spd > 0) {
-      Wdbase* s = set.Handle(Y_SUBPRODS);
-      if (!set.Open(s) || !set.Select(s, spd)) return false;
-    }
-  }
+  if (!SelectLevel(set, prd, spd)) return false;
   Wdbase* db = set.Handle(Y_BASESFRM);
   yformula f;
   std::vector<YFormulaPair> pairs;

@@ -6,7 +6,6 @@
 #include <stdlib.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -393,24 +392,12 @@ class Win32Env final : public internal::HostEnv {
   }
 };
 
-std::atomic<Env*> g_current{nullptr};
-
 }  // namespace
 
 Env* Env::Default() {
   // Never destroyed: code running at exit may still use it.
   static Env* const env = new Win32Env;
   return env;
-}
-
-Env* Env::Current() {
-  Env* e = g_current.load();
-  return e != nullptr ? e : Default();
-}
-
-Env* Env::SetCurrent(Env* env) {
-  Env* prev = g_current.exchange(env);
-  return prev != nullptr ? prev : Default();
 }
 
 }  // namespace platform
