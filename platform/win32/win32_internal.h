@@ -4,9 +4,9 @@
 // choose how much of <windows.h> they pull in.
 //
 // Which Windows source defines what:
-//   * env_win32.cc: Env::Default/Current/SetCurrent, the Win32 Env, the
-//     Env base-class defaults (WalkTree, SyncDir, MarkExecutable) and
-//     KillCurrentProcess.
+//   * env_win32.cc: Env::Default, the Win32 Env (its path-only members are
+//     the shared host_env.cc), the Env base-class defaults (WalkTree,
+//     SyncDir, MarkExecutable) and KillCurrentProcess.
 //   * status_win32.cc: Win32Status; path_win32.cc: NormalizeWin32Path.
 //   * file_win32.cc: the Win32 File (File::Lock and the lock retry rule
 //     are the shared lock_retry.cc).
