@@ -39,8 +39,6 @@ int RecordBox(const char* caption, const char* text, unsigned) {
 class ConvertTest : public SampleDataSetTest {
  protected:
   void SetUp() override {
-    // On Windows c: is the host's drive, shared by every test of the run.
-    platform::Env::Current()->DeleteTree("c:\\gdata");
     SampleDataSetTest::SetUp();
     g_boxes = 0;
     prev_box_ = platform::SetMessageBoxHook(RecordBox);

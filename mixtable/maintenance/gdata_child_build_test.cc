@@ -117,8 +117,8 @@ class ChildBuildTest : public SampleDataSetTest {
     // On Windows c: is the host's drive, shared by every test of the run:
     // what these tests make there goes first (on Linux the drive is new).
     for (const char* dir :
-         {"c:\\gdata", "c:\\child", "c:\\child.$CHILD", "c:\\child.$CHILDOLD",
-          "c:\\local", "c:\\wuser", "c:\\other", "c:\\other.$CHILD", "c:\\x",
+         {"c:\\child", "c:\\child.$CHILD", "c:\\child.$CHILDOLD", "c:\\local",
+          "c:\\wuser", "c:\\other", "c:\\other.$CHILD", "c:\\x",
           "c:\\nochild"}) {
       E()->DeleteTree(dir);
     }
