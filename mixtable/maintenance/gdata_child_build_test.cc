@@ -421,7 +421,12 @@ TEST_F(ChildBuildTest, BaseLinkedToBaseComponent) {
 TEST(ChildLog, EntryFormAndWorkNames) {
   platform::ScopedTempDrives drives;
   ASSERT_TRUE(E()->SetEnv("KALVO_LOGDIR", drives.dir()).ok());
+  // The log directory's path is joined with the host's separator.
+#ifdef _WIN32
+  EXPECT_EQ(Wy_GDataChildLogPath(), drives.dir() + "\\MIXTABLEChild.LOG");
+#else
   EXPECT_EQ(Wy_GDataChildLogPath(), drives.dir() + "/MIXTABLEChild.LOG");
+#endif
   ASSERT_TRUE(Wy_GDataChildLog(2, "c:\\child\\P1\\", "FRM.DBF", false));
   ASSERT_TRUE(Wy_GDataChildLog(3, "c:\\child\\P1\\S1\\", "MASK.DBF", true));
   const std::string log = Slurp(Wy_GDataChildLogPath());
