@@ -3,7 +3,6 @@
 # yet: Linux-only until they are ported.
 list(APPEND KALVO_POSIX_ONLY_TESTS
   mixtable_catalog_edge_test       # catalogue_test: readers during an edit
-  mixtable_child_build_test        # a child build killed part way
   mixtable_exchange_test           # seq/xml files written by two processes
   mixtable_hformula_archive_test   # archive appends of two processes
   mixtable_inventory_test          # storage tables: another writer
