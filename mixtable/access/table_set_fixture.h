@@ -9,12 +9,16 @@
 #include <string>
 
 #include "mixtable/mixtable_ex.h"
+#include "platform/env.h"
 #include "platform/testing/temp_drives.h"
 #include "testing/data_set_builder.h"
 
 class SampleDataSetTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // On Windows c: is the host's drive, shared by every test of the run:
+    // a set an earlier test left goes first (on Linux the drive is new).
+    platform::Env::Current()->DeleteTree("c:\\gdata");
     std::string error;
     ASSERT_TRUE(mixtable_testing::BuildSampleDataSet("c:\\gdata\\", &error))
         << error;

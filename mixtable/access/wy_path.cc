@@ -5,6 +5,7 @@
 
 #include "mixtable/wy_util.h"
 #include "platform/env.h"
+#include "platform/host_path.h"
 
 namespace {
 
@@ -133,8 +134,9 @@ namespace {
 // Whether the host path is "/", the drives root, a drive's directory or a
 // directory holding the drives root: trees no prune may delete.
 bool IsProtectedRoot(platform::Env* env, const std::string& host) {
-  if (host.empty() || host == "/") return true;
+  if (platform::IsHostRoot(host)) return true;
   const std::string root = env->DrivesRoot();
+  if (root.empty()) return false;  // Windows: no drives root
   if (root.compare(0, host.size(), host) == 0 &&
       (root.size() == host.size() || root[host.size()] == '/')) {
     return true;  // the drives root or above it

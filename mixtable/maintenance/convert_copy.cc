@@ -240,10 +240,12 @@ int16_t CMixtableEx::Convert(int table, const YTABLE_RENAMEFIELD* renames,
     return -1;
   // The whole-file lock, held through a handle of our own until the new
   // table is in place (not for a dry run, which writes nothing). Taken once
-  // the table is open: opening may itself lock the table briefly.
+  // the table is open: opening may itself lock the table briefly. A guard
+  // handle, so that it does not itself stop the swap on hosts where open
+  // files cannot be renamed.
   std::unique_ptr<platform::File> guard;
   if (!options.dryRun) {
-    if (!env()->OpenFile(path, platform::OpenMode::kReadWrite, &guard).ok())
+    if (!env()->OpenFile(path, platform::OpenMode::kGuard, &guard).ok())
       return -1;
     if (guard->TryLock(kFileLockOffset, kFileLockLength) !=
         platform::LockResult::kLocked) {

@@ -4,8 +4,6 @@
 #include "maintenance/convert.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <string>
@@ -14,7 +12,9 @@
 #include "access/table_set_fixture.h"
 #include "platform/env.h"
 #include "platform/hooks.h"
+#include "platform/testing/child_process.h"
 #include "platform/testing/fault_env.h"
+#include "testing/held_table.h"
 #include "testing/table_rows.h"
 
 namespace {
@@ -295,31 +295,28 @@ TEST_F(ConvertTest, ATableHeldByAnotherProcessIsNotReplaced) {
   ASSERT_TRUE(MakeTable(kBlend, f, {{"    1", "    2", "  1.50"}}));
   const TableRows before = ReadTable(kBlend);
   for (bool lock : {false, true}) {
-    int ready[2], done[2];
-    ASSERT_EQ(pipe(ready), 0);
-    ASSERT_EQ(pipe(done), 0);
-    const pid_t pid = fork();
-    if (pid == 0) {
-      Wdbase t;
-      int ok = t.SetFiles("c:\\gdata\\", "cnt_blnd", 0, nullptr, nullptr) &&
-               t.Open() && (!lock || t.Lock());
-      char c = ok ? 'y' : 'n';
-      (void)!write(ready[1], &c, 1);
-      (void)!read(done[0], &c, 1);
-      _exit(0);
+    {
+      mixtable_testing::HeldTable held("c:\\gdata\\", "cnt_blnd", lock);
+      ASSERT_TRUE(held.ok());
+      EXPECT_EQ(ts_.Convert(Y_CNT_BLND, nullptr, log_, false), -1) << lock;
     }
-    char c = 0;
-    ASSERT_EQ(read(ready[0], &c, 1), 1);
-    ASSERT_EQ(c, 'y');
-    EXPECT_EQ(ts_.Convert(Y_CNT_BLND, nullptr, log_, false), -1) << lock;
-    (void)!write(done[1], &c, 1);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    for (int fd : {ready[0], ready[1], done[0], done[1]}) close(fd);
     EXPECT_TRUE(ReadTable(kBlend) == before);
     EXPECT_TRUE(NoWorkFiles());
   }
   EXPECT_EQ(ts_.Convert(Y_CNT_BLND, nullptr, log_, false), 1);
+}
+
+// args: n. Converts CNT_BLND of c:\gdata\ and is killed right after the
+// n-th mutating call; exit status 0 when the conversion completed.
+KALVO_CHILD_MAIN(convert_killed_after)(const std::vector<std::string>& args) {
+  if (args.size() != 1) return 9;
+  platform::FaultInjectionEnv env(platform::Env::Current());
+  platform::ScopedEnv use(&env);
+  env.CrashAfterMutations(std::stoll(args[0]));
+  CMixtableEx ts;
+  ts.SetDataDir("c:\\gdata\\");
+  std::vector<std::string> log;
+  return ts.Convert(Y_CNT_BLND, nullptr, log, false) == 1 ? 0 : 1;
 }
 
 TEST_F(ConvertTest, AKillAtEveryStepLeavesTheOldTableOrTheNewOne) {
@@ -337,21 +334,10 @@ TEST_F(ConvertTest, AKillAtEveryStepLeavesTheOldTableOrTheNewOne) {
   int n = 1;
   for (; n < 400 && !finished; ++n) {
     ASSERT_TRUE(MakeTable(kBlend, f, rows, {false, true}));
-    std::fflush(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-      platform::FaultInjectionEnv env(platform::Env::Current());
-      platform::ScopedEnv use(&env);
-      env.CrashAfterMutations(n);
-      CMixtableEx ts;
-      ts.SetDataDir("c:\\gdata\\");
-      std::vector<std::string> log;
-      _exit(ts.Convert(Y_CNT_BLND, nullptr, log, false) == 1 ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    finished = WIFEXITED(status);
-    if (finished) EXPECT_EQ(WEXITSTATUS(status), 0);
+    const int code = platform::testing::RunChild("convert_killed_after",
+                                                 {std::to_string(n)});
+    finished = code != platform::testing::kChildKilled;
+    if (finished) EXPECT_EQ(code, 0);
     const TableRows now = ReadTable(kBlend);  // Open undoes a half swap
     EXPECT_TRUE(now == before || now == converted) << "killed at " << n;
   }

@@ -3,9 +3,6 @@
 // the child log and IsBaseLinkedToBaseComponent.
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -21,7 +18,9 @@
 #include "mixtable/ytable.h"
 #include "platform/env.h"
 #include "platform/hooks.h"
+#include "platform/testing/child_process.h"
 #include "platform/testing/fault_env.h"
+#include "testing/held_table.h"
 #include "xbase32/wdbase.h"
 
 namespace {
@@ -80,9 +79,49 @@ class KillAfterAside : public platform::EnvWrapper {
   }
 };
 
+// Writes the rules of a builder of c:\gdata\ into dst with id 777 and one
+// DELETE card to the host file path, and gives them to c.
+bool SetRules(Wy_GDataChild& c, const std::string& path, const char* dst) {
+  if (!c.Init("c:\\gdata\\", dst, "1.00  Child shop", true)) return false;
+  std::ofstream(path) << "00000000          DIR_FROM=c:\\gdata\\\n"
+                      << "00000000          DIR_TO  =" << dst << "\n"
+                      << "00000000          GDT_DESC=1.00  Child shop\n"
+                      << "00000000          GDT_ID  =0000000777\n"
+                      << "********FRM       DELETE  =(VAL(ID)=10)\n";
+  return c.Read(path.c_str());
+}
+
+// args: rules file, "table" or "aside". Builds c:\child\ by those rules
+// (with the stand-in Card_Apply) and is killed at the first table shown
+// ("table") or right after the old child was moved aside ("aside"); exit
+// status 3 when no kill came.
+KALVO_CHILD_MAIN(child_build_killed)(const std::vector<std::string>& args) {
+  if (args.size() != 2) return 9;
+  Wy_GDataChild::SetApplyHook(&FakeApply);
+  KillAfterAside aside;
+  if (args[1] == "table") {
+    platform::SetProgressHook(&KillOnTable);
+  } else {
+    platform::Env::SetCurrent(&aside);
+  }
+  Wy_GDataChild c;
+  if (!SetRules(c, args[0], "c:\\child\\")) return 2;
+  int window = 0;
+  c.CreateChild(args[1] == "table" ? &window : nullptr, true);
+  return 3;
+}
+
 class ChildBuildTest : public SampleDataSetTest {
  protected:
   void SetUp() override {
+    // On Windows c: is the host's drive, shared by every test of the run:
+    // what these tests make there goes first (on Linux the drive is new).
+    for (const char* dir :
+         {"c:\\child", "c:\\child.$CHILD", "c:\\child.$CHILDOLD", "c:\\local",
+          "c:\\wuser", "c:\\other", "c:\\other.$CHILD", "c:\\x",
+          "c:\\nochild"}) {
+      E()->DeleteTree(dir);
+    }
     SampleDataSetTest::SetUp();
     ts_.CloseAll();
     E()->UnsetEnv("LOCALDIR");
@@ -98,19 +137,23 @@ class ChildBuildTest : public SampleDataSetTest {
     Wy_GDataChild::SetApplyHook(nullptr);
     E()->UnsetEnv("KALVO_LOGDIR");
   }
+  // The host path of c:\rel.
   std::string C(const std::string& rel) {
+#ifdef _WIN32
+    return "c:/" + rel;
+#else
     return drives_.drives() + "/c/" + rel;
+#endif
   }
   // A builder of c:\gdata\ into dst with id 777 and one DELETE card.
   void Rules(Wy_GDataChild& c, const char* dst = "c:\\child\\") {
-    ASSERT_TRUE(c.Init("c:\\gdata\\", dst, "1.00  Child shop", true));
-    const std::string path = drives_.Host("rules.txt");
-    std::ofstream(path) << "00000000          DIR_FROM=c:\\gdata\\\n"
-                        << "00000000          DIR_TO  =" << dst << "\n"
-                        << "00000000          GDT_DESC=1.00  Child shop\n"
-                        << "00000000          GDT_ID  =0000000777\n"
-                        << "********FRM       DELETE  =(VAL(ID)=10)\n";
-    ASSERT_TRUE(c.Read(path.c_str()));
+    ASSERT_TRUE(SetRules(c, drives_.Host("rules.txt"), dst));
+  }
+  // Runs the build of c:\child\ in a child process killed at the point
+  // named by how (see child_build_killed); answers its exit status.
+  int KilledBuild(const char* how) {
+    return platform::testing::RunChild("child_build_killed",
+                                       {drives_.Host("rules.txt"), how});
   }
   // A child built once, as the old destination of the next build.
   void BuildOld() {
@@ -208,19 +251,7 @@ TEST_F(ChildBuildTest, SyncFailureBeforeTheSwapKeepsTheOldChild) {
 
 TEST_F(ChildBuildTest, KilledBuildLeavesOldChildAndNextBuildCleansUp) {
   BuildOld();
-  const pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    platform::SetProgressHook(&KillOnTable);
-    Wy_GDataChild c;
-    Rules(c);
-    int window = 0;
-    c.CreateChild(&window, true);
-    _exit(3);  // not reached
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFSIGNALED(status));
+  ASSERT_EQ(KilledBuild("table"), platform::testing::kChildKilled);
   EXPECT_EQ(Snapshot(C("child")), old_);
   EXPECT_TRUE(fs::exists(C("child.$CHILD")));  // the leftover
   // The catalogue scan registers the child (777), never the leftover copy
@@ -241,19 +272,7 @@ TEST_F(ChildBuildTest, KilledBuildLeavesOldChildAndNextBuildCleansUp) {
 
 TEST_F(ChildBuildTest, KilledSwapIsPutBackByTheNextBuild) {
   BuildOld();
-  const pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    KillAfterAside env;
-    platform::Env::SetCurrent(&env);
-    Wy_GDataChild c;
-    Rules(c);
-    c.CreateChild(nullptr, true);
-    _exit(3);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFSIGNALED(status));
+  ASSERT_EQ(KilledBuild("aside"), platform::testing::kChildKilled);
   EXPECT_FALSE(fs::exists(C("child")));
   g_failTable = Y_FRM;
   Wy_GDataChild c;
@@ -315,33 +334,13 @@ TEST_F(ChildBuildTest, NoCopyRebuildsTheDestinationItself) {
 
 TEST_F(ChildBuildTest, SwapRefusedWhileAnotherProcessHoldsATable) {
   BuildOld();
-  int ready[2], release[2];
-  ASSERT_EQ(pipe(ready), 0);
-  ASSERT_EQ(pipe(release), 0);
-  const pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    close(ready[0]);
-    close(release[1]);
-    Wdbase db;
-    const bool ok =
-        db.SetFiles("c:\\child\\", "CNTS", 0, nullptr, nullptr) && db.Open();
-    char c = ok ? 'y' : 'n';
-    (void)!write(ready[1], &c, 1);
-    (void)!read(release[0], &c, 1);
-    _exit(0);
+  {
+    mixtable_testing::HeldTable held("c:\\child\\", "CNTS");
+    ASSERT_TRUE(held.ok());
+    Wy_GDataChild b;
+    Rules(b);
+    EXPECT_EQ(b.CreateChild(nullptr, true), kChildFailed);
   }
-  close(ready[1]);
-  close(release[0]);
-  char c = 0;
-  ASSERT_EQ(read(ready[0], &c, 1), 1);
-  ASSERT_EQ(c, 'y');
-  Wy_GDataChild b;
-  Rules(b);
-  EXPECT_EQ(b.CreateChild(nullptr, true), kChildFailed);
-  (void)!write(release[1], &c, 1);
-  int status = 0;
-  waitpid(pid, &status, 0);
   ExpectOldKept();
   Wy_GDataChild again;  // free again
   Rules(again);
@@ -422,7 +421,12 @@ TEST_F(ChildBuildTest, BaseLinkedToBaseComponent) {
 TEST(ChildLog, EntryFormAndWorkNames) {
   platform::ScopedTempDrives drives;
   ASSERT_TRUE(E()->SetEnv("KALVO_LOGDIR", drives.dir()).ok());
+  // The log directory's path is joined with the host's separator.
+#ifdef _WIN32
+  EXPECT_EQ(Wy_GDataChildLogPath(), drives.dir() + "\\MIXTABLEChild.LOG");
+#else
   EXPECT_EQ(Wy_GDataChildLogPath(), drives.dir() + "/MIXTABLEChild.LOG");
+#endif
   ASSERT_TRUE(Wy_GDataChildLog(2, "c:\\child\\P1\\", "FRM.DBF", false));
   ASSERT_TRUE(Wy_GDataChildLog(3, "c:\\child\\P1\\S1\\", "MASK.DBF", true));
   const std::string log = Slurp(Wy_GDataChildLogPath());

@@ -12,6 +12,7 @@
 #include "mixtable/wy_maintenance.h"
 #include "mixtable/wy_util.h"
 #include "platform/env.h"
+#include "platform/host_path.h"
 
 namespace mixtable::child {
 
@@ -32,7 +33,9 @@ bool HostInside(const std::string& a, const std::string& b) {
   // Components that do not exist yet keep the case they were given in.
   if (a.size() < b.size() || strncasecmp(a.c_str(), b.c_str(), b.size()) != 0)
     return false;
-  return a.size() == b.size() || a[b.size()] == '/';
+  // A drive root ("c:\\") ends in its separator already.
+  return a.size() == b.size() || platform::IsHostSeparator(a[b.size()]) ||
+         platform::IsHostSeparator(b.back());
 }
 
 bool ClearExceptLock(const std::string& dir) {
@@ -85,7 +88,7 @@ std::string RefusedDestination(const std::string& dst, const std::string& src) {
   if (HasDotDot(dst)) return "the path holds \"..\"";
   if (Wy_IsChildWorkDir(dst)) return "the name is a build's work name";
   const std::string host = HostOf(dst);
-  if (host.empty() || host == "/") return "a root";
+  if (platform::IsHostRoot(host)) return "a root";
   const std::string drives = HostOf(E()->DrivesRoot());
   if (!drives.empty()) {
     // The drives root, anything above it, and a drive ("<drives>/c").

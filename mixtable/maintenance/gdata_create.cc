@@ -100,6 +100,17 @@ std::string TopMissingDir(const std::string& dir) {
   return top;
 }
 
+// Removes dir and its parents up to top (a prefix of dir), deepest first,
+// each only when empty.
+void RemoveEmptyDirs(std::string dir, const std::string& top) {
+  platform::Env* env = platform::Env::Current();
+  while (dir.size() >= top.size() && env->RemoveDir(dir).ok()) {
+    const size_t cut = dir.find_last_of("\\/");
+    if (cut == std::string::npos) return;
+    dir.resize(cut);
+  }
+}
+
 }  // namespace
 
 bool CMixtableEx::CreateNewGdataId(std::string& id) {
@@ -173,7 +184,22 @@ int CMixtableEx::CreateGData(const char* dir_in, const char* descr,
       // Removed only while no other run holds the new set and none of its
       // tables is open: another creation may have begun in it meanwhile.
       Wy_MaintenanceGuard again(dir);
-      if (again.Begin() == 1) Wy_PruneDir(created_top);
+      if (again.Begin() == 1) {
+        if (!platform::OpenFilesBlockRename()) {
+          Wy_PruneDir(created_top);
+        } else {
+          // The lock file cannot go while this run has it open: the run
+          // ends first, then the lock file goes (the host refuses while
+          // another creation has opened it meanwhile), then the new
+          // directories, each only when empty.
+          again.Complete();
+          if (platform::Env::Current()
+                  ->DeleteFile(dir + "\\" + kWyMaintenanceLockFile)
+                  .ok()) {
+            RemoveEmptyDirs(dir, created_top);
+          }
+        }
+      }
     }
     return code;
   };

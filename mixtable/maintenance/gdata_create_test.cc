@@ -2,11 +2,10 @@
 // positioning, below a temporary drives root.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "access/scoped_env_var.h"
 #include "access/table_set_fixture.h"
@@ -15,6 +14,7 @@
 #include "mixtable/wy_maintenance.h"
 #include "platform/codepage.h"
 #include "platform/env.h"
+#include "platform/testing/child_process.h"
 #include "platform/testing/fault_env.h"
 #include "testing/other_run.h"
 
@@ -67,6 +67,18 @@ class FixedClockEnv : public platform::EnvWrapper {
 
 class CreateGDataTest : public ::testing::Test {
  protected:
+  // On Windows c: is the host's drive, shared by every test of the run:
+  // what these tests make there goes first (on Linux the drive is new).
+  void SetUp() override {
+    for (const char* dir :
+         {"c:\\gdata", "c:\\gdata001", "c:\\set", "c:\\new", "c:\\kept",
+          "c:\\big", "c:\\nothing", "c:\\outside", "c:\\x", "c:\\race0",
+          "c:\\race1", "c:\\race2", "c:\\race3"}) {
+      env()->DeleteTree(dir);
+    }
+    env()->DeleteFile("c:\\afile");
+  }
+
   platform::ScopedTempDrives drives_;
   ScopedEnvVar no_local_{"LOCALDIR"};
   ScopedEnvVar no_cache_{"CACHEDIR"};
@@ -75,25 +87,23 @@ class CreateGDataTest : public ::testing::Test {
 
 TEST_F(CreateGDataTest, RefusesRootsAndReservedDirectories) {
   const std::string refused[] = {
-      "C:\\",
-      "C:",
-      "c:\\\\",
-      "C",
-      "gdata",
-      "/",
-      "\\gdata",
-      "c:\\gdata\\..\\x",
-      "c:\\..\\x",
-      "c:\\local",
-      "C:\\LOCAL\\",
-      "c:\\wuser\\DBFCache",
+      "C:\\",         "C:",        "c:\\\\",      "C",
+      "gdata",        "/",         "\\gdata",     "c:\\gdata\\..\\x",
+      "c:\\..\\x",    "c:\\local", "C:\\LOCAL\\", "c:\\wuser\\DBFCache",
       "C:\\GCSPACES",
-      drives_.drives(),
-      drives_.dir(),
-      drives_.drives() + "/d",
-      drives_.Host("drives/c/"),
   };
-  for (const std::string& dir : refused) {
+  std::vector<std::string> refused_here(std::begin(refused), std::end(refused));
+#ifndef _WIN32
+  // The drives root, what holds it and a drive's directory are roots on
+  // Linux only: on Windows the drive letters are the host's own and these
+  // are plain directories.
+  for (const std::string& dir :
+       {drives_.drives(), drives_.dir(), drives_.drives() + "/d",
+        drives_.Host("drives/c/")}) {
+    refused_here.push_back(dir);
+  }
+#endif
+  for (const std::string& dir : refused_here) {
     EXPECT_EQ(ts_.CreateGData(dir.c_str(), "1.00  X", nullptr, 0), -1) << dir;
     EXPECT_EQ(ts_.GetDataDir(), "") << dir;
   }
@@ -255,21 +265,32 @@ TEST_F(CreateGDataTest, BadParamValuesGetANewIdAndKeepTheFamily) {
   }
 }
 
+// args: data-set directory, ready marker, go marker. Creates the ready
+// marker, waits for go, then creates the set; the exit status is
+// CreateGData's answer + 10.
+KALVO_CHILD_MAIN(create_gdata_race)(const std::vector<std::string>& args) {
+  if (args.size() != 3) return 9;
+  if (!platform::testing::SignalFile(args[1])) return 8;
+  if (!platform::testing::WaitForFile(args[2])) return 7;
+  CMixtableEx mine;
+  return mine.CreateGData(args[0].c_str(), "1.00  Child", nullptr, 0) + 10;
+}
+
 TEST_F(CreateGDataTest, TwoProcessesCreatingTheSameSet) {
   for (int round = 0; round < 4; ++round) {
     const std::string dir = "c:\\race" + std::to_string(round) + "\\set";
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      CMixtableEx mine;
-      _exit(mine.CreateGData(dir.c_str(), "1.00  Child", nullptr, 0) + 10);
-    }
+    // Both start creating at the same moment: the child waits for go.
+    const std::string ready = drives_.Host("ready" + std::to_string(round));
+    const std::string go = drives_.Host("go" + std::to_string(round));
+    std::unique_ptr<platform::Process> child;
+    ASSERT_TRUE(platform::testing::StartChild("create_gdata_race",
+                                              {dir, ready, go}, &child)
+                    .ok());
+    ASSERT_TRUE(platform::testing::WaitForFile(ready, 60000, child.get()));
+    ASSERT_TRUE(platform::testing::SignalFile(go));
     CMixtableEx mine;
     const int r = mine.CreateGData(dir.c_str(), "1.00  Parent", nullptr, 0);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    const int rc = WEXITSTATUS(status) - 10;
+    const int rc = platform::testing::WaitChild(child.get()) - 10;
     // Each gets the set or is told the other one holds it; never both
     // refused, and the set stays whole.
     EXPECT_TRUE(r == 1 || r == -4) << r;

@@ -3,9 +3,6 @@
 // before, or as an uninterrupted run leaves it.
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -14,6 +11,7 @@
 #include "mixtable/wy_maintenance.h"
 #include "mixtable/wy_repairs.h"
 #include "platform/env.h"
+#include "platform/testing/child_process.h"
 #include "platform/testing/fault_env.h"
 #include "platform/testing/temp_drives.h"
 #include "testing/data_set_builder.h"
@@ -26,18 +24,26 @@ constexpr const char* kDir = "c:\\gdata\\";
 constexpr int64_t kMaxCrashPoints = 3000;
 
 // Every crash point with KALVO_CRASH_FULL=1 in the environment; otherwise
-// every fourth one (each costs a fork and a copy of the data set), which keeps
-// the test at a few seconds.
+// every fourth one (each costs a process and a copy of the data set), which
+// keeps the test at a few seconds. Under wine a point costs about a second
+// (the process start and slow file opens): every eighth there.
 int64_t CrashStride() {
   std::string v;
-  return platform::Env::Current()->GetEnv("KALVO_CRASH_FULL", &v) && v == "1"
-             ? 1
-             : 4;
+  if (platform::Env::Current()->GetEnv("KALVO_CRASH_FULL", &v) && v == "1")
+    return 1;
+#ifdef _WIN32
+  return 8;
+#else
+  return 4;
+#endif
 }
 
 class RepairCrashTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // On Windows c: is the host's drive, shared by every test of the run.
+    E()->DeleteTree("c:\\gdata");
+    E()->DeleteTree("c:\\pristine");
     std::string error;
     ASSERT_TRUE(mixtable_testing::BuildSampleDataSet(kDir, &error)) << error;
     mixtable_testing::DataSetBuilder b(kDir);
@@ -77,6 +83,20 @@ class RepairCrashTest : public ::testing::Test {
   platform::ScopedTempDrives drives_;
 };
 
+// args: n. Runs the colorimetry update on kDir and is killed right after
+// the n-th mutating call; exit status 0 when the update completed.
+KALVO_CHILD_MAIN(repair_killed_after)(const std::vector<std::string>& args) {
+  if (args.size() != 1) return 9;
+  platform::FaultInjectionEnv env(platform::Env::Default());
+  platform::ScopedEnv use(&env);
+  CMixtableEx ts;
+  ts.SetDataDir(kDir);
+  env.CrashAfterMutations(std::stoll(args[0]));
+  const int r = Wy_UpdateCntsColorimetry(&ts.Mixtable(), nullptr);
+  env.CrashAfterMutations(0);
+  return r == 0 ? 0 : 3;
+}
+
 TEST_F(RepairCrashTest, KilledAtEveryOperationRecoversToBeforeOrAfter) {
   const std::string before = Snapshot();
   {
@@ -91,24 +111,12 @@ TEST_F(RepairCrashTest, KilledAtEveryOperationRecoversToBeforeOrAfter) {
   const int64_t stride = CrashStride();
   for (int64_t n = 1; n <= kMaxCrashPoints && !completed; n += stride) {
     Restore();
-    const pid_t pid = fork();
-    if (pid == 0) {
-      platform::FaultInjectionEnv env(platform::Env::Default());
-      platform::ScopedEnv use(&env);
-      CMixtableEx ts;
-      ts.SetDataDir(kDir);
-      env.CrashAfterMutations(n);
-      const int r = Wy_UpdateCntsColorimetry(&ts.Mixtable(), nullptr);
-      env.CrashAfterMutations(0);
-      _exit(r == 0 ? 0 : 3);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    if (WIFEXITED(status)) {
-      ASSERT_EQ(WEXITSTATUS(status), 0) << "n=" << n;
+    const int code =
+        platform::testing::RunChild("repair_killed_after", {std::to_string(n)});
+    if (code != platform::testing::kChildKilled) {
+      ASSERT_EQ(code, 0) << "n=" << n;
       completed = true;
     } else {
-      ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
       ++crashes;
       Wy_MaintenanceGuard recover(kDir);
       ASSERT_EQ(recover.Begin(false), 1) << "n=" << n << " " << recover.error();

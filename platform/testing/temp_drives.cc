@@ -4,11 +4,29 @@
 #include <stdlib.h>
 
 #include <atomic>
+#include <set>
 #include <vector>
 
 #include "platform/env.h"
 
 namespace platform {
+
+#ifdef _WIN32
+namespace {
+
+// The drive the tests name ("c:\gdata\" and the like).
+constexpr char kTestDrive[] = "c:\\";
+
+std::vector<std::string> DriveEntries(Env* env) {
+  std::vector<DirEntry> entries;
+  std::vector<std::string> names;
+  if (env->ListDir(kTestDrive, "*", &entries).ok())
+    for (const DirEntry& e : entries) names.push_back(e.name);
+  return names;
+}
+
+}  // namespace
+#endif
 
 ScopedTempDrives::ScopedTempDrives() {
   Env* env = Env::Default();
@@ -27,6 +45,7 @@ ScopedTempDrives::ScopedTempDrives() {
     fprintf(stderr, "ScopedTempDrives: no temporary directory\n");
     abort();
   }
+  drive_entries_ = DriveEntries(env);
 #else
   std::string tmpl = env->TempDir() + "/kalvo-test-XXXXXX";
   std::vector<char> buf(tmpl.begin(), tmpl.end());
@@ -46,6 +65,14 @@ ScopedTempDrives::ScopedTempDrives() {
 ScopedTempDrives::~ScopedTempDrives() {
   Env* env = Env::Default();
   if (!dir_.empty()) env->DeleteTree(dir_);
+#ifdef _WIN32
+  // What the test made on the drive goes with it, so the next test finds
+  // the drive as this one did.
+  const std::set<std::string> before(drive_entries_.begin(),
+                                     drive_entries_.end());
+  for (const std::string& name : DriveEntries(env))
+    if (before.count(name) == 0) env->DeleteTree(kTestDrive + name);
+#endif
   if (had_old_) {
     env->SetEnv("KALVO_DRIVES", old_);
   } else {

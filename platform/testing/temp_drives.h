@@ -7,17 +7,20 @@
 // still makes a fresh directory below %TEMP%, which is what tests that use
 // host paths (dir(), Host()) need; a drive-letter path ("c:\x") names the
 // real drive. Under wine that drive is the run's own prefix
-// ($WINEPREFIX/drive_c, fresh for every run of scripts/windows.sh), so
-// tests that name drive letters are isolated per run, not per test: they
-// use names of their own below the drive. A mapping of drive letters per
-// test (DefineDosDevice, or links in $WINEPREFIX/dosdevices) was left out:
-// c: cannot be remapped, and the links are outside what the test can make
-// from inside wine.
+// ($WINEPREFIX/drive_c, fresh for every run of scripts/windows.sh). So that
+// tests naming "c:\..." find the drive as the test before them did, the
+// object notes the entries of c:\ when it is made and deletes every entry
+// added there since when it goes; two test programs naming c:\ must not run
+// at once (CTest's RESOURCE_LOCK kalvo_drive_c, set where such tests are
+// registered). A mapping of drive letters per test (DefineDosDevice, or
+// links in $WINEPREFIX/dosdevices) was left out: c: cannot be remapped, and
+// the links are outside what the test can make from inside wine.
 
 #ifndef PLATFORM_TESTING_TEMP_DRIVES_H_
 #define PLATFORM_TESTING_TEMP_DRIVES_H_
 
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -37,6 +40,8 @@ class ScopedTempDrives {
 
  private:
   std::string dir_;
+  // Windows: the names in c:\ when the object was made.
+  std::vector<std::string> drive_entries_;
   bool had_old_ = false;
   std::string old_;
 };

@@ -2,44 +2,34 @@
 // built data set: output, the one-line failures and the exit statuses.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "mixtable/hformula.h"
+#include "platform/env.h"
+#include "platform/testing/run_program.h"
 #include "platform/testing/temp_drives.h"
 #include "testing/data_set_builder.h"
+
+#ifndef MIXTOOL_NAME
+#error "MIXTOOL_NAME names the built mixtool program beside this test"
+#endif
 
 namespace {
 
 using mixtable_testing::Id;
-
-struct Result {
-  int status = -1;
-  std::string out, err;
-};
+// The exit status and the output, "\r\n" read as "\n" (the Windows C
+// runtime writes a console line end as "\r\n").
+using Result = platform::testing::ProgramResult;
 
 std::string Slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
-}
-
-std::string Quote(const std::string& arg) {
-  std::string q = "'";
-  for (char c : arg) {
-    if (c == '\'')
-      q += "'\\''";
-    else
-      q += c;
-  }
-  return q + "'";
 }
 
 class FormulaToolTest : public ::testing::Test {
@@ -67,19 +57,10 @@ class FormulaToolTest : public ::testing::Test {
     ASSERT_TRUE(ok) << b.error();
   }
 
-  // Runs mixtool with args; the drives root is inherited.
+  // Runs mixtool with args, no shell between; the drives root is inherited.
   Result Run(const std::vector<std::string>& args) {
-    std::string cmd = Quote(MIXTOOL_BINARY);
-    for (const std::string& a : args) cmd += " " + Quote(a);
-    const std::string out = drives_.Host("out.txt");
-    const std::string err = drives_.Host("err.txt");
-    cmd += " >" + Quote(out) + " 2>" + Quote(err);
-    Result r;
-    const int rc = std::system(cmd.c_str());
-    r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    r.out = Slurp(out);
-    r.err = Slurp(err);
-    return r;
+    return platform::testing::RunProgram(
+        platform::testing::BesideThisProgram(MIXTOOL_NAME), args);
   }
 
   // A formula text file below the temporary directory; answers its host
@@ -88,6 +69,13 @@ class FormulaToolTest : public ::testing::Test {
     const std::string path = drives_.Host(name);
     std::ofstream(path, std::ios::binary) << text;
     return path;
+  }
+
+  // The host path of a Windows-style path.
+  static std::string Host(const std::string& path) {
+    std::string host;
+    EXPECT_TRUE(platform::Env::Current()->HostPath(path, &host).ok()) << path;
+    return host;
   }
 
   static void ExpectOneLineFailure(const Result& r) {
@@ -129,7 +117,7 @@ TEST_F(FormulaToolTest, WriteGivesTheNormalForm) {
   r = Run({"formula", "write", in, "-o", "c:\\written.txt"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(Slurp(drives_.drives() + "/c/written.txt"), normal);
+  EXPECT_EQ(Slurp(Host("c:\\written.txt")), normal);
   ExpectOneLineFailure(Run({"formula", "write", in, "-o", "c:\\no\\dir\\x"}));
   ExpectOneLineFailure(
       Run({"formula", "write", in, "--gdata", "c:\\nowhere\\"}));
@@ -143,9 +131,9 @@ TEST_F(FormulaToolTest, GetCapturesAStoredFormula) {
       << r.out;
   EXPECT_NE(r.out.find("\"1,10,2,4\""), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\"PRD1\""), std::string::npos) << r.out;
-  // The same data set by its host path.
-  Result h = Run({"formula", "get", "--gdata", drives_.drives() + "/c/gdata",
-                  "--clr", "20", "--prd", "1", "--spd", "1"});
+  // The same data set by its host path (on Windows the path as given).
+  Result h = Run({"formula", "get", "--gdata", Host("c:\\gdata"), "--clr", "20",
+                  "--prd", "1", "--spd", "1"});
   EXPECT_EQ(h.status, 0) << h.err;
   EXPECT_EQ(h.out, r.out);
   ExpectOneLineFailure(Run({"formula", "get", "--gdata", "c:\\gdata\\", "--clr",

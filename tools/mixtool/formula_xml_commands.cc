@@ -15,6 +15,18 @@
 
 namespace mixtool {
 
+namespace {
+
+// Whether this build parses XML at all: a build without a parser answers
+// every parse as unreadable, even of a sound document in memory.
+bool XmlParserAtHand() {
+  static const char kDoc[] = "<a/>";
+  return Wy_SAXParseMemory(kDoc, sizeof kDoc - 1, nullptr, nullptr, nullptr) !=
+         kWySaxCannotRead;
+}
+
+}  // namespace
+
 bool ReadFormula(const std::string& file, Wy_Formula* f, std::string* why) {
   std::string host;
   if (!platform::Env::Current()->HostPath(file, &host).ok()) {
@@ -102,6 +114,13 @@ int FormulaXml(const FormulaXmlArgs& a, std::ostream& out, std::ostream& err) {
   if (!doc.CloseFileHandle() || !r)
     return Fail(err, a.out_doc + ": could not be written");
   const int parsed = Wy_SAXParse(a.out_doc.c_str(), nullptr, nullptr, nullptr);
+  if (parsed == kWySaxCannotRead && !XmlParserAtHand()) {
+    // A build without an XML parser (Windows) writes the document as
+    // everywhere but cannot read it back.
+    out << a.out_doc << ": " << a.form
+        << " formula written, not checked (no XML parser at hand)\n";
+    return 0;
+  }
   if (parsed != 0)
     return Fail(err, a.out_doc + ": does not parse (error " +
                          std::to_string(parsed) + ")");

@@ -3,8 +3,6 @@
 #include "identity_commands.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <sstream>
 

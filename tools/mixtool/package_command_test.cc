@@ -1,7 +1,9 @@
 #include "package_command.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <memory>
 #include <sstream>
@@ -38,6 +40,12 @@ void Write(const std::string& path, const std::string& text) {
 class PackageTest : public ::testing::Test {
  protected:
   void SetUp() override {
+#ifdef _WIN32
+    // Packages need libarchive, which the Windows build is without (there
+    // Package answers that packages are not supported), and the fixture's
+    // d:\ is a drive of the host's own there.
+    GTEST_SKIP() << "no data-set packages in the Windows build";
+#endif
     E()->UnsetEnv("LOCALDIR");
     E()->CreateDir(drives_.drives());
     E()->CreateDir("d:\\");
@@ -154,7 +162,9 @@ TEST_F(PackageTest, BadInputIsRefusedWithOneLineAndNothingWritten) {
 TEST_F(PackageTest, TreeWithALinkIsRefused) {
   std::string host = Host("d:\\src\\P1");
   ASSERT_TRUE(E()->CreateDir("d:\\src\\P1\\sub").ok());
+#ifndef _WIN32
   ASSERT_EQ(0, symlink("/etc", (host + "/LINK").c_str()));
+#endif
   EXPECT_EQ(Run(), 1);
   EXPECT_NE(err_.str().find("P1/LINK is a symbolic link"), std::string::npos)
       << err_.str();

@@ -3,9 +3,6 @@
 #include "repair_commands.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <memory>
 #include <sstream>

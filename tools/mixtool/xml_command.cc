@@ -181,6 +181,17 @@ int Xml(const XmlArgs& args, std::ostream& out, std::ostream& err) {
   return XmlCheck(args.doc, out, err);
 }
 
+namespace {
+
+// The parser could not run at all (no memory, or a build without an XML
+// parser: the Windows build).
+int CannotParse(const std::string& doc, std::ostream& err) {
+  err << "mixtool: cannot parse " << doc << " (no XML parser at hand)\n";
+  return 1;
+}
+
+}  // namespace
+
 int XmlCheck(const std::string& doc, std::ostream& out, std::ostream& err) {
   std::string bytes;
   if (!ReadAll(doc, &bytes)) {
@@ -194,6 +205,7 @@ int XmlCheck(const std::string& doc, std::ostream& out, std::ostream& err) {
   Survey s;
   int r = Wy_SAXParseMemory(bytes.data(), static_cast<int>(bytes.size()), &s,
                             nullptr, &s);
+  if (r == kWySaxCannotRead) return CannotParse(doc, err);
   out << "root " << (s.root.empty() ? "(none)" : s.root) << "\n";
   int n = 0;
   for (auto& t : s.top) n += t.second;
@@ -224,11 +236,15 @@ int XmlRepair(const std::string& doc, std::ostream& out, std::ostream& err) {
     return 1;
   }
   Survey s;
-  if (Wy_SAXParseMemory(bytes.data(), static_cast<int>(bytes.size()), &s,
-                        nullptr, &s) == 0) {
+  const int r = Wy_SAXParseMemory(bytes.data(), static_cast<int>(bytes.size()),
+                                  &s, nullptr, &s);
+  if (r == 0) {
     out << "nothing to repair\n";
     return 0;
   }
+  // Without a parse there is no error line to cut back to: a sound document
+  // would lose its end. Nothing is written.
+  if (r == kWySaxCannotRead) return CannotParse(doc, err);
   // Everything from the start of the error's line on is suspect.
   size_t limit = bytes.size();
   if (s.error_line > 0) {

@@ -27,7 +27,9 @@ int Xml(const XmlArgs& args, std::ostream& out, std::ostream& err);
 // check: "charset DECLARED machine MACHINE", "root NAME", "elements N" and
 // one "  NAME COUNT" line per top-level element name (first-seen order),
 // then "well-formed" or "error line L: MESSAGE (code C)". Answers 0 only
-// for a well-formed document declaring this machine's character set.
+// for a well-formed document declaring this machine's character set. When
+// the parser cannot run at all (the Windows build has none) only the
+// charset line is written and "cannot parse" answers 1.
 int XmlCheck(const std::string& doc, std::ostream& out, std::ostream& err);
 
 // repair: a well-formed document is left as it is ("nothing to repair").
@@ -35,7 +37,8 @@ int XmlCheck(const std::string& doc, std::ostream& out, std::ostream& err);
 // last complete top-level element before the line of the first error, and
 // closed with the root's end tag; "kept N bytes, copy in PATH" and the check
 // of the result follow. Fails when no root start tag is found or the result
-// still does not parse (the copy stays).
+// still does not parse (the copy stays), and, writing nothing, when the
+// parser cannot run at all.
 int XmlRepair(const std::string& doc, std::ostream& out, std::ostream& err);
 
 }  // namespace mixtool

@@ -4,12 +4,12 @@
 #include "xml_command.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <fstream>
 #include <sstream>
 
 #include "mixtable/wy_xml_file.h"
+#include "platform/env.h"
 #include "platform/testing/temp_drives.h"
 
 namespace {
@@ -28,7 +28,7 @@ void WriteAll(const std::string& p, const std::string& b) {
 class XmlCommandTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    unsetenv("KALVO_ANSICP");
+    platform::Env::Current()->UnsetEnv("KALVO_ANSICP");
     path_ = drives_.Host("h.xml");
     Wy_XmlFile f(2);
     f.SetFileName(path_, false);
@@ -41,7 +41,28 @@ class XmlCommandTest : public ::testing::Test {
   std::string path_;
 };
 
+#ifdef _WIN32
+// The Windows build has no XML parser: check and repair both refuse with one
+// line, and repair leaves the document as it was (no copy, nothing cut).
+TEST_F(XmlCommandTest, WithoutAParserNothingIsWritten) {
+  const std::string good = ReadAll(path_);
+  std::ostringstream out, err;
+  EXPECT_EQ(mixtool::XmlCheck(path_, out, err), 1);
+  EXPECT_EQ(out.str(), "charset windows-1252 machine windows-1252\n");
+  EXPECT_EQ(err.str(),
+            "mixtool: cannot parse " + path_ + " (no XML parser at hand)\n");
+  std::ostringstream o2, e2;
+  EXPECT_EQ(mixtool::XmlRepair(path_, o2, e2), 1);
+  EXPECT_EQ(e2.str(), err.str());
+  EXPECT_EQ(ReadAll(path_), good);
+  EXPECT_FALSE(platform::Env::Current()->FileExists(path_ + ".bak"));
+}
+#endif
+
 TEST_F(XmlCommandTest, CheckReportsRootElementsAndCharSet) {
+#ifdef _WIN32
+  GTEST_SKIP() << "no XML parser in the Windows build (libxml2)";
+#endif
   std::ostringstream out, err;
   EXPECT_EQ(mixtool::XmlCheck(path_, out, err), 0) << err.str();
   EXPECT_EQ(out.str(),
@@ -52,6 +73,9 @@ TEST_F(XmlCommandTest, CheckReportsRootElementsAndCharSet) {
 }
 
 TEST_F(XmlCommandTest, RepairCutsBackAndCloses) {
+#ifdef _WIN32
+  GTEST_SKIP() << "no XML parser in the Windows build (libxml2)";
+#endif
   std::string good = ReadAll(path_);
   std::string cut = good.substr(0, good.size() - 20);  // inside CANS
   WriteAll(path_, cut);
