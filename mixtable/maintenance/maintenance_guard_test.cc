@@ -268,19 +268,23 @@ TEST_F(MaintenanceGuardTest, AKillAtEveryStepIsRestoredByTheNextRun) {
 
 TEST_F(MaintenanceGuardTest, BadJournalsStopWithNothingChanged) {
   ts_.CloseAll();
-  fs::create_directory_symlink(drives_.dir(), Host() + "/LINK");
-  const std::vector<std::string> cases = {
+  std::vector<std::string> cases = {
       "saved ..\\PARAM.DBF\n",
       "saved \\PARAM.DBF\n",
       "created c:\\x\n",
       "saved P1\\..\\..\\x\n",
       "removed PARAM.DBF\n",
-      "saved LINK\\x.dbf\n",
       "saved $UPGRADE\\JOURNAL\n",
       "saved PARAM.DBF\n",  // no saved copy
       "saved \n",
       std::string("saved A\0B\n", 10),
   };
+#ifndef _WIN32
+  // A link out of the data directory. mingw's std::filesystem makes no
+  // symbolic links (and a Windows shop's data sets hold none).
+  fs::create_directory_symlink(drives_.dir(), Host() + "/LINK");
+  cases.push_back("saved LINK\\x.dbf\n");
+#endif
   for (const std::string& text : cases) {
     ASSERT_TRUE(WriteJournal(text));
     const Snapshot before = Take();
