@@ -29,6 +29,17 @@ class CatalogueEnv {
 
 inline platform::Env* env() { return platform::Env::Current(); }
 
+// The host path of rel ("/"-separated, as written) below c:\ : in the drives
+// root on Linux, on the real drive on Windows.
+inline std::string HostC(const CatalogueEnv& cenv, const std::string& rel) {
+#ifdef _WIN32
+  (void)cenv;
+  return "c:/" + rel;
+#else
+  return cenv.drives.drives() + "/c/" + rel;
+#endif
+}
+
 inline void WriteFile(const std::string& path, const std::string& text) {
   std::unique_ptr<platform::File> f;
   ASSERT_TRUE(env()->OpenFile(path, platform::OpenMode::kCreateAlways, &f).ok())

@@ -1,8 +1,6 @@
 // The fixed directories: defaults, the environment variables, creation, and
 // the cache directory of a served data set.
 
-#include <unistd.h>
-
 #include <string>
 
 #include "access/catalogue_test_util.h"
@@ -27,7 +25,7 @@ TEST_F(FixedDirsTest, LocalPathDefaultsAndIsCreated) {
   std::string path;
   EXPECT_EQ(1, Wy_LocalPath(path));
   EXPECT_EQ("c:\\local\\", path);
-  EXPECT_TRUE(IsDir(cenv.drives.drives() + "/c/local"));
+  EXPECT_TRUE(IsDir(HostC(cenv, "local")));
 }
 
 TEST_F(FixedDirsTest, LocalPathFromTheEnvironment) {
