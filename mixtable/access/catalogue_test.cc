@@ -122,6 +122,11 @@ TEST_F(CatalogueTest, HasTheTenFieldsInOrderAndBothIndexes) {
 }
 
 TEST_F(CatalogueTest, FollowsLocalDir) {
+#ifdef _WIN32
+  // Needs a drive of its own beside c:, which only the drives root of
+  // Linux gives a test; on Windows the drives are the host's.
+  GTEST_SKIP() << "needs a private drive d:";
+#endif
   ScopedEnvVar local("LOCALDIR", "d:\\mine  ");
   Wy_CheckDatactl(false, nullptr);
   EXPECT_TRUE(env()->FileExists("d:\\mine\\datactl.dbf"));

@@ -18,9 +18,14 @@
 
 namespace mixtable {
 
-// A fresh drives root without LOCALDIR, CACHEDIR and DSP.
+// A fresh drives root without LOCALDIR, CACHEDIR and DSP. On Windows the
+// drives are the host's, kept from the test before: the default local
+// directory (the catalogue's) starts empty.
 class CatalogueEnv {
  public:
+#ifdef _WIN32
+  CatalogueEnv() { platform::Env::Current()->DeleteTree("c:\\local"); }
+#endif
   platform::ScopedTempDrives drives;
   ScopedEnvVar no_local{"LOCALDIR"};
   ScopedEnvVar no_cache{"CACHEDIR"};

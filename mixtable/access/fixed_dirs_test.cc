@@ -29,6 +29,11 @@ TEST_F(FixedDirsTest, LocalPathDefaultsAndIsCreated) {
 }
 
 TEST_F(FixedDirsTest, LocalPathFromTheEnvironment) {
+#ifdef _WIN32
+  // Needs a drive of its own beside c:, which only the drives root of
+  // Linux gives a test; on Windows the drives are the host's.
+  GTEST_SKIP() << "needs a private drive d:";
+#endif
   const std::string host = cenv.drives.Host("machine/local");
   struct {
     std::string value;
