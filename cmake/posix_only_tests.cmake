@@ -2,7 +2,6 @@
 # and are not on the child-process helper (platform/testing/child_process.h)
 # yet: Linux-only until they are ported.
 list(APPEND KALVO_POSIX_ONLY_TESTS
-  mixtable_catalog_edge_test       # catalogue_test: readers during an edit
   mixtable_child_build_test        # a child build killed part way
   mixtable_convert_test            # conversion busy / killed part way
   mixtable_exchange_test           # seq/xml files written by two processes
