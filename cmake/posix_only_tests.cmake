@@ -9,7 +9,6 @@ list(APPEND KALVO_POSIX_ONLY_TESTS
   mixtable_hformula_archive_test   # archive appends of two processes
   mixtable_inventory_test          # storage tables: another writer
   mixtable_repairs_crash_test      # a repair killed after each step
-  mixtable_table_test              # mixtable_hold_test: a holder process
   mixtable_upgrade_test            # select_gdata_test: other runs, kills
   mixtable_user_data_test          # user data written by two processes
   mixtool_process_test             # mixtool killed part way
