@@ -10,7 +10,6 @@ list(APPEND KALVO_POSIX_ONLY_TESTS
   mixtable_inventory_test          # storage tables: another writer
   mixtable_repairs_crash_test      # a repair killed after each step
   mixtable_upgrade_test            # select_gdata_test: other runs, kills
-  mixtable_user_data_test          # user data written by two processes
   mixtool_process_test             # mixtool killed part way
   mixtool_units_levels_test        # a command against a held data set
   mixtool_upgrade_test             # an upgrade against a held data set
