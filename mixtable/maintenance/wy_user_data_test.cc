@@ -122,7 +122,8 @@ class UserDataTest : public ::testing::Test {
  protected:
   void SetUp() override {
     // On Windows the drives are the host's, kept from the test before.
-    for (const char* dir : {kSource, kTarget, "c:\\local\\"}) {
+    for (const char* dir : {kSource, kTarget, "c:\\third\\", "c:\\local\\",
+                            "c:\\wuser\\DBFCache\\"}) {
       platform::Env::Current()->DeleteTree(dir);
     }
     BuildDataSet(kSource, 1);
