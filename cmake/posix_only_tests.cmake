@@ -6,7 +6,6 @@ list(APPEND KALVO_POSIX_ONLY_TESTS
   mixtable_convert_test            # conversion busy / killed part way
   mixtable_exchange_test           # seq/xml files written by two processes
   mixtable_gdata_test              # gdata_create_test: creation killed
-  mixtable_hformula_archive_test   # archive appends of two processes
   mixtable_repairs_crash_test      # a repair killed after each step
   mixtable_upgrade_test            # select_gdata_test: other runs, kills
   mixtool_process_test             # mixtool killed part way
