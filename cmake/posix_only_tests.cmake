@@ -4,7 +4,6 @@
 list(APPEND KALVO_POSIX_ONLY_TESTS
   mixtable_child_build_test        # a child build killed part way
   mixtable_convert_test            # conversion busy / killed part way
-  mixtable_exchange_test           # seq/xml files written by two processes
   mixtable_gdata_test              # gdata_create_test: creation killed
   mixtable_repairs_crash_test      # a repair killed after each step
   mixtable_upgrade_test            # select_gdata_test: other runs, kills
