@@ -18,9 +18,14 @@
 
 namespace mixtable {
 
-// A fresh drives root without LOCALDIR, CACHEDIR and DSP.
+// A fresh drives root without LOCALDIR, CACHEDIR and DSP. On Windows the
+// drives are the host's, kept from the test before: the default local
+// directory (the catalogue's) starts empty.
 class CatalogueEnv {
  public:
+#ifdef _WIN32
+  CatalogueEnv() { platform::Env::Current()->DeleteTree("c:\\local"); }
+#endif
   platform::ScopedTempDrives drives;
   ScopedEnvVar no_local{"LOCALDIR"};
   ScopedEnvVar no_cache{"CACHEDIR"};
@@ -28,6 +33,17 @@ class CatalogueEnv {
 };
 
 inline platform::Env* env() { return platform::Env::Current(); }
+
+// The host path of rel ("/"-separated, as written) below c:\ : in the drives
+// root on Linux, on the real drive on Windows.
+inline std::string HostC(const CatalogueEnv& cenv, const std::string& rel) {
+#ifdef _WIN32
+  (void)cenv;
+  return "c:/" + rel;
+#else
+  return cenv.drives.drives() + "/c/" + rel;
+#endif
+}
 
 inline void WriteFile(const std::string& path, const std::string& text) {
   std::unique_ptr<platform::File> f;

@@ -1,8 +1,6 @@
 // The fixed directories: defaults, the environment variables, creation, and
 // the cache directory of a served data set.
 
-#include <unistd.h>
-
 #include <string>
 
 #include "access/catalogue_test_util.h"
@@ -27,10 +25,15 @@ TEST_F(FixedDirsTest, LocalPathDefaultsAndIsCreated) {
   std::string path;
   EXPECT_EQ(1, Wy_LocalPath(path));
   EXPECT_EQ("c:\\local\\", path);
-  EXPECT_TRUE(IsDir(cenv.drives.drives() + "/c/local"));
+  EXPECT_TRUE(IsDir(HostC(cenv, "local")));
 }
 
 TEST_F(FixedDirsTest, LocalPathFromTheEnvironment) {
+#ifdef _WIN32
+  // Needs a drive of its own beside c:, which only the drives root of
+  // Linux gives a test; on Windows the drives are the host's.
+  GTEST_SKIP() << "needs a private drive d:";
+#endif
   const std::string host = cenv.drives.Host("machine/local");
   struct {
     std::string value;

@@ -1,14 +1,15 @@
 // Holding tables for a run of lookups: the table set's own handle stays as
 // the caller left it, a writer in another process is seen at once, a moved
-// level opens the table again, and the last hold closes everything.
+// level opens the table again, and the last hold closes everything. The
+// other process is a child entry of this binary (no fork).
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 
 #include "mixtable/mixtable_ex.h"
+#include "platform/env.h"
+#include "platform/testing/child_process.h"
 #include "platform/testing/temp_drives.h"
 #include "testing/data_set_builder.h"
 
@@ -16,9 +17,23 @@ namespace {
 
 using mixtable_testing::Id;
 
+// args: size. Writes NOM_Q=size into can 10 of "c:\gdata\".
+KALVO_CHILD_MAIN(hold_write_can)(const std::vector<std::string>& args) {
+  if (args.size() != 1) return 9;
+  CMixtableEx other;
+  other.SetDataDir("c:\\gdata\\");
+  Wdbase* cans = other.Handle(Y_CANS);
+  const bool ok = other.Open(cans) && other.Select(cans, 10) &&
+                  cans->WriteDouble("NOM_Q", std::atof(args[0].c_str())) &&
+                  cans->Flush();
+  return ok ? 0 : 1;
+}
+
 class TableHoldTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // On Windows "c:\gdata\" is the real drive, kept from the test before.
+    platform::Env::Current()->DeleteTree("c:\\gdata");
     mixtable_testing::DataSetBuilder b("c:\\gdata\\");
     ASSERT_TRUE(b.AddProduct(1, "P1", "PRD1") &&
                 b.AddProduct(2, "P2", "PRD2") &&
@@ -89,20 +104,7 @@ TEST_F(TableHoldTest, WriterInAnotherProcessIsSeenAtOnce) {
   ASSERT_EQ(t.CanSize(10), 1000);
   ASSERT_TRUE(t.IsHeld(Y_CANS));
   for (const char* size : {"2000", "750"}) {
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      CMixtableEx other;
-      other.SetDataDir("c:\\gdata\\");
-      Wdbase* cans = other.Handle(Y_CANS);
-      const bool ok = other.Open(cans) && other.Select(cans, 10) &&
-                      cans->WriteDouble("NOM_Q", std::atof(size)) &&
-                      cans->Flush();
-      _exit(ok ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_EQ(0, platform::testing::RunChild("hold_write_can", {size}));
     EXPECT_EQ(t.CanSize(10), std::atoi(size));
     EXPECT_TRUE(t.IsHeld(Y_CANS));
   }

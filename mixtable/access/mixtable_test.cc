@@ -4,7 +4,9 @@
 #include "mixtable/mixtable.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
+#ifndef _WIN32
+#include <unistd.h>  // symlink
+#endif
 
 #include <memory>
 #include <string>
@@ -235,16 +237,22 @@ TEST_F(TableSetTest, PathsLeavingTheDataSetAreNotFound) {
   // behind it, and products with a parent step, a drive and a separator.
   mixtable_testing::DataSetBuilder b("c:\\outside\\");
   ASSERT_TRUE(b.Append(Y_FRM, {{"ID", Id(1)}, {"KEY1", "OUTSIDE"}}));
+  mixtable_testing::DataSetBuilder g("c:\\gdata\\");
+  std::vector<int32_t> products = {8, 9, 10};
+#ifndef _WIN32
+  // The link case on Linux only: a Windows shop's data sets hold no links
+  // (and making one needs a privilege there).
   std::string host_out, host_link;
   ASSERT_TRUE(env->HostPath("c:\\outside", &host_out).ok());
   ASSERT_TRUE(env->HostPath("c:\\gdata\\LNK", &host_link).ok());
   ASSERT_EQ(symlink(host_out.c_str(), host_link.c_str()), 0);
-  mixtable_testing::DataSetBuilder g("c:\\gdata\\");
   ASSERT_TRUE(g.AddProduct(7, "LNK", "LINK"));
+  products.push_back(7);
+#endif
   ASSERT_TRUE(g.AddProduct(8, "..\\outside", "PARENT"));
   ASSERT_TRUE(g.AddProduct(9, "c:\\outside", "DRIVE"));
   ASSERT_TRUE(g.AddProduct(10, "P1\\..\\..\\outside", "SEPARATOR"));
-  for (int32_t prd : {7, 8, 9, 10}) {
+  for (int32_t prd : products) {
     SCOPED_TRACE(prd);
     Position(prd, 0);
     Wdbase* frm = ts_.Handle(Y_FRM);

@@ -16,9 +16,11 @@
 class SampleDataSetTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    // On Windows c: is the host's drive, shared by every test of the run:
-    // a set an earlier test left goes first (on Linux the drive is new).
+    // On Windows "c:\gdata\" and the local directory "c:\local\" (archive,
+    // catalogue) are on the real drive, kept from the test before (on Linux
+    // the drives root is new for every test): start empty.
     platform::Env::Current()->DeleteTree("c:\\gdata");
+    platform::Env::Current()->DeleteTree("c:\\local");
     std::string error;
     ASSERT_TRUE(mixtable_testing::BuildSampleDataSet("c:\\gdata\\", &error))
         << error;

@@ -47,10 +47,17 @@ struct CatalogStamp {
   bool operator==(const CatalogStamp&) const = default;
 };
 CatalogStamp g_abs_id_stamp;
+// The counter behind g_abs_id_stamp, held while the answer is cached: a
+// counter nobody holds starts at zero again, so a write by another process
+// in between would leave the same value.
+std::unique_ptr<platform::ChangeCounter> g_abs_id_counter;
 
 // False when there is no catalogue or its changes cannot be followed (a
 // network file system): then nothing is cached.
-bool TakeCatalogStamp(CatalogStamp* stamp) {
+// *counter: the counter read, to be held while the stamp is compared with
+// later ones.
+bool TakeCatalogStamp(CatalogStamp* stamp,
+                      std::unique_ptr<platform::ChangeCounter>* counter) {
   Wdbase db;
   if (!Wy_SetDatactlDbHandle(&db)) return false;
   stamp->path = std::string(db.GetPath()) + db.GetName(0);
@@ -61,12 +68,11 @@ bool TakeCatalogStamp(CatalogStamp* stamp) {
     return false;
   }
   platform::FileInfo info;
-  std::unique_ptr<platform::ChangeCounter> counter;
-  if (!file->Stat(&info).ok() || !file->OpenChangeCounter(&counter).ok()) {
+  if (!file->Stat(&info).ok() || !file->OpenChangeCounter(counter).ok()) {
     return false;
   }
   stamp->inode = info.inode;
-  stamp->counter = counter->Load();
+  stamp->counter = (*counter)->Load();
   return true;
 }
 
@@ -211,15 +217,18 @@ void Wy_ResetAbsDataIdCache() {
   g_abs_id_valid = false;
   g_abs_id_asked = 0;
   g_abs_id_answer = 0;
+  g_abs_id_counter.reset();
 }
 
 uint32_t Wy_GetAbsDataId(uint32_t id) {
   CatalogStamp stamp;
-  const bool stamped = TakeCatalogStamp(&stamp);
+  std::unique_ptr<platform::ChangeCounter> counter;
+  const bool stamped = TakeCatalogStamp(&stamp, &counter);
   if (!g_abs_id_valid || g_abs_id_asked != id || !stamped ||
       !(stamp == g_abs_id_stamp)) {
     g_abs_id_valid = stamped;
     g_abs_id_stamp = stamp;
+    g_abs_id_counter = std::move(counter);
     g_abs_id_asked = id;
     g_abs_id_answer = 0;
     Wdbase db;

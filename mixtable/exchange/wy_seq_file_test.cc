@@ -5,13 +5,12 @@
 #include "mixtable/wy_seq_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <string>
 
 #include "exchange/xml_test_util.h"
 #include "platform/env.h"
+#include "platform/testing/child_process.h"
 #include "platform/testing/fault_env.h"
 #include "platform/testing/temp_drives.h"
 
@@ -218,6 +217,17 @@ TEST_F(SeqFileTest, FailuresOfTheFileUnderneath) {
   EXPECT_EQ(f.GetPosition(), 0u);
 }
 
+// args: path, timeout in ms. Reads the 4 bytes of path, then takes its
+// exclusive lock: 0 when it got it, 1 when it gave up.
+KALVO_CHILD_MAIN(seq_read_and_lock)(const std::vector<std::string>& args) {
+  if (args.size() != 2) return 9;
+  Wy_SeqFile g;
+  if (!g.Open(args[0], false)) return 3;
+  char buf[8];
+  if (g.Read(buf, sizeof buf) != 4) return 4;
+  return g.LockExclusive(std::stoll(args[1])) ? 0 : 1;
+}
+
 TEST_F(SeqFileTest, ExclusiveLockBetweenProcesses) {
   Wy_SeqFile f;
   ASSERT_TRUE(f.Open(path_, true));
@@ -226,17 +236,8 @@ TEST_F(SeqFileTest, ExclusiveLockBetweenProcesses) {
   EXPECT_TRUE(f.LockExclusive(0));  // held already
   // Another process waits and gives up, but can read the bytes meanwhile.
   auto child = [&](int64_t timeout_ms) {
-    pid_t pid = fork();
-    if (pid == 0) {
-      Wy_SeqFile g;
-      if (!g.Open(path_, false)) _exit(3);
-      char buf[8];
-      if (g.Read(buf, sizeof buf) != 4) _exit(4);
-      _exit(g.LockExclusive(timeout_ms) ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return platform::testing::RunChild("seq_read_and_lock",
+                                       {path_, std::to_string(timeout_ms)});
   };
   EXPECT_EQ(child(50), 1);
   f.Unlock();

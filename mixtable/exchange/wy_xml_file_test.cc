@@ -4,15 +4,14 @@
 #include "mixtable/wy_xml_file.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <sys/stat.h>  // chmod
 
 #include <set>
 
 #include "exchange/xml_test_util.h"
 #include "mixtable/wy_htmltag.h"
+#include "platform/env.h"
+#include "platform/testing/child_process.h"
 #include "platform/testing/temp_drives.h"
 
 namespace {
@@ -27,7 +26,7 @@ constexpr char kDecl[] =
 class XmlFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    unsetenv("KALVO_ANSICP");
+    platform::Env::Current()->UnsetEnv("KALVO_ANSICP");
     path_ = drives_.Host("doc.xml");
   }
   // Appends one element through a fresh object; answers CloseFileHandle.
@@ -178,27 +177,49 @@ TEST_F(XmlFileTest, BadExistingFilesAreRefusedUnchanged) {
   chmod(path_.c_str(), 0644);
 }
 
-TEST_F(XmlFileTest, TwoProcessesAppendingQueue) {
-  constexpr int kEach = 500;
-  pid_t pids[2];
-  for (int p = 0; p < 2; p++) {
-    pids[p] = fork();
-    ASSERT_GE(pids[p], 0);
-    if (pids[p] == 0) {
-      int bad = 0;
-      for (int i = 0; i < kEach; i++) {
-        std::string e =
-            "<E>" + std::to_string(p) + "-" + std::to_string(i) + "</E>\r\n";
-        if (Append(1, e) != 1) bad++;
-      }
-      _exit(bad == 0 ? 0 : 1);
+constexpr int kQueueEach = 500;
+
+// args: path, p. Appends kQueueEach elements "<E>p-i</E>" to the queue
+// document, each through a fresh object; 0 when all went in.
+KALVO_CHILD_MAIN(xml_queue_append)(const std::vector<std::string>& args) {
+  if (args.size() != 2) return 9;
+  int bad = 0;
+  for (int i = 0; i < kQueueEach; i++) {
+    Wy_XmlFile f(1);
+    if (!f.SetFileName(args[0], true) || f.GetFileHandle() == nullptr) {
+      return 2;
     }
+    f.GetFileHandle()->Write("<E>" + args[1] + "-" + std::to_string(i) +
+                             "</E>\r\n");
+    if (f.CloseFileHandle() != 1) bad++;
   }
-  for (pid_t pid : pids) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  return bad == 0 ? 0 : 1;
+}
+
+// args: path, ready marker. Opens an element of the formula document,
+// writes 100 000 bytes into it, signals ready and waits to be killed.
+KALVO_CHILD_MAIN(xml_writer_killed)(const std::vector<std::string>& args) {
+  if (args.size() != 2) return 9;
+  Wy_XmlFile f(2);
+  f.SetFileName(args[0], true);
+  Wy_SeqFile* h = f.GetFileHandle();
+  if (h == nullptr) return 3;
+  Wy_htmltag frm(h, "<FRM>");
+  h->Write(std::string(100000, 'x'));
+  if (!platform::testing::SignalFile(args[1])) return 4;
+  platform::testing::WaitForFile(args[1] + ".never", -1);
+  return 5;
+}
+
+TEST_F(XmlFileTest, TwoProcessesAppendingQueue) {
+  constexpr int kEach = kQueueEach;
+  std::unique_ptr<platform::Process> kids[2];
+  for (int p = 0; p < 2; p++) {
+    ASSERT_TRUE(platform::testing::StartChild(
+                    "xml_queue_append", {path_, std::to_string(p)}, &kids[p])
+                    .ok());
   }
+  for (auto& kid : kids) EXPECT_EQ(0, platform::testing::WaitChild(kid.get()));
   std::string doc = ReadAll(path_);
   std::string why;
   ASSERT_TRUE(ParseStrict(doc, &why)) << why;
@@ -215,23 +236,13 @@ TEST_F(XmlFileTest, TwoProcessesAppendingQueue) {
 TEST_F(XmlFileTest, WriterKilledPartWayLeavesDocumentUnchanged) {
   ASSERT_EQ(Append(2, "<FRM>1</FRM>\r\n"), 1);
   std::string before = ReadAll(path_);
-  pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    Wy_XmlFile f(2);
-    f.SetFileName(path_, true);
-    Wy_SeqFile* h = f.GetFileHandle();
-    if (h == nullptr) _exit(3);
-    {
-      Wy_htmltag frm(h, "<FRM>");
-      h->Write(std::string(100000, 'x'));
-      raise(SIGKILL);
-    }
-    _exit(0);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFSIGNALED(status));
+  const std::string ready = drives_.Host("writer.ready");
+  std::unique_ptr<platform::Process> writer;
+  ASSERT_TRUE(platform::testing::StartChild("xml_writer_killed", {path_, ready},
+                                            &writer)
+                  .ok());
+  ASSERT_TRUE(platform::testing::WaitForFile(ready, 60000, writer.get()));
+  ASSERT_TRUE(platform::testing::KillChild(writer.get()));
   EXPECT_EQ(ReadAll(path_), before);
   // The lock died with the writer: the next append goes through.
   ASSERT_EQ(Append(2, "<FRM>2</FRM>\r\n"), 1);

@@ -5,14 +5,14 @@
 #include "mixtable/wy_xml_text.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 
 #include "exchange/xml_test_util.h"
 #include "mixtable/wy_xml_file.h"
 #include "platform/codepage.h"
+#include "platform/env.h"
+#include "platform/testing/child_process.h"
 #include "platform/testing/temp_drives.h"
 
 namespace {
@@ -44,20 +44,19 @@ TEST(XmlEscape, MarkupAndControlCharacters) {
   EXPECT_EQ(Wy_TranslateStringForXml(out, out), "R&#x26;D");
 }
 
-// Child mode: writes every byte 0x20..0xFF, escaped, into a document at
-// $KALVO_XML_CHILD_OUT under the code page of $KALVO_ANSICP.
-TEST(XmlCodePageChild, WriteEveryByte) {
-  const char* out = getenv("KALVO_XML_CHILD_OUT");
-  if (out == nullptr) GTEST_SKIP() << "runs as a child of CodePages";
+// args: path. Writes every byte 0x20..0xFF, escaped, into a document at
+// path under the code page of $KALVO_ANSICP.
+KALVO_CHILD_MAIN(xml_write_every_byte)(const std::vector<std::string>& args) {
+  if (args.size() != 1) return 9;
   std::string bytes;
   for (int b = 0x20; b <= 0xFF; b++) bytes.push_back(static_cast<char>(b));
   std::string esc;
   Wy_XmlFile f(3);
-  ASSERT_TRUE(f.SetFileName(out, false));
+  if (!f.SetFileName(args[0], false)) return 2;
   Wy_SeqFile* h = f.GetFileHandle();
-  ASSERT_NE(h, nullptr);
+  if (h == nullptr) return 3;
   h->Write("<T>" + Wy_TranslateStringForXml(bytes, esc) + "</T>");
-  ASSERT_EQ(f.CloseFileHandle(), 1);
+  return f.CloseFileHandle() == 1 ? 0 : 4;
 }
 
 TEST(XmlCodePage, EveryByteOfEverySingleBytePageParses) {
@@ -65,18 +64,19 @@ TEST(XmlCodePage, EveryByteOfEverySingleBytePageParses) {
   for (int cp : {874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257}) {
     SCOPED_TRACE(cp);
     std::string path = drives.Host("cp" + std::to_string(cp) + ".xml");
-    pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      setenv("KALVO_ANSICP", std::to_string(cp).c_str(), 1);
-      setenv("KALVO_XML_CHILD_OUT", path.c_str(), 1);
-      execl("/proc/self/exe", "child",
-            "--gtest_filter=XmlCodePageChild.WriteEveryByte", nullptr);
-      _exit(127);
+    // The child reads its code page from its environment at start.
+    platform::Env* env = platform::Env::Current();
+    std::string old;
+    const bool had = env->GetEnv("KALVO_ANSICP", &old);
+    env->SetEnv("KALVO_ANSICP", std::to_string(cp));
+    const int code =
+        platform::testing::RunChild("xml_write_every_byte", {path});
+    if (had) {
+      env->SetEnv("KALVO_ANSICP", old);
+    } else {
+      env->UnsetEnv("KALVO_ANSICP");
     }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_EQ(0, code);
     std::string doc = xmltest::ReadAll(path);
     std::string decl = std::string("<?xml version=\"1.0\" encoding=\"") +
                        wy_GetXMLCharSet(cp) + "\"?>\r\n";

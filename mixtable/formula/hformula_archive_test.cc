@@ -4,8 +4,6 @@
 // since it holds for the rest of the process) widening.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <set>
 #include <string>
@@ -14,6 +12,7 @@
 #include "formula/hformula_history_test_util.h"
 #include "mixtable/hformula_history.h"
 #include "mixtable/mixtable.h"
+#include "platform/testing/child_process.h"
 
 namespace {
 
@@ -128,34 +127,42 @@ TEST_F(ArchiveTest, DataIdRewriteSparesOtherDataSets) {
   }
 }
 
+constexpr int kEach = 200;
+
+// The fixture's sample formula, for the child entries.
+struct Samples : HistoryEnv {
+  using HistoryEnv::Sample;
+};
+
+// args: k. Saves kEach formulas "k+1,i" into the archive and the history as
+// shop k; 0 when every save succeeded.
+KALVO_CHILD_MAIN(archive_save)(const std::vector<std::string>& args) {
+  if (args.size() != 1) return 9;
+  const int k = std::stoi(args[0]);
+  CMixtable ts;
+  Wy_ShopData shop;
+  shop.m_Shop1 = "Shop " + std::to_string(k);
+  Wy_Formula f = Samples::Sample(0);
+  int bad = 0;
+  for (int i = 0; i < kEach; ++i) {
+    f.m_Frm = std::to_string(k + 1) + "," + std::to_string(i);
+    bad += hformula_SaveInArchive(&f, &ts, 0) != 1;
+    bad += hformula_SaveInHistory(&f, &shop, nullptr) != 1;
+  }
+  return bad == 0 ? 0 : 1;
+}
+
 // Two processes each save 200 formulas into the archive and the history.
 TEST_F(ArchiveTest, TwoProcessesSaveAtOnce) {
   ASSERT_EQ(1, hformula_CheckUpdateArchive(&ts_, false, 0, 1));
   ASSERT_EQ(1, hformula_CheckUpdateHistory(false, nullptr, 0, 1));
-  constexpr int kEach = 200;
-  pid_t kids[2];
+  std::unique_ptr<platform::Process> kids[2];
   for (int k = 0; k < 2; ++k) {
-    kids[k] = fork();
-    ASSERT_GE(kids[k], 0);
-    if (kids[k] == 0) {
-      CMixtable ts;
-      Wy_ShopData shop;
-      shop.m_Shop1 = "Shop " + std::to_string(k);
-      Wy_Formula f = Sample(0);
-      int bad = 0;
-      for (int i = 0; i < kEach; ++i) {
-        f.m_Frm = std::to_string(k + 1) + "," + std::to_string(i);
-        bad += hformula_SaveInArchive(&f, &ts, 0) != 1;
-        bad += hformula_SaveInHistory(&f, &shop, nullptr) != 1;
-      }
-      _exit(bad == 0 ? 0 : 1);
-    }
+    ASSERT_TRUE(platform::testing::StartChild("archive_save",
+                                              {std::to_string(k)}, &kids[k])
+                    .ok());
   }
-  for (pid_t kid : kids) {
-    int status = 0;
-    ASSERT_EQ(kid, waitpid(kid, &status, 0));
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
+  for (auto& kid : kids) EXPECT_EQ(0, platform::testing::WaitChild(kid.get()));
   Wdbase db;
   OpenArchive(&db);
   EXPECT_EQ(db.RecCount(), 2 * kEach);

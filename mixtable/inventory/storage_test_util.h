@@ -10,6 +10,7 @@
 #include <string>
 
 #include "mixtable/wy_storage_manager.h"
+#include "platform/env.h"
 #include "platform/testing/temp_drives.h"
 
 namespace inventory_testing {
@@ -80,6 +81,23 @@ struct Raw {
 
 class StorageManagerTest : public ::testing::Test {
  protected:
+  void SetUp() override {
+    // On Windows the drives are the host's, kept from the test before (on
+    // Linux the drives root is new for every test): start empty.
+    for (const char* dir : {kDir, "c:\\local\\", "c:\\a\\", "c:\\gdata\\"}) {
+      platform::Env::Current()->DeleteTree(dir);
+    }
+  }
+
+  // The host path of rel ("/"-separated) in the inventory directory.
+  std::string HostInv(const std::string& rel) const {
+#ifdef _WIN32
+    return "c:/inv/" + rel;
+#else
+    return drives_.drives() + "/c/inv/" + rel;
+#endif
+  }
+
   platform::ScopedTempDrives drives_;
 };
 

@@ -9,6 +9,7 @@
 
 #include "inventory/inventory_text.h"
 #include "mixtable/wy_formula_inv.h"
+#include "platform/env.h"
 
 namespace {
 
@@ -36,13 +37,11 @@ TEST(CWyBatch, DefaultsAreEmptyAndToday) {
   EXPECT_FALSE(b.IsModified());
   EXPECT_FALSE(b.UseFormulaRefl());
   EXPECT_EQ(b.GetToWeightConversionFactor(), 0.0);
-  const std::time_t now = std::time(nullptr);
-  tm local{};
-  localtime_r(&now, &local);
+  const platform::LocalTime local = platform::Env::Current()->Now();
   // Full year, month from 1.
-  EXPECT_EQ(b.GetProdDate().tm_year, local.tm_year + 1900);
-  EXPECT_EQ(b.GetExpDate().tm_mon, local.tm_mon + 1);
-  EXPECT_EQ(b.GetReflSettingDate().tm_mday, local.tm_mday);
+  EXPECT_EQ(b.GetProdDate().tm_year, local.year);
+  EXPECT_EQ(b.GetExpDate().tm_mon, local.month);
+  EXPECT_EQ(b.GetReflSettingDate().tm_mday, local.day);
   EXPECT_TRUE(b.ValidateBatch());  // nothing required
 }
 

@@ -2,8 +2,6 @@
 // upgrades, bad input, trace lines and two processes at once.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <set>
@@ -17,6 +15,7 @@
 #include "mixtable/wy_storage_manager.h"
 #include "mixtable/wy_util.h"
 #include "platform/hooks.h"
+#include "platform/testing/child_process.h"
 
 namespace {
 
@@ -64,7 +63,7 @@ TEST_F(StorageManagerTest, FailuresLeaveATraceLine) {
 
 TEST_F(StorageManagerTest, NotADataFileIsNeverReplaced) {
   ASSERT_TRUE(Wy_MkDir(kDir));
-  const std::string host = drives_.drives() + "/c/inv/INVENT.dbf";
+  const std::string host = HostInv("INVENT.dbf");
   FILE* f = std::fopen(host.c_str(), "wb");
   ASSERT_NE(f, nullptr);
   std::fputs("not a table", f);
@@ -88,7 +87,7 @@ TEST_F(StorageManagerTest, ATableSetAsideIsNeverCreatedAnew) {
     ASSERT_EQ(m.InsertFormula(inv, false), 1);
   }
   // What a replacement interrupted after moving the old files aside leaves.
-  const std::string host = drives_.drives() + "/c/inv/";
+  const std::string host = HostInv("");
   ASSERT_EQ(0, std::rename((host + "invent.dbf").c_str(),
                            (host + "invent.dbf.old").c_str()));
   CWy_StorageManager m;
@@ -216,26 +215,32 @@ TEST_F(StorageManagerTest, EachDirectoryIsCheckedOnItsOwn) {
   EXPECT_EQ(raw.db.FieldCount(), 17);
 }
 
+constexpr int kEach = 40;
+
+// Stores kEach formulas named tag0, tag1, ... with two batches each;
+// answers how many were stored.
+int StoreFormulas(const std::string& tag) {
+  CWy_StorageManager m(kDir);
+  int ok = 0;
+  for (int i = 0; i < kEach; ++i) {
+    CWy_FormulaInv inv = Stored(tag + std::to_string(i), 2);
+    if (m.InsertFormula(inv, false) > 0) ++ok;
+  }
+  return ok;
+}
+
+// args: tag. 0 when all kEach formulas were stored.
+KALVO_CHILD_MAIN(storage_store)(const std::vector<std::string>& args) {
+  return args.size() == 1 && StoreFormulas(args[0]) == kEach ? 0 : 1;
+}
+
 TEST_F(StorageManagerTest, TwoProcessesGetUniqueIds) {
   { CWy_StorageManager init(kDir); }
-  constexpr int kEach = 40;
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  auto work = [](const char* tag) {
-    CWy_StorageManager m(kDir);
-    int ok = 0;
-    for (int i = 0; i < kEach; ++i) {
-      CWy_FormulaInv inv = Stored(std::string(tag) + std::to_string(i), 2);
-      if (m.InsertFormula(inv, false) > 0) ++ok;
-    }
-    return ok;
-  };
-  if (child == 0) _exit(work("child") == kEach ? 0 : 1);
-  EXPECT_EQ(work("parent"), kEach);
-  int status = 0;
-  waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  std::unique_ptr<platform::Process> child;
+  ASSERT_TRUE(
+      platform::testing::StartChild("storage_store", {"child"}, &child).ok());
+  EXPECT_EQ(StoreFormulas("parent"), kEach);
+  EXPECT_EQ(platform::testing::WaitChild(child.get()), 0);
   CWy_StorageManager m(kDir);
   EXPECT_EQ(m.GetSize(), 2 * kEach);
   std::set<int32_t> frmIds, batchIds;

@@ -6,8 +6,6 @@
 #include "mixtable/wy_user_data.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -18,6 +16,7 @@
 #include "mixtable/ytable.h"
 #include "platform/codepage.h"
 #include "platform/env.h"
+#include "platform/testing/child_process.h"
 #include "platform/testing/fault_env.h"
 #include "platform/testing/temp_drives.h"
 #include "testing/data_set_builder.h"
@@ -122,6 +121,11 @@ Lines Group(const char* dir, bool basesCost, bool cntsCost, bool cntsSpecW,
 class UserDataTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // On Windows the drives are the host's, kept from the test before.
+    for (const char* dir : {kSource, kTarget, "c:\\third\\", "c:\\local\\",
+                            "c:\\wuser\\DBFCache\\"}) {
+      platform::Env::Current()->DeleteTree(dir);
+    }
     BuildDataSet(kSource, 1);
     BuildDataSet(kTarget, 2);
   }
@@ -337,11 +341,11 @@ TEST_F(UserDataTest, WrittenBackIntoMatchingRecordsOnly) {
   for (size_t i = 1; i < items.size(); ++i) EXPECT_EQ(after[i], items[i]);
 
   // Again: nothing changes, byte for byte.
-  const std::string cnts = ReadFile(drives_.drives() + "/c/target/CNTS.DBF");
-  const std::string cans = ReadFile(drives_.drives() + "/c/target/CANS.DBF");
+  const std::string cnts = ReadFile("c:\\target\\CNTS.DBF");
+  const std::string cans = ReadFile("c:\\target\\CANS.DBF");
   ASSERT_TRUE(Wy_SetGDataUserDataItem(g, items, kTarget, nullptr));
-  EXPECT_EQ(ReadFile(drives_.drives() + "/c/target/CNTS.DBF"), cnts);
-  EXPECT_EQ(ReadFile(drives_.drives() + "/c/target/CANS.DBF"), cans);
+  EXPECT_EQ(ReadFile("c:\\target\\CNTS.DBF"), cnts);
+  EXPECT_EQ(ReadFile("c:\\target\\CANS.DBF"), cans);
 
   // Fields the group does not choose are left alone.
   Lines costOnly =
@@ -492,34 +496,33 @@ TEST_F(UserDataTest, LogicalAndSmallRealFieldsByType) {
                           can + "ZERO_FLAG L  1 0T"}));
 }
 
+// args: "costs" or "weights". Writes the source's colorant costs or
+// specific weights back into the target 20 times.
+KALVO_CHILD_MAIN(user_data_write_back)(const std::vector<std::string>& args) {
+  if (args.size() != 1) return 9;
+  const bool costs = args[0] == "costs";
+  const Lines group =
+      Group(kSource, false, costs, !costs, false, false, false, false);
+  Lines items;
+  if (!Wy_GetGDataUserDataItem(group, items, kSource, nullptr)) return 2;
+  bool ok = true;
+  for (int round = 0; round < 20; ++round) {
+    ok = Wy_SetGDataUserDataItem(group, items, kTarget, nullptr) && ok;
+  }
+  return ok ? 0 : 1;
+}
+
 TEST_F(UserDataTest, TwoProcessesWriteBackAtOnce) {
   // One process writes the colorants' costs, the other their specific
   // weights, into the same records at the same time: both values land.
-  const Lines costs =
-      Group(kSource, false, true, false, false, false, false, false);
-  const Lines weights =
-      Group(kSource, false, false, true, false, false, false, false);
-  Lines a, b;
-  ASSERT_TRUE(Wy_GetGDataUserDataItem(costs, a, kSource, nullptr));
-  ASSERT_TRUE(Wy_GetGDataUserDataItem(weights, b, kSource, nullptr));
-  pid_t pids[2];
+  std::unique_ptr<platform::Process> kids[2];
+  const char* const what[2] = {"costs", "weights"};
   for (int p = 0; p < 2; ++p) {
-    pids[p] = fork();
-    ASSERT_GE(pids[p], 0);
-    if (pids[p] == 0) {
-      bool ok = true;
-      for (int round = 0; round < 20; ++round)
-        ok = Wy_SetGDataUserDataItem(p == 0 ? costs : weights, p == 0 ? a : b,
-                                     kTarget, nullptr) &&
-             ok;
-      _exit(ok ? 0 : 1);
-    }
+    ASSERT_TRUE(platform::testing::StartChild("user_data_write_back", {what[p]},
+                                              &kids[p])
+                    .ok());
   }
-  for (pid_t pid : pids) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
+  for (auto& kid : kids) EXPECT_EQ(0, platform::testing::WaitChild(kid.get()));
   Lines now;
   const Lines both =
       Group(kSource, false, true, true, false, false, false, false);
