@@ -9,12 +9,16 @@
 #include <string>
 
 #include "mixtable/mixtable_ex.h"
+#include "platform/env.h"
 #include "platform/testing/temp_drives.h"
 #include "testing/data_set_builder.h"
 
 class SampleDataSetTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // On Windows "c:\gdata\" is the real drive, kept from the test before
+    // (on Linux the drives root is new for every test): start empty.
+    platform::Env::Current()->DeleteTree("c:\\gdata");
     std::string error;
     ASSERT_TRUE(mixtable_testing::BuildSampleDataSet("c:\\gdata\\", &error))
         << error;
