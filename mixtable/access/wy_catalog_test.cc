@@ -3,7 +3,9 @@
 #include "mixtable/wy_catalog.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -272,12 +274,20 @@ TEST_F(CatalogTest, TheScanRegistersDataSetsInNameOrder) {
   DataSet("c:\\gcspaces\\");
   DataSet("c:\\GDATATMP\\");
   ASSERT_TRUE(env_->CreateDir("c:\\nodata").ok());
+  WriteFile("c:\\file.txt", "x");
+#ifndef _WIN32
+  // A link to a data set is one more data set; a link to a file is none.
+  // Windows: symbolic links need a privilege (and cannot be made under
+  // wine), so only the plain directories are scanned there.
   std::string host_beta, host_link;
   ASSERT_TRUE(env_->HostPath("c:\\beta", &host_beta).ok());
   ASSERT_TRUE(env_->HostPath("c:\\zlink", &host_link).ok());
   ASSERT_EQ(symlink(host_beta.c_str(), host_link.c_str()), 0);
-  WriteFile("c:\\file.txt", "x");
   ASSERT_EQ(symlink("file.txt", (host_link + "f").c_str()), 0);
+  const uint32_t kFirstFree = 5;
+#else
+  const uint32_t kFirstFree = 4;
+#endif
 
   const std::string roots = "c:\\";
   Wy_CheckDatactl(true, &roots);
@@ -290,6 +300,7 @@ TEST_F(CatalogTest, TheScanRegistersDataSetsInNameOrder) {
                {2, "C:\\GDATA\\", ""},
                {4, "C:\\ZLINK\\", ""}};
   for (const Want& w : wants) {
+    if (w.id >= kFirstFree) continue;
     SCOPED_TRACE(w.path);
     std::string p, d;
     ASSERT_TRUE(Wy_DataPath(w.id, p, d));
@@ -298,10 +309,10 @@ TEST_F(CatalogTest, TheScanRegistersDataSetsInNameOrder) {
   }
   EXPECT_EQ(Wy_GetAbsDataId(1), 2u);
   std::string p, d;
-  EXPECT_FALSE(Wy_DataPath(5, p, d));
+  EXPECT_FALSE(Wy_DataPath(kFirstFree, p, d));
   // Only a new catalogue is filled by a scan.
   Wy_CheckDatactl(true, &roots);
-  EXPECT_FALSE(Wy_DataPath(5, p, d));
+  EXPECT_FALSE(Wy_DataPath(kFirstFree, p, d));
 }
 
 TEST_F(CatalogTest, TheScanHandsOutAtMostOneHundredIds) {

@@ -1,5 +1,6 @@
 // Error display and diagnostic trace output.
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -38,7 +39,15 @@ bool ErrorText(int code, std::string* text) {
 std::string ProgramName() {
   std::string path = platform::Env::Current()->ProgramPath();
   size_t sep = path.find_last_of("\\/");
-  return sep == std::string::npos ? path : path.substr(sep + 1);
+  std::string name = sep == std::string::npos ? path : path.substr(sep + 1);
+  // The name without Windows' ".exe", so both hosts show the same caption.
+  if (name.size() > 4) {
+    std::string ext = name.substr(name.size() - 4);
+    for (char& c : ext)
+      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ext == ".exe") name.resize(name.size() - 4);
+  }
+  return name;
 }
 
 }  // namespace mixtable

@@ -274,10 +274,19 @@ TEST_F(ResolveTest, LeanDataSetWithoutOptionalFieldsAndTables) {
   EXPECT_EQ(f.m_ShlPos[2], -3);
 }
 
+// A stream that reads text: a temporary file (fmemopen is POSIX only).
+FILE* TextFile(const std::string& text) {
+  FILE* f = std::tmpfile();
+  if (f == nullptr) return nullptr;
+  std::fwrite(text.data(), 1, text.size(), f);
+  std::rewind(f);
+  return f;
+}
+
 TEST_F(ResolveTest, ReadResolvesOnTheCataloguedDataSet) {
   const std::string text =
       "@GDT #42\n@PRD \"Interior\" \"Gloss\"\n@CLR #5\n@CAN #2\n@END\n";
-  FILE* f = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+  FILE* f = TextFile(text);
   ASSERT_NE(f, nullptr);
   HFormula h;
   EXPECT_EQ(h.Read(f), 1);
@@ -317,7 +326,8 @@ TEST_F(ResolveTest, ReadResolvesOnTheCataloguedDataSet) {
   HFormula e;
   e.m_ClrId = 5;
   const std::string end = "@END\n";
-  FILE* g = fmemopen(const_cast<char*>(end.data()), end.size(), "r");
+  FILE* g = TextFile(end);
+  ASSERT_NE(g, nullptr);
   EXPECT_EQ(e.Read(g), 0);
   std::fclose(g);
 }

@@ -11,6 +11,8 @@
 #include <sstream>
 #include <string>
 
+#include "mixtable/wy_util.h"
+#include "platform/env.h"
 #include "platform/testing/temp_drives.h"
 
 namespace {
@@ -375,16 +377,17 @@ TEST(HFormulaTest, ReadFromFile) {
 TEST(HFormulaTest, PyWriteTruncatesAndWritesWithoutColorantText) {
   platform::ScopedTempDrives drives;
   ASSERT_FALSE(drives.dir().empty());
-  std::string dir = drives.drives() + "/c";
-  ASSERT_EQ(std::system(("mkdir -p '" + dir + "'").c_str()), 0);
+  ASSERT_TRUE(Wy_MkDir("c:\\"));
+  std::string host;  // "c:\\frm.txt" as the host names it
+  ASSERT_TRUE(platform::Env::Current()->HostPath("c:\\frm.txt", &host).ok());
   {
-    std::ofstream old(dir + "/frm.txt");
+    std::ofstream old(host);
     old << std::string(5000, 'z');
   }
   HFormula f;
   f.m_Frm = "1,2";
   EXPECT_EQ(f.Py_Write("c:\\frm.txt", "RED 1"), 1);
-  std::ifstream in(dir + "/frm.txt", std::ios::binary);
+  std::ifstream in(host, std::ios::binary);
   std::stringstream got;
   got << in.rdbuf();
   EXPECT_EQ(got.str(), f.WriteText(nullptr));

@@ -164,7 +164,8 @@ int HFormula::Py_Write(const char* path, const char* /*cntText*/) {
   if (path == nullptr) return 0;
   std::string host;
   if (!platform::Env::Current()->HostPath(path, &host).ok()) return 0;
-  FILE* f = std::fopen(host.c_str(), "w");
+  // Binary: the same bytes on every host (no CR added on Windows).
+  FILE* f = std::fopen(host.c_str(), "wb");
   if (f == nullptr) return 0;
   int ok = Write(f, nullptr);
   if (std::fclose(f) != 0) ok = 0;

@@ -159,7 +159,13 @@ TEST(WyFrmInfoData, Defaults) {
   Wy_FrmInfoData d;
   EXPECT_STREQ(d.m_CodesFileName, "FrmCodes.xml");
   EXPECT_STREQ(d.m_ValidFileName, "FrmValid.txt");
-  EXPECT_NE(d.m_DefCodesPath.find("/FrmCodes.xml"), std::string::npos);
+  // Beside the library, in the host's own form ("\\" on Windows).
+  const std::string& codes = d.m_DefCodesPath;
+  ASSERT_GT(codes.size(), std::string("/FrmCodes.xml").size());
+  EXPECT_EQ(codes.substr(codes.size() - 12), "FrmCodes.xml");
+  EXPECT_TRUE(codes[codes.size() - 13] == '/' ||
+              codes[codes.size() - 13] == '\\')
+      << codes;
   d.m_YesText = "JA";
   d.SetDefaultPrgParams(false);
   EXPECT_EQ(d.m_YesText, "JA");

@@ -54,12 +54,22 @@ std::string DataSetDescr(const std::string& dir) {
   return line.GetPureDescr(descr);
 }
 
-// The host path of a Windows-style directory, without a trailing "/".
+// The host path of a Windows-style directory, without a trailing separator
+// ("/" on Linux, "\\" on Windows, where host paths keep drive letters).
 std::string Host(const std::string& dir) {
   std::string h;
   if (!E()->HostPath(dir, &h).ok()) return std::string();
-  while (h.size() > 1 && h.back() == '/') h.pop_back();
+  while (h.size() > 1 && (h.back() == '/' || h.back() == '\\')) h.pop_back();
   return h;
+}
+
+// Whether host directory f is h or lies below it. Case is ignored: Windows
+// names are case-blind, and on Linux protecting a directory named like a
+// fixed one in another case errs on the safe side.
+bool AtOrBelow(const std::string& f, const std::string& h) {
+  if (f.size() < h.size() || !SameNoCase(f.substr(0, h.size()), h))
+    return false;
+  return f.size() == h.size() || f[h.size()] == '/' || f[h.size()] == '\\';
 }
 
 // The machine's fixed directories, which a prune must never reach.
@@ -120,9 +130,7 @@ bool TreeCheck::Protected(const std::string& parent,
   const std::string h = Host(path);
   if (h.empty()) return true;
   for (const std::string& f : fixed_)
-    if (f == h || (f.size() > h.size() && f.compare(0, h.size(), h) == 0 &&
-                   f[h.size()] == '/'))
-      return true;
+    if (AtOrBelow(f, h)) return true;
   return false;
 }
 

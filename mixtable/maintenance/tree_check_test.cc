@@ -2,9 +2,9 @@
 // pruned, stray files cleaned, the dry run, and the progress sequence.
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <memory>
@@ -126,8 +126,13 @@ TEST_F(TreeCheckTest, OrphansPrunedProtectedDirectoriesKept) {
   Write("c:\\gdata\\NESTED\\PARAM.DBF", "p");  // another data set
   Write("c:\\gdata\\$UPGRADE\\journal", "j");  // backup area
   Write("c:\\outside\\keep.txt", "k");
+#ifndef _WIN32
+  // A link out of the data set is left alone, and so is what it leads to.
+  // Windows: symbolic links need a privilege (and cannot be made under
+  // wine); the link is left out there.
   ASSERT_EQ(0, symlink(Host("c:\\outside").c_str(),
                        (Host("c:\\gdata") + "/LINK").c_str()));
+#endif
   EXPECT_EQ(Wy_GDataTreeCheck("c:\\gdata\\", &window_, true, true, false),
             kWyTreeCheckOk);
   EXPECT_FALSE(Exists("c:\\gdata\\ORPHAN"));
@@ -136,7 +141,9 @@ TEST_F(TreeCheckTest, OrphansPrunedProtectedDirectoriesKept) {
   EXPECT_TRUE(Exists("c:\\gdata\\P1\\Custom\\a.txt"));
   EXPECT_TRUE(Exists("c:\\gdata\\NESTED\\PARAM.DBF"));
   EXPECT_TRUE(Exists("c:\\outside\\keep.txt"));
+#ifndef _WIN32
   EXPECT_TRUE(Exists("c:\\gdata\\LINK"));
+#endif
   EXPECT_TRUE(Exists("c:\\gdata\\P1\\S1\\FRM.DBF"));
   EXPECT_TRUE(Exists("c:\\gdata\\P2\\S1\\MASK.DBF"));
   const auto texts = Texts();

@@ -79,8 +79,10 @@ struct MIXTABLE_API Wy_BarcodeOverrideData {
   void Clear() { *this = Wy_BarcodeOverrideData(); }
 };
 
-// Settings of the web pages a client program shows.
-struct MIXTABLE_API Wy_WebmdiData {
+// Settings of the web pages a client program shows. Wholly inline, so not
+// exported: an exported class's inline constants would be imported from
+// MIXTABLE.dll on Windows, which emits them only where it uses them itself.
+struct Wy_WebmdiData {
   // The local page shown by default.
   static constexpr const char kDefaultPage[] = "c:\\htmldata\\index.htm";
   // The default web address: a neutral placeholder the client replaces.
