@@ -145,6 +145,10 @@ class File {
   virtual Status ReadAt(uint64_t offset, void* buf, size_t n, size_t* got) = 0;
   // Writes all n bytes at offset, or fails.
   virtual Status WriteAt(uint64_t offset, const void* buf, size_t n) = 0;
+  // The current length, asked of the host on every call (nothing cached,
+  // so another process's append shows at once). Far cheaper than Stat on
+  // Windows (GetFileSizeEx against a full handle query): use it where only
+  // the length is wanted.
   virtual Status Size(uint64_t* size) = 0;
   virtual Status Truncate(uint64_t size) = 0;
   virtual Status Sync() = 0;  // commit to disk
