@@ -216,8 +216,10 @@ struct ProcessSpec {
 
 struct ProcessEntry {
   int pid = 0;
-  std::string exe;   // host path of the executable (/proc/PID/exe), may be ""
-  std::string name;  // the command name (/proc/PID/comm)
+  std::string exe;  // host path of the executable (/proc/PID/exe), may be ""
+  // The command name: /proc/PID/comm on Linux (at most 15 characters), the
+  // executable's file name without ".exe" on Windows.
+  std::string name;
 };
 
 // Whether name matches the file mask as ListDir matches ("*" any run, "?"
