@@ -17,14 +17,24 @@ using Lines = std::vector<std::string>;
 
 class LineReaderTest : public ::testing::Test {
  protected:
+  // The file below the test's own directory: on Linux c: lies below its
+  // drives root; Windows has none (drive letters are the host's), so the
+  // directory's own path, so that nothing stays behind on the real drive.
+  std::string Name(const char* name) const {
+#ifdef _WIN32
+    return tmp_.dir() + "\\" + name;
+#else
+    return std::string("c:\\") + name;
+#endif
+  }
   Lines Read(const std::string& data) {
     std::unique_ptr<File> f;
     EXPECT_TRUE(Env::Current()
-                    ->OpenFile("c:\\t.txt", OpenMode::kCreateAlways, &f)
+                    ->OpenFile(Name("t.txt"), OpenMode::kCreateAlways, &f)
                     .ok());
     EXPECT_TRUE(f->WriteAt(0, data.data(), data.size()).ok());
     Lines lines;
-    Status s = ReadLines("c:\\T.TXT", &lines);
+    Status s = ReadLines(Name("T.TXT"), &lines);
     EXPECT_TRUE(s.ok()) << s.ToString();
     return lines;
   }

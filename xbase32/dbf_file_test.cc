@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/testing/fault_env.h"
 #include "test_util.h"
 
 namespace xbase32::testing {
@@ -121,6 +122,43 @@ TEST_F(DbfLayoutTest, CountIgnoresHeaderAndPartialRecords) {
   EXPECT_EQ(1, w.Goto(12));
   EXPECT_EQ(0, w.Goto(13));
   EXPECT_EQ(1, w.Eof());
+}
+
+// Without a shared change counter (the fault env's files have none, as on
+// Windows) every unlocked move asks for the record count again: by the
+// length alone, never by a full status, and never from a cache another
+// writer could not invalidate.
+TEST_F(DbfLayoutTest, UnlockedMovesAskTheLengthOnly) {
+  platform::FaultInjectionEnv env;
+  platform::ScopedEnv use(&env);
+  Wdbase a, b;
+  ASSERT_EQ(1, a.SetFiles(dir_.c_str(), "len", 0, nullptr, nullptr));
+  ASSERT_EQ(1, b.SetFiles(dir_.c_str(), "len", 0, nullptr, nullptr));
+  auto f = Fields({Fld("N", 'N', 4)});
+  ASSERT_EQ(1, a.CreateDb(f.data()));
+  ASSERT_EQ(1, a.Open());
+  for (int i = 1; i <= 20; ++i) {
+    ASSERT_EQ(1, a.AppendBlank());
+    ASSERT_EQ(1, a.WriteInt("N", i));
+  }
+  ASSERT_EQ(1, a.Flush());
+  ASSERT_EQ(1, b.Open());
+  env.ResetCounters();
+  ASSERT_EQ(1, b.Top());
+  for (int i = 2; i <= 20; ++i) {
+    ASSERT_EQ(1, b.Next());
+    ASSERT_EQ(i, b.ReadInt("N"));
+  }
+  EXPECT_EQ(0, env.counters().stats);
+  EXPECT_GE(env.counters().sizes, 19);
+  // Another handle appends: the next unlocked move sees it.
+  ASSERT_EQ(1, a.AppendBlank());
+  ASSERT_EQ(1, a.WriteInt("N", 21));
+  ASSERT_EQ(1, a.Flush());
+  ASSERT_EQ(1, b.Bottom());
+  EXPECT_EQ(21, b.RecNo());
+  EXPECT_EQ(21, b.ReadInt("N"));
+  EXPECT_EQ(0, env.counters().stats);
 }
 
 struct BadFile {

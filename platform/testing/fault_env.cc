@@ -138,7 +138,13 @@ class FaultInjectionFile final : public File {
     return s;
   }
 
-  Status Size(uint64_t* size) override { return target_->Size(size); }
+  Status Size(uint64_t* size) override {
+    {
+      std::lock_guard<std::mutex> lock(state_->mu);
+      state_->counters.sizes++;
+    }
+    return target_->Size(size);
+  }
 
   Status Truncate(uint64_t size) override {
     Status s = state_->Check(FaultInjectionEnv::kTruncate, path());
@@ -158,7 +164,13 @@ class FaultInjectionFile final : public File {
     return target_->Sync();
   }
 
-  Status Stat(FileInfo* info) override { return target_->Stat(info); }
+  Status Stat(FileInfo* info) override {
+    {
+      std::lock_guard<std::mutex> lock(state_->mu);
+      state_->counters.stats++;
+    }
+    return target_->Stat(info);
+  }
 
   LockResult TryLock(uint64_t offset, uint64_t length, Status* err) override {
     Status s = state_->Check(FaultInjectionEnv::kLock, path());

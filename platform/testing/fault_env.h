@@ -50,6 +50,9 @@ class FaultInjectionEnv : public EnvWrapper {
 
   struct Counters {
     int64_t opens = 0, reads = 0, writes = 0, syncs = 0, locks = 0;
+    // File::Size and File::Stat calls (a full status costs far more than
+    // the length on some hosts).
+    int64_t sizes = 0, stats = 0;
     // Calls that change files: writes, truncations, creating opens,
     // deletes, renames, copies, directory and attribute changes.
     int64_t mutations = 0;

@@ -344,6 +344,16 @@ Status StartProcessImpl(const ProcessSpec& launch,
   return Status::OK();
 }
 
+std::string CommandName(const std::string& exe_file) {
+  constexpr char kExe[] = ".exe";
+  constexpr size_t kExeLen = sizeof(kExe) - 1;
+  if (exe_file.size() > kExeLen &&
+      _stricmp(exe_file.c_str() + exe_file.size() - kExeLen, kExe) == 0) {
+    return exe_file.substr(0, exe_file.size() - kExeLen);
+  }
+  return exe_file;
+}
+
 Status ListProcessesImpl(std::vector<ProcessEntry>* list) {
   list->clear();
   HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
@@ -357,7 +367,7 @@ Status ListProcessesImpl(std::vector<ProcessEntry>* list) {
     if (pe.th32ProcessID == 0) continue;  // the idle process
     ProcessEntry entry;
     entry.pid = static_cast<int>(pe.th32ProcessID);
-    entry.name = pe.szExeFile;
+    entry.name = CommandName(pe.szExeFile);
     // The full path needs a handle: other users' and protected processes
     // refuse it and keep an empty path.
     HANDLE h =

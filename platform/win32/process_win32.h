@@ -1,5 +1,6 @@
-// Command-line building of the Windows process start (internal to the
-// platform layer; exposed for the tests).
+// Command-line building of the Windows process start and the command names
+// of the process listing (internal to the platform layer; exposed for the
+// tests).
 
 #ifndef PLATFORM_WIN32_PROCESS_WIN32_H_
 #define PLATFORM_WIN32_PROCESS_WIN32_H_
@@ -20,6 +21,11 @@ std::string QuoteArgument(const std::string& arg);
 // blank; it may hold no quote) and the quoted arguments, one blank apart.
 std::string BuildCommandLine(const std::string& program,
                              const std::vector<std::string>& args);
+
+// The command name of a process listing entry, as Linux names processes:
+// the executable's file name (as the snapshot gives it) without a final
+// ".exe" in any case ("SLEEP.EXE" is "SLEEP"); other names stay as they are.
+std::string CommandName(const std::string& exe_file);
 
 }  // namespace platform::internal
 

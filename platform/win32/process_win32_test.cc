@@ -234,6 +234,26 @@ TEST(ProcessWin32Test, StartFailures) {
   EXPECT_EQ(p, nullptr);
 }
 
+TEST(ProcessWin32Test, CommandNamesWithoutExe) {
+  const struct {
+    const char* exe_file;
+    const char* name;
+  } kCases[] = {
+      {"sleep.exe", "sleep"},
+      {"SLEEP.EXE", "SLEEP"},
+      {"Tool.Exe", "Tool"},
+      {"a.b.exe", "a.b"},
+      {"tool.com", "tool.com"},
+      {"tool.exe.bak", "tool.exe.bak"},
+      {"toolexe", "toolexe"},
+      {".exe", ".exe"},
+      {"", ""},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(CommandName(c.exe_file), c.name) << c.exe_file;
+  }
+}
+
 TEST(ProcessWin32Test, ProgramPathsAndListing) {
   const std::string self = Self();
   ASSERT_FALSE(self.empty());
@@ -251,7 +271,10 @@ TEST(ProcessWin32Test, ProgramPathsAndListing) {
     if (e.pid == static_cast<int>(GetCurrentProcessId())) {
       found = true;
       EXPECT_EQ(_stricmp(e.exe.c_str(), self.c_str()), 0) << e.exe;
-      EXPECT_FALSE(e.name.empty());
+      // The command name is the file name without ".exe", as on Linux.
+      const size_t slash = self.find_last_of("\\/");
+      const std::string base = self.substr(slash + 1, self.size() - slash - 5);
+      EXPECT_EQ(_stricmp(e.name.c_str(), base.c_str()), 0) << e.name;
     }
   }
   EXPECT_TRUE(found);

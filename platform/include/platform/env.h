@@ -145,6 +145,10 @@ class File {
   virtual Status ReadAt(uint64_t offset, void* buf, size_t n, size_t* got) = 0;
   // Writes all n bytes at offset, or fails.
   virtual Status WriteAt(uint64_t offset, const void* buf, size_t n) = 0;
+  // The current length, asked of the host on every call (nothing cached,
+  // so another process's append shows at once). Far cheaper than Stat on
+  // Windows (GetFileSizeEx against a full handle query): use it where only
+  // the length is wanted.
   virtual Status Size(uint64_t* size) = 0;
   virtual Status Truncate(uint64_t size) = 0;
   virtual Status Sync() = 0;  // commit to disk
@@ -212,8 +216,10 @@ struct ProcessSpec {
 
 struct ProcessEntry {
   int pid = 0;
-  std::string exe;   // host path of the executable (/proc/PID/exe), may be ""
-  std::string name;  // the command name (/proc/PID/comm)
+  std::string exe;  // host path of the executable (/proc/PID/exe), may be ""
+  // The command name: /proc/PID/comm on Linux (at most 15 characters), the
+  // executable's file name without ".exe" on Windows.
+  std::string name;
 };
 
 // Whether name matches the file mask as ListDir matches ("*" any run, "?"
