@@ -17,7 +17,7 @@
 #include "platform/env.h"
 #include "platform/testing/child_process.h"
 #include "platform/win32/win32_internal.h"
-#include "platform/win32/win32_test_dir.h"
+#include "platform/testing/temp_dir.h"
 
 namespace platform {
 namespace {
