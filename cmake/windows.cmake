@@ -64,7 +64,7 @@ endif()
 set(KALVO_POSIX_ONLY_TESTS
   # The POSIX implementation of the platform layer (Windows runs
   # platform_portable_test and platform_win32_*_test instead).
-  platform_path_test platform_file_test platform_dir_test platform_text_test
+  platform_path_test platform_dir_test platform_text_test
   platform_env_test platform_process_test
   # On the child-process helper and built for Windows, but under wine their
   # restructuring and table replacement fail: the engine renames a table

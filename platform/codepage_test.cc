@@ -1,29 +1,21 @@
 #include "platform/codepage.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
+#include <cstdlib>
 #include <string>
+
+#include "platform/env.h"
 
 namespace platform {
 namespace {
 
-// The C library's environment, which the code under test reads with
-// getenv (Windows has no setenv).
+// The environment the code under test reads with getenv: Env::SetEnv
+// keeps the C library's copy current on every host.
 void SetVar(const char* name, const char* value) {
-#ifdef _WIN32
-  _putenv_s(name, value);
-#else
-  setenv(name, value, 1);
-#endif
+  Env::Default()->SetEnv(name, value);
 }
-void UnsetVar(const char* name) {
-#ifdef _WIN32
-  _putenv_s(name, "");
-#else
-  unsetenv(name);
-#endif
-}
+void UnsetVar(const char* name) { Env::Default()->UnsetEnv(name); }
 
 std::string Byte(int b) { return std::string(1, static_cast<char>(b)); }
 int Code(const std::string& s) { return static_cast<unsigned char>(s.at(0)); }

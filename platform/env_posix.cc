@@ -14,7 +14,6 @@
 
 #include "platform/dir_posix.h"
 #include "platform/env.h"
-#include "platform/file_posix.h"
 #include "platform/host_env.h"
 #include "platform/internal/process_impl.h"
 #include "platform/path_map.h"
@@ -37,13 +36,6 @@ std::string HostParent(const std::string& host) {
 }
 
 }  // namespace
-
-Status Env::WalkTree(const std::string& dir, const TreeVisitor& visit) {
-  std::string host;
-  Status s = HostPath(dir, &host);
-  if (!s.ok()) return s;
-  return internal::WalkHostTree(host, visit);
-}
 
 Status Env::SyncDir(const std::string& dir) {
   std::string host;
@@ -92,15 +84,6 @@ class PosixEnv final : public internal::HostEnv {
 
   Status HostPath(const std::string& path, std::string* host) override {
     return internal::MapPath(path, DrivesRoot(), host);
-  }
-
-  Status OpenFile(const std::string& path, OpenMode mode,
-                  std::unique_ptr<File>* file) override {
-    file->reset();
-    std::string host;
-    Status s = HostPath(path, &host);
-    if (!s.ok()) return s;
-    return internal::OpenPosixFile(host, path, mode, file);
   }
 
   bool FileExists(const std::string& path) override {

@@ -8,7 +8,7 @@
 // handle keeps its own list (LockSet) and on release gives back only the
 // bytes that no other of its ranges covers.
 
-#include "platform/file_posix.h"
+#include "platform/host_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -216,7 +216,7 @@ class PosixFile final : public File {
 
 namespace internal {
 
-Status OpenPosixFile(const std::string& host, const std::string& given,
+Status OpenHostFile(const std::string& host, const std::string& given,
                      OpenMode mode, std::unique_ptr<File>* file) {
   file->reset();
   const std::string what = "open " + given;

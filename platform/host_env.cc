@@ -2,14 +2,20 @@
 
 #include <atomic>
 
+#include "platform/host_dir.h"
+#include "platform/host_file.h"
 #include "platform/internal/process_impl.h"
-#ifdef _WIN32
-#include "platform/win32/dir_win32.h"
-#else
-#include "platform/dir_posix.h"
-#endif
 
 namespace platform::internal {
+
+Status HostEnv::OpenFile(const std::string& path, OpenMode mode,
+                         std::unique_ptr<File>* file) {
+  file->reset();
+  std::string host;
+  Status s = HostPath(path, &host);
+  if (!s.ok()) return s;
+  return OpenHostFile(host, path, mode, file);
+}
 
 Status HostEnv::CopyFile(const std::string& from, const std::string& to,
                          bool fail_if_exists) {
@@ -89,6 +95,13 @@ Status HostEnv::ListProcesses(std::vector<ProcessEntry>* list) {
 }  // namespace platform::internal
 
 namespace platform {
+
+Status Env::WalkTree(const std::string& dir, const TreeVisitor& visit) {
+  std::string host;
+  Status s = HostPath(dir, &host);
+  if (!s.ok()) return s;
+  return internal::WalkHostTree(host, visit);
+}
 
 namespace {
 

@@ -1,8 +1,8 @@
 // The Env members that read the same on every host: they map the caller's
 // paths through HostPath and hand them to the host's implementation (the
-// directory code of dir_posix.h or win32/dir_win32.h, the process code of
-// internal/process_impl.h). PosixEnv and Win32Env derive from it. Internal
-// to the platform layer.
+// file and directory code of host_file.h and host_dir.h, the process code
+// of internal/process_impl.h). Env::WalkTree is defined beside them. PosixEnv
+// and Win32Env derive from it. Internal to the platform layer.
 
 #ifndef PLATFORM_HOST_ENV_H_
 #define PLATFORM_HOST_ENV_H_
@@ -17,6 +17,8 @@ namespace platform::internal {
 
 class HostEnv : public Env {
  public:
+  Status OpenFile(const std::string& path, OpenMode mode,
+                  std::unique_ptr<File>* file) override;
   Status CopyFile(const std::string& from, const std::string& to,
                   bool fail_if_exists) override;
   Status ListDir(const std::string& dir, const std::string& mask,

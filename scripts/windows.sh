@@ -5,8 +5,10 @@
 #
 #   bash scripts/windows.sh            build, run the tests, make the zip
 #   bash scripts/windows.sh --no-test  build and make the zip only
-#   bash scripts/windows.sh --i686     also build the 32-bit tree
-#                                      (build-win32/, compiled, not run)
+#   bash scripts/windows.sh --i686     also build the whole 32-bit tree
+#                                      (build-win32/: DLLs, tools, console
+#                                      installer, every test; compiled,
+#                                      not run) and its zip
 #   bash scripts/windows.sh --ci       the CI stage: the DLLs, the tools and
 #                                      the platform and expression tests
 #   WINDOWS_TESTS=REGEX                build and run only the tests matching
@@ -65,7 +67,10 @@ fi
 if [ "$i686" = 1 ]; then
   cmake -S . -B build-win32 -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw32.cmake >/dev/null
+  # Every target from the same sources as the 64-bit tree; wine here runs
+  # 64-bit programs only, so the tests are compiled, not run.
   cmake --build build-win32 -j2
+  (cd build-win32 && cpack -G ZIP >/dev/null && ls -1 kalvo-*-win32.zip)
 fi
 
 if [ "$run_tests" = 1 ]; then

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/env.h"
-#include "platform/win32/win32_test_dir.h"
+#include "platform/testing/temp_dir.h"
 
 namespace platform {
 namespace {

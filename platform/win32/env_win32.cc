@@ -15,7 +15,6 @@
 #include "platform/host_env.h"
 #include "platform/internal/process_impl.h"
 #include "platform/win32/dir_win32.h"
-#include "platform/win32/file_win32.h"
 #include "platform/win32/win32_internal.h"
 #include "platform/win32/windows_host.h"
 
@@ -34,13 +33,6 @@ bool ValidEnvName(const std::string& name) {
 }
 
 }  // namespace
-
-Status Env::WalkTree(const std::string& dir, const TreeVisitor& visit) {
-  std::string host;
-  Status s = HostPath(dir, &host);
-  if (!s.ok()) return s;
-  return internal::WalkHostTree(host, visit);
-}
 
 // Windows commits directory entries with the file system's own journal;
 // there is nothing to sync. The path is still checked, as callers rely on
@@ -91,15 +83,6 @@ class Win32Env final : public internal::HostEnv {
 
   Status HostPath(const std::string& path, std::string* host) override {
     return internal::NormalizeWin32Path(path, host);
-  }
-
-  Status OpenFile(const std::string& path, OpenMode mode,
-                  std::unique_ptr<File>* file) override {
-    file->reset();
-    std::string host;
-    Status s = HostPath(path, &host);
-    if (!s.ok()) return s;
-    return internal::OpenWin32File(host, path, mode, file);
   }
 
   bool FileExists(const std::string& path) override {

@@ -22,7 +22,7 @@
 // locked bytes); the engine's lock ranges lie far beyond the data, so this
 // never blocks I/O.
 
-#include "platform/win32/file_win32.h"
+#include "platform/host_file.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -351,7 +351,7 @@ class Win32File final : public File {
 
 namespace internal {
 
-Status OpenWin32File(const std::string& host, const std::string& given,
+Status OpenHostFile(const std::string& host, const std::string& given,
                      OpenMode mode, std::unique_ptr<File>* file) {
   file->reset();
   const std::string what = "open " + given;

@@ -96,7 +96,7 @@ int Convert(const std::string& dir, const ConvertArgs& args, std::ostream& out,
   }
   CMixtableEx ts;
   ts.SetDataDir(dir.c_str());
-  Run run{&ts, &args, &out};
+  Run run{&ts, &args, &out, 0, {}};
   ConvertLevel(run, Y_LEVEL_BASE);
   Wdbase* prd = ts.Handle(Y_PRODUCTS);
   Wdbase* spd = ts.Handle(Y_SUBPRODS);

@@ -1,0 +1,55 @@
+// Directory operations on host paths (already mapped on Linux, normalised
+// on Windows), one declaration for both hosts: dir_posix.cc and
+// win32/dir_win32.cc. Links (symbolic links on Linux, reparse points such
+// as symbolic links and junctions on Windows) are never followed. Internal
+// to the platform layer; what only one host has is in dir_posix.h or
+// win32/dir_win32.h.
+
+#ifndef PLATFORM_HOST_DIR_H_
+#define PLATFORM_HOST_DIR_H_
+
+#include <string>
+#include <vector>
+
+#include "platform/env.h"
+
+namespace platform::internal {
+
+// Entries of dir (not "." and "..") matching mask (see mask.h), sorted by
+// name ignoring case (ties by bytes). Linux: with lstat facts. Windows:
+// entries carry no file index (0). ENOENT when dir is missing, ENOTDIR when
+// it is a file.
+Status ListHostDir(const std::string& dir, const std::string& mask,
+                   std::vector<DirEntry>* entries);
+
+// Copies the regular file from to the path to: contents, the read-only
+// state (permission bits on Linux, attributes on Windows) and the last
+// write time. The copy is written beside the target under a temporary name
+// and moved into place, so the target is either the old file or the whole
+// copy. Refuses a link source (ELOOP), a directory (EISDIR), an existing
+// target when fail_if_exists (EEXIST) and a read-only target (EACCES).
+// Windows also refuses the source itself (EINVAL) and a target open
+// elsewhere (EBUSY or EACCES, as the host answers).
+Status CopyHostFile(const std::string& from, const std::string& to,
+                    bool fail_if_exists);
+
+// Copies the directory from into to (created when missing, merged when it
+// exists; on Linux files whose names match ignoring case are replaced).
+// Links (and on Linux special files) are skipped. Refuses a target inside
+// the source (EINVAL). Stops at the first failure; what was copied stays.
+Status CopyHostTree(const std::string& from, const std::string& to);
+
+// Deletes a file, a link (not its target) or a directory tree. Links inside
+// are removed, never followed; what stands in the way is opened up first
+// (directories without owner write bits on Linux, read-only attributes on
+// Windows). Goes on past failures and answers the first. A root ("/";
+// "c:\", "\\server\share") is refused (EPERM).
+Status DeleteHostTree(const std::string& path);
+
+// Walks the tree below dir (see Env::WalkTree); links are never entered.
+// Linux walks by directory descriptors.
+Status WalkHostTree(const std::string& dir, const Env::TreeVisitor& visit);
+
+}  // namespace platform::internal
+
+#endif  // PLATFORM_HOST_DIR_H_
