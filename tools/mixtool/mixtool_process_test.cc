@@ -3,36 +3,29 @@
 // (one line "mixtool: ..." on standard error; 1 for a failed command, 2 for
 // a command line it cannot parse).
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "platform/env.h"
+#include "platform/testing/run_program.h"
 #include "platform/testing/temp_drives.h"
 #include "testing/data_set_builder.h"
 
-#ifndef MIXTOOL_PATH
-#error "MIXTOOL_PATH names the built mixtool program"
+#ifndef MIXTOOL_NAME
+#error "MIXTOOL_NAME names the built mixtool program beside this test"
 #endif
 
 namespace {
 
-struct Outcome {
-  int status = -1;  // exit status; -1 when the program did not end normally
-  std::string out, err;
-};
+using Outcome = platform::testing::ProgramResult;
 
-std::string Slurp(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::ostringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
+// The data set of these tests. Windows has no drives root (c: is the wine
+// prefix's own drive, shared by every test of a run): a name of its own,
+// emptied before each test.
+constexpr const char* kSet = "c:\\mixproc\\";
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -45,37 +38,16 @@ class MixtoolProcessTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_FALSE(drives_.dir().empty());
+    platform::Env::Current()->DeleteTree(kSet);
     std::string error;
-    ASSERT_TRUE(mixtable_testing::BuildSampleDataSet("c:\\gdata\\", &error))
-        << error;
+    ASSERT_TRUE(mixtable_testing::BuildSampleDataSet(kSet, &error)) << error;
   }
 
   // Runs mixtool with args (the drives root of this test is inherited
   // through $KALVO_DRIVES) and collects its output.
   Outcome Mixtool(const std::vector<std::string>& args) {
-    const std::string out = drives_.Host("out.txt");
-    const std::string err = drives_.Host("err.txt");
-    Outcome r;
-    const pid_t pid = fork();
-    if (pid < 0) return r;
-    if (pid == 0) {
-      const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (o < 0 || e < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0) _exit(127);
-      std::vector<char*> argv;
-      argv.push_back(const_cast<char*>(MIXTOOL_PATH));
-      for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      execv(MIXTOOL_PATH, argv.data());
-      _exit(127);
-    }
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return r;
-    if (WIFEXITED(status)) r.status = WEXITSTATUS(status);
-    r.out = Slurp(out);
-    r.err = Slurp(err);
-    return r;
+    return platform::testing::RunProgram(
+        platform::testing::BesideThisProgram(MIXTOOL_NAME), args);
   }
 
   // A refusal: nothing on standard output, one line "mixtool: ..." that
@@ -92,12 +64,17 @@ class MixtoolProcessTest : public ::testing::Test {
     EXPECT_NE(lines[0].find(what), std::string::npos) << lines[0];
   }
 
+  void TearDown() override { platform::Env::Current()->DeleteTree(kSet); }
+
   platform::ScopedTempDrives drives_;
 };
 
 TEST_F(MixtoolProcessTest, FrmByWindowsAndHostPath) {
-  for (const std::string& dir :
-       {std::string("c:\\gdata\\"), drives_.drives() + "/c/gdata"}) {
+  // The host path is the mapped one below the drives root on Linux, and
+  // the same drive path on Windows.
+  std::string host;
+  ASSERT_TRUE(platform::Env::Current()->HostPath(kSet, &host).ok());
+  for (const std::string& dir : {std::string(kSet), host}) {
     const Outcome r = Mixtool({"frm", dir, "1", "1", "20"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
@@ -112,23 +89,23 @@ TEST_F(MixtoolProcessTest, FrmByWindowsAndHostPath) {
 }
 
 TEST_F(MixtoolProcessTest, Mask) {
-  Outcome r = Mixtool({"mask", "c:\\gdata\\", "1", "1", "BA"});
+  Outcome r = Mixtool({"mask", kSet, "1", "1", "BA"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "1\n");
-  r = Mixtool({"mask", "c:\\gdata\\", "2", "1", "co"});
+  r = Mixtool({"mask", kSet, "2", "1", "co"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "1 2 3\n");
   EXPECT_EQ(r.err, "");
 }
 
 TEST_F(MixtoolProcessTest, ColorKeysAndCans) {
-  Outcome r = Mixtool({"colorkeys", "c:\\gdata\\"});
+  Outcome r = Mixtool({"colorkeys", kSet});
   ASSERT_EQ(r.status, 0) << r.err;
   std::vector<std::string> lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 2u) << r.out;
   EXPECT_EQ(lines[0], "COLORKEY 5 records");
   EXPECT_EQ(lines[1].rfind("CLRPRDS ", 0), 0u) << lines[1];
-  r = Mixtool({"cans", "c:\\gdata\\"});
+  r = Mixtool({"cans", kSet});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
   lines = Lines(r.out);
@@ -143,19 +120,17 @@ TEST_F(MixtoolProcessTest, ColorKeysAndCans) {
 TEST_F(MixtoolProcessTest, BadInputGivesOneLineAndTheExitStatus) {
   // Failed commands: 1.
   ExpectRefused({"frm", "c:\\nowhere\\", "1", "1", "20"}, 1, "no product 1");
-  ExpectRefused({"frm", "c:\\gdata\\", "1", "1", "99"}, 1, "no formula 99");
-  ExpectRefused({"frm", "c:\\gdata\\", "1", "9", "20"}, 1, "no sub-product 9");
-  ExpectRefused({"mask", "c:\\gdata\\", "1", "1", "XX"}, 1,
-                "unknown mask type \"XX\"");
-  ExpectRefused({"mask", "c:\\gdata\\", "1", "1", "B"}, 1, "unknown mask type");
-  ExpectRefused({"mask", "c:\\gdata\\", "7", "1", "BA"}, 1, "no product 7");
+  ExpectRefused({"frm", kSet, "1", "1", "99"}, 1, "no formula 99");
+  ExpectRefused({"frm", kSet, "1", "9", "20"}, 1, "no sub-product 9");
+  ExpectRefused({"mask", kSet, "1", "1", "XX"}, 1, "unknown mask type \"XX\"");
+  ExpectRefused({"mask", kSet, "1", "1", "B"}, 1, "unknown mask type");
+  ExpectRefused({"mask", kSet, "7", "1", "BA"}, 1, "no product 7");
   ExpectRefused({"cans", "c:\\nowhere\\"}, 1, "no CANS");
   ExpectRefused({"colorkeys", "c:\\nowhere\\"}, 1, "cannot be rebuilt");
   // Command lines that do not parse: 2.
-  ExpectRefused({"frm", "c:\\gdata\\", "1", "1", "abc"}, 2, "abc");
-  ExpectRefused({"frm", "c:\\gdata\\", "1", "1", "99999999999"}, 2,
-                "99999999999");
-  ExpectRefused({"mask", "c:\\gdata\\", "1", "1"}, 2, "type");
+  ExpectRefused({"frm", kSet, "1", "1", "abc"}, 2, "abc");
+  ExpectRefused({"frm", kSet, "1", "1", "99999999999"}, 2, "99999999999");
+  ExpectRefused({"mask", kSet, "1", "1"}, 2, "type");
   ExpectRefused({"nosuch"}, 2, "subcommand");
   ExpectRefused({}, 2, "subcommand");
 }
