@@ -14,5 +14,4 @@ list(APPEND KALVO_POSIX_ONLY_TESTS
   mixtable_table_test              # mixtable_hold_test: a holder process
   mixtable_upgrade_test            # select_gdata_test: other runs, kills
   mixtable_user_data_test          # user data written by two processes
-  installer_test                   # install_engine_test: a killed install
 )
