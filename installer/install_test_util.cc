@@ -68,10 +68,21 @@ std::map<std::string, std::string> Snapshot(const std::string& dir) {
 
 std::string MakePackage(const std::string& gdata_txt) {
   Write("c:\\instpkg\\GDATA.TXT", gdata_txt);
-  std::string error;
-  mixtable_testing::BuildSampleDataSet("c:\\instpkg\\tree\\", &error);
-  E()->CopyFile(platform::testing::BesideThisProgram(INSTALLER_TEST_SETUP_NAME),
-                "c:\\instpkg\\setup.exe", false);
+  // The tree and the program once per test: later runs of the test reuse
+  // them (and what the test changed in them).
+  if (!Exists("c:\\instpkg\\setup.exe")) {
+    std::string error;
+    mixtable_testing::BuildSampleDataSet("c:\\instpkg\\tree\\", &error);
+    E()->CopyFile(
+        platform::testing::BesideThisProgram(INSTALLER_TEST_SETUP_NAME),
+        "c:\\instpkg\\setup.exe", false);
+#ifdef _WIN32
+    // Windows finds the DLLs of a program beside it: the setup program
+    // needs the platform layer's.
+    E()->CopyFile(platform::testing::BesideThisProgram(KALVO_PLATFORM_DLL),
+                  "c:\\instpkg\\" KALVO_PLATFORM_DLL, false);
+#endif
+  }
   return Host("c:\\instpkg");
 }
 

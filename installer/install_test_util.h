@@ -22,8 +22,9 @@ void Write(const std::string& path, const std::string& text);
 // appear with a trailing "/" and no contents.
 std::map<std::string, std::string> Snapshot(const std::string& dir);
 
-// Builds the package in "c:\instpkg\": GDATA.TXT with lines, the sample
-// data set in "c:\instpkg\tree\" and setup.exe, which copies that tree
+// Builds the package in "c:\instpkg\": GDATA.TXT with lines and, on the
+// first call after ClearDrive, the sample data set in "c:\instpkg\tree\"
+// and setup.exe, which copies that tree
 // into the directory named by $GDATA and creates "c:\inno.end" (or, when
 // the file "c:\instpkg\FAIL" exists, copies half a tree and fails).
 // Answers the host path of the package directory.
