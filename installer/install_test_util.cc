@@ -73,9 +73,13 @@ std::string MakePackage(const std::string& gdata_txt) {
   if (!Exists("c:\\instpkg\\setup.exe")) {
     std::string error;
     mixtable_testing::BuildSampleDataSet("c:\\instpkg\\tree\\", &error);
+#ifdef INSTALLER_TEST_SETUP_PATH  // a test in another directory
+    E()->CopyFile(INSTALLER_TEST_SETUP_PATH, "c:\\instpkg\\setup.exe", false);
+#else
     E()->CopyFile(
         platform::testing::BesideThisProgram(INSTALLER_TEST_SETUP_NAME),
         "c:\\instpkg\\setup.exe", false);
+#endif
 #ifdef _WIN32
     // Windows finds the DLLs of a program beside it: the setup program
     // needs the platform layer's.

@@ -236,7 +236,9 @@ TEST_F(FilterTest, CachedHandleAgreesWithUncachedAfterGotoToHiddenRecords) {
                                         << " op " << op << " start " << start);
       ASSERT_EQ(want, got);
       ASSERT_EQ(u.Eof(), w_.Eof());
-      if (!u.Eof()) ASSERT_EQ(u.RecNo(), w_.RecNo());
+      if (!u.Eof()) {
+        ASSERT_EQ(u.RecNo(), w_.RecNo());
+      }
     }
   }
   ASSERT_EQ(1, w_.SetFilter(nullptr));

@@ -169,7 +169,9 @@ TEST_P(NtxBulkBudgetTest, LongRunsOfEqualKeysUnderLock) {
   ASSERT_EQ(1, w.SelectIdx(3));  // navigation relocates along the run
   for (int i = 1; i <= kRecords; ++i) {
     ASSERT_EQ(1, w.AppendBlank()) << "append " << i;
-    if (!Name(i).empty()) ASSERT_EQ(1, w.WriteString(1, Name(i).c_str())) << i;
+    if (!Name(i).empty()) {
+      ASSERT_EQ(1, w.WriteString(1, Name(i).c_str())) << i;
+    }
     ASSERT_EQ(1, w.WriteLong(2, kRecords - i)) << i;
     if (i % 5000 == 0) {
       // A read in the middle of the batch sees every record so far.

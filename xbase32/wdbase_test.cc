@@ -311,7 +311,9 @@ TEST_F(WdbaseTest, WriteCharAndReadCharAreSymmetricForEveryAnsiByte) {
     std::string once(1, c);
     platform::AnsiToOem(once.data(), 1);
     platform::OemToAnsi(once.data(), 1);
-    if (once[0] == c) EXPECT_EQ(c, w.ReadChar("NAME"));
+    if (once[0] == c) {
+      EXPECT_EQ(c, w.ReadChar("NAME"));
+    }
   }
   // 0xE9 (e acute) is in both pages.
   ASSERT_EQ(1, w.WriteChar("NAME", '\xE9'));

@@ -91,7 +91,7 @@ TEST_F(WizardTest, UnattendedRunEndsByItselfWithTheCatalogueDump) {
   CInstallSheet sheet(o);
   ASSERT_TRUE(Run(sheet));
   EXPECT_EQ(0, sheet.Status());
-  EXPECT_EQ("/VERYSILENT C:\\GDATA001", Contents("d:\\pkg\\ARGS"));
+  EXPECT_EQ("/VERYSILENT C:\\GDATA001", Contents("c:\\instpkg\\ARGS"));
   EXPECT_TRUE(Exists("C:\\GDATA001\\PRODUCTS.DBF"));
   // Every engine message is a line of the output window.
   TOutputWnd* out = sheet.Output();
@@ -137,13 +137,13 @@ TEST_F(WizardTest, ClickedThroughWithOnlyNextThenFinish) {
   }));
   EXPECT_TRUE(seen.empty()) << seen.front();
   EXPECT_EQ(0, sheet.Status());
-  EXPECT_EQ("/SILENT C:\\GDATA002", Contents("d:\\pkg\\ARGS"));
+  EXPECT_EQ("/SILENT C:\\GDATA002", Contents("c:\\instpkg\\ARGS"));
   EXPECT_TRUE(Exists("C:\\GDATA002\\PRODUCTS.DBF"));
 }
 
 TEST_F(WizardTest, MissingInstallFileShowsTheErrorAndTouchesNothing) {
   std::string pkg = MakePackage("7\nC:\\GDATA001\nFresh set\n");
-  platform::Env::Current()->DeleteFile("d:\\pkg\\GDATA.TXT");
+  platform::Env::Current()->DeleteFile("c:\\instpkg\\GDATA.TXT");
   Write("c:\\local\\keep.txt", "local");
   auto before = Snapshot("c:\\");
   CInstallSheet sheet(Unattended(pkg));
@@ -177,7 +177,7 @@ TEST_F(WizardTest, CancelOnPageOneRestoresTheCatalogue) {
 
 TEST_F(WizardTest, FailedSetupRestoresAndOffersClose) {
   std::string pkg = MakePackage("7\nC:\\GDATA001\nNew set\n");
-  Write("d:\\pkg\\FAIL", "");
+  Write("c:\\instpkg\\FAIL", "");
   CInstallSheet sheet(Unattended(pkg));
   ASSERT_TRUE(Run(sheet));
   EXPECT_EQ(1, sheet.Status());
@@ -238,7 +238,7 @@ TEST_F(WizardTest, StaleBackupStopsBeforeAnyChangeAndOffersClose) {
   EXPECT_TRUE(Has(sheet.Lines(), "The backup directory C:\\GDATATMP\\"));
   EXPECT_EQ("precious", Contents("C:\\GDATATMP\\only.copy"));
   EXPECT_EQ("old", Contents("C:\\GDATA001\\OLD.TXT"));
-  EXPECT_FALSE(Exists("d:\\pkg\\ARGS"));  // the setup never ran
+  EXPECT_FALSE(Exists("c:\\instpkg\\ARGS"));  // the setup never ran
 }
 
 TEST(WizardOptions, UnattendedSwitchAndOptions) {
