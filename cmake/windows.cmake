@@ -70,7 +70,7 @@ set(KALVO_POSIX_ONLY_TESTS
   # restructuring and table replacement fail: the engine renames a table
   # while a handle of its own is still open (refused by Windows share
   # modes). Their other-process cases pass there.
-  xbase32_share_test xbase32_crash_test
+  xbase32_crash_test
   # They replace the global operator new to fail allocations: on Windows
   # the replacement reaches only the test program, not the allocations made
   # inside XBASE32.dll and MIXTABLE.dll.
