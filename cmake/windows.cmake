@@ -66,11 +66,6 @@ set(KALVO_POSIX_ONLY_TESTS
   # platform_portable_test and platform_win32_*_test instead).
   platform_path_test platform_dir_test platform_text_test
   platform_env_test platform_process_test
-  # On the child-process helper and built for Windows, but under wine their
-  # restructuring and table replacement fail: the engine renames a table
-  # while a handle of its own is still open (refused by Windows share
-  # modes). Their other-process cases pass there.
-  xbase32_share_test xbase32_crash_test
   # They replace the global operator new to fail allocations: on Windows
   # the replacement reaches only the test program, not the allocations made
   # inside XBASE32.dll and MIXTABLE.dll.
