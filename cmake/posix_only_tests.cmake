@@ -9,7 +9,4 @@ list(APPEND KALVO_POSIX_ONLY_TESTS
   mixtable_maintenance_guard_test  # runs and open tables of another process
   mixtable_table_test              # mixtable_hold_test: a holder process
   mixtable_user_data_test          # user data written by two processes
-  mixtool_units_levels_test        # a command against a held data set
-  mixtool_upgrade_test             # an upgrade against a held data set
-  installer_test                   # install_engine_test: a killed install
 )

@@ -2,8 +2,11 @@
 // data directory, on trees built in a temporary drives root.
 
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <string>
@@ -24,10 +27,12 @@ namespace {
 class ChecksTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    installer_testing::ClearDrive();
     platform::Env::Current()->UnsetEnv("LOCALDIR");
     std::string error;
     ASSERT_TRUE(mixtable_testing::BuildSampleDataSet(kDir, &error)) << error;
   }
+  void TearDown() override { installer_testing::ClearDrive(); }
   static constexpr const char* kDir = "c:\\set\\";
   platform::ScopedTempDrives drives_;
 };
@@ -91,9 +96,11 @@ TEST_F(ChecksTest, NewPathCheckCreatesMissingDirectoriesOnly) {
 
 TEST_F(ChecksTest, PruneKeepsTanksDispsCustomInAnyCaseAndNoLinkIsFollowed) {
   Write("c:\\outside\\keep.txt", "k");
+#ifndef _WIN32  // wine cannot make symbolic links
   std::string outside = installer_testing::Host("c:\\outside");
   std::string link = installer_testing::Host("c:\\set\\P1") + "/LINK";
   ASSERT_EQ(0, symlink(outside.c_str(), link.c_str()));
+#endif
   Write("c:\\set\\P2\\Tanks.Dbf", "t");
   Write("c:\\set\\disps.dbf", "d");
   Write("c:\\set\\P1\\S1\\CusTom\\a", "c");
@@ -166,6 +173,9 @@ TEST(TargetPathTest, Refusals) {
 TEST_F(ChecksTest, NamesWithSeparatorsNeverLeadOutOfTheTree) {
   // Host names may hold "\" (archives made elsewhere); joined to a
   // Windows-style path they would split and climb out of the tree.
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows names cannot hold \"\\\"";
+#else
   Write("c:\\gdata\\products.dbf", "victim");
   Write("c:\\victim\\keep.txt", "victim");
   std::string p1 = installer_testing::Host("c:\\set\\P1");
@@ -180,6 +190,7 @@ TEST_F(ChecksTest, NamesWithSeparatorsNeverLeadOutOfTheTree) {
   DeleteNamedFiles(kDir, "products.dbf");
   EXPECT_EQ("victim", installer_testing::Contents("c:\\gdata\\products.dbf"));
   EXPECT_TRUE(Exists("c:\\victim\\keep.txt"));
+#endif
 }
 
 TEST_F(ChecksTest, TreeInUseNamesATableAnotherHandleHoldsOpen) {

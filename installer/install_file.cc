@@ -43,7 +43,9 @@ bool ParseId(const std::string& text, uint32_t* id) {
 std::string HostOf(const std::string& path) {
   std::string host;
   if (!E()->HostPath(path, &host).ok()) return std::string();
-  while (host.size() > 1 && host.back() == '/') host.pop_back();
+  // Host paths separate with "/" on Linux and "\\" on Windows.
+  while (host.size() > 1 && (host.back() == '/' || host.back() == '\\'))
+    host.pop_back();
   return Upper(host);
 }
 
@@ -52,7 +54,7 @@ bool Covers(const std::string& a, const std::string& b) {
   if (a.empty() || b.empty()) return false;
   if (a == "/") return true;
   return b == a || (b.size() > a.size() && b.compare(0, a.size(), a) == 0 &&
-                    b[a.size()] == '/');
+                    (b[a.size()] == '/' || b[a.size()] == '\\'));
 }
 
 }  // namespace

@@ -1,11 +1,10 @@
 #include "install_test_util.h"
 
-#include <sys/stat.h>
-
 #include <memory>
 
 #include "mixtable/wy_util.h"
 #include "platform/env.h"
+#include "platform/testing/run_program.h"
 #include "testing/data_set_builder.h"
 
 namespace installer_testing {
@@ -27,25 +26,6 @@ void SnapshotInto(const std::string& host, const std::string& rel,
     }
   }
 }
-
-constexpr const char* kSetupScript = R"(#!/bin/sh
-# Test setup program: copies the prepared tree into $GDATA (a drive path)
-# and writes the completion marker; with FAIL beside it, copies the root
-# tables only and fails.
-pkg=$(dirname "$0")
-drive=$(printf '%s' "$GDATA" | cut -c1 | tr 'A-Z' 'a-z')
-rest=$(printf '%s' "$GDATA" | cut -c4- | tr '\\' '/')
-target="$KALVO_DRIVES/$drive/$rest"
-mkdir -p "$target" || exit 3
-printf '%s %s' "$*" "$GDATA" > "$pkg/ARGS"
-if [ -f "$pkg/FAIL" ]; then
-  cp "$pkg"/tree/*.* "$target/" 2>/dev/null
-  exit 1
-fi
-cp -R "$pkg/tree/." "$target/" || exit 4
-: > "$KALVO_DRIVES/c/inno.end"
-exit 0
-)";
 
 }  // namespace
 
@@ -87,13 +67,37 @@ std::map<std::string, std::string> Snapshot(const std::string& dir) {
 }
 
 std::string MakePackage(const std::string& gdata_txt) {
-  Write("d:\\pkg\\GDATA.TXT", gdata_txt);
-  std::string error;
-  mixtable_testing::BuildSampleDataSet("d:\\pkg\\tree\\", &error);
-  Write("d:\\pkg\\setup.exe", kSetupScript);
-  std::string host = Host("d:\\pkg");
-  chmod((host + "/setup.exe").c_str(), 0755);
-  return host;
+  Write("c:\\instpkg\\GDATA.TXT", gdata_txt);
+  // The tree and the program once per test: later runs of the test reuse
+  // them (and what the test changed in them).
+  if (!Exists("c:\\instpkg\\setup.exe")) {
+    std::string error;
+    mixtable_testing::BuildSampleDataSet("c:\\instpkg\\tree\\", &error);
+    E()->CopyFile(
+        platform::testing::BesideThisProgram(INSTALLER_TEST_SETUP_NAME),
+        "c:\\instpkg\\setup.exe", false);
+#ifdef _WIN32
+    // Windows finds the DLLs of a program beside it: the setup program
+    // needs the platform layer's.
+    E()->CopyFile(platform::testing::BesideThisProgram(KALVO_PLATFORM_DLL),
+                  "c:\\instpkg\\" KALVO_PLATFORM_DLL, false);
+#endif
+  }
+  return Host("c:\\instpkg");
+}
+
+void ClearDrive() {
+  // Every name the installer tests make on drive c:, the data directories
+  // C:\GDATAnnn among them.
+  for (const char* name :
+       {"c:\\local", "c:\\instpkg", "c:\\inno.end", "c:\\gcspaces", "c:\\set",
+        "c:\\outside", "c:\\victim", "c:\\gdata", "c:\\out", "c:\\x",
+        "c:\\sets"}) {
+    if (E()->FileExists(name)) E()->DeleteTree(name);
+  }
+  std::vector<platform::DirEntry> entries;
+  E()->ListDir("c:\\", "GDATA*", &entries);
+  for (const platform::DirEntry& e : entries) E()->DeleteTree("c:\\" + e.name);
 }
 
 }  // namespace installer_testing

@@ -1,6 +1,6 @@
 // Helpers of the installer tests: a package with a prepared data-set tree
-// and a setup program (a shell script) in a temporary drives root, and
-// snapshots of trees and files to compare before and after.
+// and a setup program (install_test_setup.cc) in a temporary drives root,
+// and snapshots of trees and files to compare before and after.
 
 #ifndef INSTALLER_INSTALL_TEST_UTIL_H_
 #define INSTALLER_INSTALL_TEST_UTIL_H_
@@ -22,12 +22,20 @@ void Write(const std::string& path, const std::string& text);
 // appear with a trailing "/" and no contents.
 std::map<std::string, std::string> Snapshot(const std::string& dir);
 
-// Builds the package in "d:\pkg\": GDATA.TXT with lines, the sample data
-// set in "d:\pkg\tree\" and setup.exe, which copies that tree into the
-// directory named by $GDATA and creates "c:\inno.end" (or, when the file
-// "d:\pkg\FAIL" exists, copies half a tree and fails). Answers the host
-// path of the package directory.
+// Builds the package in "c:\instpkg\": GDATA.TXT with lines and, on the
+// first call after ClearDrive, the sample data set in "c:\instpkg\tree\"
+// and setup.exe, which copies that tree
+// into the directory named by $GDATA and creates "c:\inno.end" (or, when
+// the file "c:\instpkg\FAIL" exists, copies half a tree and fails).
+// Answers the host path of the package directory.
 std::string MakePackage(const std::string& gdata_txt);
+
+// Removes what the installer tests make on drive c: (the installer's own
+// names there are fixed: C:\GDATAnnn, C:\GDATATMP, c:\local, c:\inno.end).
+// Windows has no drives root: c: is the wine prefix's own drive, shared by
+// every test of a run, so each test starts by clearing it. On Linux the
+// drives root is fresh for each test and nothing is there.
+void ClearDrive();
 
 }  // namespace installer_testing
 

@@ -18,41 +18,72 @@ namespace platform::testing {
 
 namespace {
 
-// Points standard stream fd (1 or 2) at the new file path.
-bool RedirectStandard(int fd, const std::string& path) {
-  std::fflush(nullptr);
+// This process's standard output and error pointed at two files for as
+// long as it lives (the program started meanwhile gets them), then put
+// back. Output of this process is flushed first and no other thread of a
+// test writes meanwhile.
+class StandardToFiles {
+ public:
+  StandardToFiles(const std::string& out, const std::string& err) {
+    std::fflush(nullptr);
 #ifdef _WIN32
-  HANDLE h =
-      CreateFileA(path.c_str(), GENERIC_WRITE,
-                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  // Env::StartProcess hands the child duplicates of these handles.
-  return SetStdHandle(fd == 1 ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE, h) != 0;
+    // Env::StartProcess hands the child duplicates of the standard handles
+    // (GetStdHandle); this process's C runtime keeps its own.
+    saved_[0] = GetStdHandle(STD_OUTPUT_HANDLE);
+    saved_[1] = GetStdHandle(STD_ERROR_HANDLE);
+    const DWORD which[2] = {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    const std::string* paths[2] = {&out, &err};
+    ok_ = true;
+    for (int i = 0; i < 2; ++i) {
+      files_[i] =
+          CreateFileA(paths[i]->c_str(), GENERIC_WRITE,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+      ok_ = ok_ && files_[i] != INVALID_HANDLE_VALUE &&
+            SetStdHandle(which[i], files_[i]);
+    }
 #else
-  const int f =
-      open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (f < 0) return false;
-  const bool ok = dup2(f, fd) == fd;  // the copy is inherited across exec
-  close(f);
-  return ok;
+    saved_[0] = dup(1);
+    saved_[1] = dup(2);
+    const std::string* paths[2] = {&out, &err};
+    ok_ = saved_[0] >= 0 && saved_[1] >= 0;
+    for (int i = 0; i < 2 && ok_; ++i) {
+      const int f = open(paths[i]->c_str(),
+                         O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+      ok_ = f >= 0 && dup2(f, i + 1) == i + 1;  // the copy is inherited
+      if (f >= 0) close(f);
+    }
 #endif
-}
-
-// args: output file, error file, program, its arguments. Answers the
-// program's exit status.
-KALVO_CHILD_MAIN(kalvo_run_program)(const std::vector<std::string>& args) {
-  if (args.size() < 3) return kChildNotRun;
-  if (!RedirectStandard(1, args[0]) || !RedirectStandard(2, args[1])) {
-    return kChildNotRun;
   }
-  ProcessSpec launch;
-  launch.program = args[2];
-  launch.args.assign(args.begin() + 3, args.end());
-  std::unique_ptr<Process> program;
-  if (!Env::Default()->StartProcess(launch, &program).ok()) return kChildNotRun;
-  return WaitChild(program.get());
-}
+  ~StandardToFiles() {
+#ifdef _WIN32
+    SetStdHandle(STD_OUTPUT_HANDLE, saved_[0]);
+    SetStdHandle(STD_ERROR_HANDLE, saved_[1]);
+    for (HANDLE h : files_) {
+      if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    }
+#else
+    for (int i = 0; i < 2; ++i) {
+      if (saved_[i] >= 0) {
+        dup2(saved_[i], i + 1);
+        close(saved_[i]);
+      }
+    }
+#endif
+  }
+  StandardToFiles(const StandardToFiles&) = delete;
+  StandardToFiles& operator=(const StandardToFiles&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  bool ok_ = false;
+#ifdef _WIN32
+  HANDLE saved_[2] = {nullptr, nullptr};
+  HANDLE files_[2] = {INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE};
+#else
+  int saved_[2] = {-1, -1};
+#endif
+};
 
 // Whole contents of path with "\r\n" made "\n"; removes the file.
 std::string TakeText(const std::string& path) {
@@ -96,10 +127,18 @@ ProgramResult RunProgram(const std::string& program,
   const std::string base = env->TempDir() + "/kalvo-run-" +
                            std::to_string(env->CurrentProcessId()) + "-" +
                            std::to_string(g_runs++);
-  std::vector<std::string> child_args = {base + ".out", base + ".err", program};
-  child_args.insert(child_args.end(), args.begin(), args.end());
+  ProcessSpec launch;
+  launch.program = program;
+  launch.args = args;
+  std::unique_ptr<Process> child;
+  bool started = false;
+  {
+    StandardToFiles redirect(base + ".out", base + ".err");
+    started = redirect.ok() && env->StartProcess(launch, &child).ok();
+  }
   ProgramResult r;
-  r.status = RunChild("kalvo_run_program", child_args, timeout_ms);
+  r.status = started ? WaitChild(child.get(), timeout_ms) : kChildNotRun;
+  if (started && r.status == kChildNotRun) KillChild(child.get());
   r.out = TakeText(base + ".out");
   r.err = TakeText(base + ".err");
   return r;

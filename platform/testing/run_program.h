@@ -2,10 +2,11 @@
 // do) with its standard output and error caught, the same way on every
 // host: no shell, no fork.
 //
-// A child entry of the test binary (child_process.h) points its own
-// standard output and error at temporary files and starts the program
-// through Env::StartProcess, which hands it those standard handles; the
-// parent reads the files after the program has ended.
+// For the moment of the start, the test points its own standard output
+// and error at temporary files (Env::StartProcess hands the child the
+// standard handles) and then puts them back; the files are read once the
+// program has ended. No other thread of the test may write to the
+// standard streams meanwhile.
 
 #ifndef PLATFORM_TESTING_RUN_PROGRAM_H_
 #define PLATFORM_TESTING_RUN_PROGRAM_H_

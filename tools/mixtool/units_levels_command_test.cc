@@ -1,16 +1,14 @@
 // mixtool units and levels run as the program: output and exit status.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <fstream>
-#include <sstream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "levels_command.h"
+#include "platform/env.h"
+#include "platform/testing/run_program.h"
 #include "platform/testing/temp_drives.h"
 #include "testing/data_set_builder.h"
 #include "units_command.h"
@@ -19,22 +17,19 @@ namespace {
 
 using mixtable_testing::Id;
 
-struct Result {
-  int status = -1;
-  std::string out, err;
-};
+using Result = platform::testing::ProgramResult;
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+// The data set and the formula files of these tests. Windows has no drives
+// root (c: is the wine prefix's own drive, shared by every test of a run):
+// a directory of their own, emptied before each test.
+constexpr const char* kTop = "c:\\unitlev\\";
+constexpr const char* kSet = "c:\\unitlev\\gdata\\";
 
 class UnitsLevelsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    mixtable_testing::DataSetBuilder b("c:\\gdata\\");
+    platform::Env::Current()->DeleteTree(kTop);
+    mixtable_testing::DataSetBuilder b(kSet);
     ASSERT_TRUE(b.Append(
         Y_CNTS, {{"ID", Id(1)}, {"SPEC_W", "1500"}, {"LOADING", "50"}}))
         << b.error();
@@ -47,70 +42,57 @@ class UnitsLevelsTest : public ::testing::Test {
         << b.error();
   }
 
+  void TearDown() override { platform::Env::Current()->DeleteTree(kTop); }
+
   // Runs mixtool with args; its environment (the drives root) is ours.
   Result Run(const std::vector<std::string>& args) {
-    const std::string out = drives_.Host("out.txt");
-    const std::string err = drives_.Host("err.txt");
-    std::vector<char*> argv;
-    std::string program = MIXTOOL_PATH;
-    argv.push_back(program.data());
-    std::vector<std::string> copy = args;
-    for (std::string& a : copy) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    Result r;
-    const pid_t pid = fork();
-    if (pid == 0) {
-      const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      if (o < 0 || e < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0) _exit(126);
-      execv(program.c_str(), argv.data());
-      _exit(127);
-    }
-    int status = 0;
-    if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
-      r.status = WEXITSTATUS(status);
-    r.out = Slurp(out);
-    r.err = Slurp(err);
-    return r;
+    return platform::testing::RunProgram(
+        platform::testing::BesideThisProgram(MIXTOOL_NAME), args);
   }
 
-  // A formula text file below the drives root; answers its Windows path.
+  // A formula text file in the test's directory; answers its Windows path.
   std::string WriteFormula(const std::string& name, const std::string& text) {
-    std::ofstream(drives_.drives() + "/c/" + name, std::ios::binary) << text;
-    return "c:\\" + name;
+    const std::string path = std::string(kTop) + name;
+    std::unique_ptr<platform::File> f;
+    if (platform::Env::Current()
+            ->OpenFile(path, platform::OpenMode::kCreateAlways, &f)
+            .ok()) {
+      f->WriteAt(0, text.data(), text.size());
+    }
+    return path;
   }
 
   platform::ScopedTempDrives drives_;
 };
 
 TEST_F(UnitsLevelsTest, UnitsConvertsAList) {
-  Result r = Run({"units", "c:\\gdata\\", "--from", "volume-parts", "--to",
+  Result r = Run({"units", kSet, "--from", "volume-parts", "--to",
                   "weight-parts", "1=1", "2=1"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "1 1.200000000\n2 0.800000000\n");
   EXPECT_EQ(r.err, "");
 
-  r = Run({"units", "c:\\gdata\\", "--from", "3", "--to", "2", "--x", "100",
-           "1=100", "2=300"});
+  r = Run({"units", kSet, "--from", "3", "--to", "2", "--x", "100", "1=100",
+           "2=300"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "1 1.000000000\n2 3.000000000\ntotal 100.000000000\n");
 
-  r = Run({"units", "c:\\gdata\\", "--from", "pigment", "--to", "volume-parts",
-           "1=1", "2=1"});
+  r = Run({"units", kSet, "--from", "pigment", "--to", "volume-parts", "1=1",
+           "2=1"});
   EXPECT_EQ(r.out, "1 1.142857143\n2 0.857142857\n");
 
-  r = Run({"units", "c:\\gdata\\", "--from", "volume-parts", "--to", "volume",
-           "--total", "500", "1=0.5", "2=0.5"});
+  r = Run({"units", kSet, "--from", "volume-parts", "--to", "volume", "--total",
+           "500", "1=0.5", "2=0.5"});
   EXPECT_EQ(r.out, "1 250.000000000\n2 250.000000000\n");
 }
 
 TEST_F(UnitsLevelsTest, UnitsWithABaseAndSingle) {
-  Result r = Run({"units", "c:\\gdata\\", "--from", "volume", "--to", "weight",
-                  "--base", "7=1000", "--x", "700", "10=10"});
+  Result r = Run({"units", kSet, "--from", "volume", "--to", "weight", "--base",
+                  "7=1000", "--x", "700", "10=10"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "base 7 700.000000000\n10 7.500000000\n");
 
-  r = Run({"units", "c:\\gdata\\", "--from", "volume", "--to", "weight-small",
+  r = Run({"units", kSet, "--from", "volume", "--to", "weight-small",
            "--single", "--factor", "2", "1=1", "10=1"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "total 6000.000000000\n");
@@ -121,27 +103,27 @@ TEST_F(UnitsLevelsTest, UnitsFailures) {
     std::vector<std::string> args;
     std::string err;
   } const cases[] = {
-      {{"units", "c:\\gdata\\", "--from", "litres", "--to", "1", "1=1"},
+      {{"units", kSet, "--from", "litres", "--to", "1", "1=1"},
        "mixtool: unknown unit kind 'litres'\n"},
-      {{"units", "c:\\gdata\\", "--from", "7", "--to", "1", "1=1"},
+      {{"units", kSet, "--from", "7", "--to", "1", "1=1"},
        "mixtool: unknown unit kind '7'\n"},
-      {{"units", "c:\\gdata\\", "--from", "2", "--to", "1", "1=x"},
+      {{"units", kSet, "--from", "2", "--to", "1", "1=x"},
        "mixtool: '1=x' is not ID=QUANTITY\n"},
-      {{"units", "c:\\gdata\\", "--from", "2", "--to", "1"},
+      {{"units", kSet, "--from", "2", "--to", "1"},
        "mixtool: no colorant quantities (ID=QUANTITY)\n"},
-      {{"units", "c:\\gdata\\", "--from", "2", "--to", "3", "1=1"},
+      {{"units", kSet, "--from", "2", "--to", "3", "1=1"},
        "mixtool: --total is needed from a relative kind to an absolute "
        "one\n"},
-      {{"units", "c:\\gdata\\", "--from", "3", "--to", "1", "--single", "1=1"},
+      {{"units", kSet, "--from", "3", "--to", "1", "--single", "1=1"},
        "mixtool: --single converts between two different absolute kinds "
        "(3..6)\n"},
       {{"units", "c:\\nowhere\\", "--from", "2", "--to", "1", "1=1"},
        "mixtool: cannot read BASES and CNTS of c:\\nowhere\\\n"},
-      {{"units", "c:\\gdata\\", "--from", "2", "--to", "1", "1=1", "99=1"},
+      {{"units", kSet, "--from", "2", "--to", "1", "1=1", "99=1"},
        "mixtool: conversion from volume-parts to weight-parts refused (an "
        "unknown colorant or base, a specific weight or loading of 0, a "
        "negative quantity or a zero sum)\n"},
-      {{"units", "c:\\gdata\\", "--from", "2", "--to", "1", "1=-1"},
+      {{"units", kSet, "--from", "2", "--to", "1", "1=-1"},
        "mixtool: conversion from volume-parts to weight-parts refused (an "
        "unknown colorant or base, a specific weight or loading of 0, a "
        "negative quantity or a zero sum)\n"},
@@ -158,7 +140,7 @@ TEST_F(UnitsLevelsTest, UnitsFailures) {
 TEST_F(UnitsLevelsTest, CommandLinesThatDoNotParse) {
   // The option parser's refusals keep the program's usage status 2.
   for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"units", "c:\\gdata\\", "1=1"},
+       {std::vector<std::string>{"units", kSet, "1=1"},
         std::vector<std::string>{"levels"}}) {
     Result r = Run(args);
     EXPECT_EQ(r.status, 2);
@@ -185,12 +167,12 @@ TEST_F(UnitsLevelsTest, Levels) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "entries 0\n");
 
-  r = Run({"levels", "c:\\missing.txt"});
+  r = Run({"levels", "c:\\unitlev\\missing.txt"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "mixtool: cannot read c:\\missing.txt\n");
+  EXPECT_EQ(r.err, "mixtool: cannot read c:\\unitlev\\missing.txt\n");
   r = Run({"levels", WriteFormula("junk.txt", "not a formula\n")});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "mixtool: c:\\junk.txt holds no formula\n");
+  EXPECT_EQ(r.err, "mixtool: c:\\unitlev\\junk.txt holds no formula\n");
 }
 
 TEST(UnitKindTest, NamesAndNumbers) {
