@@ -96,4 +96,3 @@ function(kalvo_add_googletest)
 endfunction()
 set(KALVO_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH
   "GoogleTest sources built for the Windows tests")
-include(${CMAKE_CURRENT_LIST_DIR}/posix_only_tests.cmake)
