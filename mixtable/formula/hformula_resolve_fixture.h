@@ -16,6 +16,7 @@
 #include "mixtable/mixtable_ex.h"
 #include "mixtable/wy_catalog.h"
 #include "mixtable/wy_util.h"
+#include "platform/env.h"
 #include "platform/testing/temp_drives.h"
 #include "testing/data_set_builder.h"
 
@@ -84,6 +85,9 @@ class ResolveTest : public ::testing::Test {
   }
 
   static void Build() {
+    // On Windows "c:\\gdata\\" is the real drive, kept from the run before
+    // (on Linux the drives root is new): start empty.
+    platform::Env::Current()->DeleteTree("c:\\gdata");
     mixtable_testing::DataSetBuilder b("c:\\gdata\\");
     const Values products[] = {
         {{"ID", Id(1)},
