@@ -232,6 +232,7 @@ bool SpecialFilter::CreateFile(int s, std::string* path) {
 void SpecialFilter::TakeStamps(Slot* sl) const {
   sl->has_counter = data_->ChangeStamps(&sl->counter, &sl->own);
   sl->rewrites = data_->rewrites();
+  sl->records = data_->Count();
 }
 
 bool SpecialFilter::Stale(const Slot* sl) const {
@@ -242,6 +243,12 @@ bool SpecialFilter::Stale(const Slot* sl) const {
     if (!sl->has_counter || counter - sl->counter != own - sl->own) {
       return true;
     }
+  } else if (data_->Count() != sl->records) {
+    // No shared counter (turned off, or a file on another machine): a
+    // different record count is the one sign of other writers left. This
+    // handle's own appends also rebuild the index then; rewrites in place
+    // by others stay unseen.
+    return true;
   }
   return data_->rewrites() != sl->rewrites;
 }

@@ -92,6 +92,9 @@ struct SpecialFilter::Slot {
   uint64_t counter = 0;
   uint64_t own = 0;
   uint64_t rewrites = 0;
+  // The record count at the build: without a shared counter, another
+  // handle's appends and packs still show as a different count.
+  int32_t records = -1;
 
   ~Slot();
 };

@@ -1,8 +1,9 @@
 // The change counter on Windows: handles of one file share one counter,
 // other files have their own, another process bumps the same counter, and
-// the counter is never watched. The mapping is off unless
-// $KALVO_CHANGE_COUNTER is "on"; the tests turn it on. The other process is
-// this test program, started with $KALVO_COUNTER_CHILD naming the file to bump.
+// the counter is never watched. The mapping is on unless
+// $KALVO_CHANGE_COUNTER is "off"; the tests say "on" all the same. The other
+// process is this test program, started with $KALVO_COUNTER_CHILD naming the
+// file to bump.
 
 #include <windows.h>
 
@@ -141,12 +142,16 @@ TEST(ChangeCounterWin32Test, RenamedFileKeepsItsCounter) {
   EXPECT_EQ(a.counter->Load(), c.counter->Load());
 }
 
-TEST(ChangeCounterWin32Test, OffByDefaultAndForRemoteFiles) {
+TEST(ChangeCounterWin32Test, OnByDefaultOffWhenAskedAndForRemoteFiles) {
   TempFiles tmp;
   HANDLE h = OpenShared(tmp.Path("a.dbf"), CREATE_ALWAYS);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   std::unique_ptr<ChangeCounter> c;
-  // Off by default: the engine reads records from the file.
+  _putenv_s("KALVO_CHANGE_COUNTER", "");
+  EXPECT_TRUE(OpenSharedChangeCounterWin32(h, tmp.Path("a.dbf"), &c).ok());
+  EXPECT_NE(c, nullptr);
+  // Turned off: the engine has no counter for the file.
+  _putenv_s("KALVO_CHANGE_COUNTER", "off");
   EXPECT_EQ(OpenSharedChangeCounterWin32(h, tmp.Path("a.dbf"), &c).code(),
             ENOTSUP);
   EXPECT_EQ(c, nullptr);
