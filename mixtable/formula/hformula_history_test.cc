@@ -275,10 +275,15 @@ void MakeHistory(const WDBASE_FIELD* fields) {
   for (int i = 0; i < 3; ++i) {
     ASSERT_EQ(1, t.AppendBlank());
     ASSERT_EQ(1, t.WriteString("FRM", std::string(90, 'A' + i).c_str()));
-    if (*ids[i]) ASSERT_EQ(1, t.WriteString("DATAID", ids[i]));
-    if (t.FieldNo("MINE")) ASSERT_EQ(1, t.WriteString("MINE", "kept"));
-    if (t.FieldLen("CLRDESCR") > 100)
+    if (*ids[i]) {
+      ASSERT_EQ(1, t.WriteString("DATAID", ids[i]));
+    }
+    if (t.FieldNo("MINE")) {
+      ASSERT_EQ(1, t.WriteString("MINE", "kept"));
+    }
+    if (t.FieldLen("CLRDESCR") > 100) {
       ASSERT_EQ(1, t.WriteString("CLRDESCR", std::string(120, 'w').c_str()));
+    }
   }
   ASSERT_EQ(1, t.Goto(2));
   ASSERT_EQ(1, t.Delete());

@@ -337,7 +337,9 @@ TEST_F(ConvertTest, AKillAtEveryStepLeavesTheOldTableOrTheNewOne) {
     const int code = platform::testing::RunChild("convert_killed_after",
                                                  {std::to_string(n)});
     finished = code != platform::testing::kChildKilled;
-    if (finished) EXPECT_EQ(code, 0);
+    if (finished) {
+      EXPECT_EQ(code, 0);
+    }
     const TableRows now = ReadTable(kBlend);  // Open undoes a half swap
     EXPECT_TRUE(now == before || now == converted) << "killed at " << n;
   }
