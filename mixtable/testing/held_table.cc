@@ -1,6 +1,5 @@
 #include "testing/held_table.h"
 
-#include <atomic>
 #include <vector>
 
 #include "platform/testing/child_process.h"
@@ -27,36 +26,11 @@ KALVO_CHILD_MAIN(held_table)(const std::vector<std::string>& args) {
   return 0;
 }
 
-std::atomic<int> g_held{0};
-
 }  // namespace
 
-HeldTable::HeldTable(const std::string& dir, const std::string& name,
-                     bool lock) {
-  platform::Env* env = platform::Env::Default();
-  const std::string base = env->TempDir() + "/kalvo-held-table-" +
-                           std::to_string(env->CurrentProcessId()) + "-" +
-                           std::to_string(g_held++);
-  ready_ = base + ".ready";
-  release_ = base + ".release";
-  if (!platform::testing::StartChild(
-           "held_table", {dir, name, lock ? "1" : "0", ready_, release_},
-           &child_)
-           .ok()) {
-    child_.reset();
-    return;
-  }
-  ok_ = platform::testing::WaitForFile(ready_, 60000, child_.get());
-}
+HeldTable::HeldTable(const std::string& dir, const std::string& name, bool lock)
+    : held_("held_table", {dir, name, lock ? "1" : "0"}) {}
 
-HeldTable::~HeldTable() {
-  platform::Env* env = platform::Env::Default();
-  if (child_) {
-    platform::testing::SignalFile(release_);
-    platform::testing::WaitChild(child_.get());
-  }
-  env->DeleteFile(ready_);
-  env->DeleteFile(release_);
-}
+HeldTable::~HeldTable() = default;
 
 }  // namespace mixtable_testing

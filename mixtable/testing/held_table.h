@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/env.h"
+#include "platform/testing/child_process.h"
 
 namespace mixtable_testing {
 
@@ -23,12 +23,10 @@ class HeldTable {
   ~HeldTable();
   HeldTable(const HeldTable&) = delete;
   HeldTable& operator=(const HeldTable&) = delete;
-  bool ok() const { return ok_; }
+  bool ok() const { return held_.ready(); }
 
  private:
-  std::unique_ptr<platform::Process> child_;
-  std::string ready_, release_;  // marker files
-  bool ok_ = false;
+  platform::testing::HeldChild held_;
 };
 
 }  // namespace mixtable_testing

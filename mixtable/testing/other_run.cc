@@ -1,6 +1,5 @@
 #include "testing/other_run.h"
 
-#include <atomic>
 #include <vector>
 
 #include "mixtable/wy_maintenance.h"
@@ -32,39 +31,20 @@ KALVO_CHILD_MAIN(other_maintenance_run)(const std::vector<std::string>& args) {
   return 0;
 }
 
-std::atomic<int> g_runs{0};
-
 }  // namespace
 
-OtherMaintenanceRun::OtherMaintenanceRun(const std::string& dir) {
-  platform::Env* env = platform::Env::Default();
-  const std::string base = env->TempDir() + "/kalvo-other-run-" +
-                           std::to_string(env->CurrentProcessId()) + "-" +
-                           std::to_string(g_runs++);
-  ready_ = base + ".ready";
-  release_ = base + ".release";
-  if (!platform::testing::StartChild("other_maintenance_run",
-                                     {dir, ready_, release_}, &child_)
-           .ok()) {
-    child_.reset();
-    return;
-  }
+OtherMaintenanceRun::OtherMaintenanceRun(const std::string& dir)
+    : held_("other_maintenance_run", {dir}) {
   char began = '0';
   size_t got = 0;
   std::unique_ptr<platform::File> f;
-  ok_ = platform::testing::WaitForFile(ready_, 60000, child_.get()) &&
-        env->OpenFile(ready_, platform::OpenMode::kReadOnly, &f).ok() &&
+  ok_ = held_.ready() &&
+        platform::Env::Default()
+            ->OpenFile(held_.ready_path(), platform::OpenMode::kReadOnly, &f)
+            .ok() &&
         f->ReadAt(0, &began, 1, &got).ok() && got == 1 && began == '1';
 }
 
-OtherMaintenanceRun::~OtherMaintenanceRun() {
-  platform::Env* env = platform::Env::Default();
-  if (child_) {
-    platform::testing::SignalFile(release_);
-    platform::testing::WaitChild(child_.get());
-  }
-  env->DeleteFile(ready_);
-  env->DeleteFile(release_);
-}
+OtherMaintenanceRun::~OtherMaintenanceRun() = default;
 
 }  // namespace mixtable_testing

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/env.h"
+#include "platform/testing/child_process.h"
 
 namespace mixtable_testing {
 
@@ -26,8 +26,7 @@ class OtherMaintenanceRun {
   bool ok() const { return ok_; }
 
  private:
-  std::unique_ptr<platform::Process> child_;
-  std::string ready_, release_;  // marker files
+  platform::testing::HeldChild held_;
   bool ok_ = false;
 };
 

@@ -6,6 +6,7 @@
 #include <signal.h>
 #endif
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -111,6 +112,33 @@ bool WaitForFile(const std::string& path, int64_t timeout_ms, Process* watch) {
     }
     env->SleepMs(2);
   }
+}
+
+HeldChild::HeldChild(const std::string& name, std::vector<std::string> args,
+                     int64_t timeout_ms) {
+  static std::atomic<int> held{0};
+  Env* env = Env::Default();
+  const std::string base = env->TempDir() + "/kalvo-held-" +
+                           std::to_string(env->CurrentProcessId()) + "-" +
+                           std::to_string(held++);
+  ready_path_ = base + ".ready";
+  release_path_ = base + ".release";
+  args.push_back(ready_path_);
+  args.push_back(release_path_);
+  if (!StartChild(name, args, &child_).ok()) {
+    child_.reset();
+    return;
+  }
+  ready_ = WaitForFile(ready_path_, timeout_ms, child_.get());
+}
+
+HeldChild::~HeldChild() {
+  if (child_) {
+    SignalFile(release_path_);
+    WaitChild(child_.get());
+  }
+  Env::Default()->DeleteFile(ready_path_);
+  Env::Default()->DeleteFile(release_path_);
 }
 
 }  // namespace platform::testing

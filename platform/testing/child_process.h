@@ -69,6 +69,30 @@ bool SignalFile(const std::string& path);
 bool WaitForFile(const std::string& path, int64_t timeout_ms = 60000,
                  Process* watch = nullptr);
 
+// A child the parent holds while this object lives: name is started with
+// args followed by a ready and a release marker path. The child creates the
+// ready marker once it holds what it was started for (an open table, a
+// begun run; it may write a short answer into it) and then waits for the
+// release marker. The destructor creates the release marker, waits for the
+// child and deletes both markers.
+class HeldChild {
+ public:
+  HeldChild(const std::string& name, std::vector<std::string> args,
+            int64_t timeout_ms = 60000);
+  ~HeldChild();
+  HeldChild(const HeldChild&) = delete;
+  HeldChild& operator=(const HeldChild&) = delete;
+  // The ready marker exists (false when the child could not start, ended
+  // without it, or did not make it within timeout_ms).
+  bool ready() const { return ready_; }
+  const std::string& ready_path() const { return ready_path_; }
+
+ private:
+  std::unique_ptr<Process> child_;
+  std::string ready_path_, release_path_;
+  bool ready_ = false;
+};
+
 }  // namespace platform::testing
 
 // Defines the child entry name; the function body follows the parameter
