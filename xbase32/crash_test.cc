@@ -134,7 +134,9 @@ class CrashTest : public TableTest {
         const std::string t(static_cast<size_t>(i) * 50, 'a' + i % 26);
         ASSERT_EQ(1, w.MemoWrite("NOTES", t.data(), t.size()));
       }
-      if (i % 5 == 0) ASSERT_EQ(1, w.Delete());
+      if (i % 5 == 0) {
+        ASSERT_EQ(1, w.Delete());
+      }
     }
     ASSERT_EQ(1, w.Close());
     platform::Env* env = platform::Env::Current();
