@@ -2,6 +2,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// Env's method of this name, not the Win32 macro.
+#undef DeleteFile
 #else
 #include <signal.h>
 #endif
