@@ -1,15 +1,9 @@
 // Win32 error codes as the errno values the rest of the project tests.
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
 #include <cerrno>
 #include <string>
+
+#include "platform/win32/windows_host.h"
 
 #include "platform/win32/win32_internal.h"
 
