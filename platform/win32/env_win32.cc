@@ -14,6 +14,7 @@
 #include "platform/env.h"
 #include "platform/host_env.h"
 #include "platform/internal/process_impl.h"
+#include "platform/path_parts.h"
 #include "platform/win32/dir_win32.h"
 #include "platform/win32/win32_internal.h"
 #include "platform/win32/windows_host.h"
@@ -142,9 +143,10 @@ class Win32Env final : public internal::HostEnv {
     // Names differing in case only lead to the same entry: a change of case
     // only, never a replacement.
     FileInfo a, b;
-    const bool same =
-        CompareNoCase(hf, ht) && internal::GetHostFileInfo(hf, &a).ok() &&
-        internal::GetHostFileInfo(ht, &b).ok() && a.inode == b.inode;
+    const bool same = internal::EqualsIgnoreCase(hf, ht) &&
+                      internal::GetHostFileInfo(hf, &a).ok() &&
+                      internal::GetHostFileInfo(ht, &b).ok() &&
+                      a.inode == b.inode;
     if (!same) {
       DWORD t = GetFileAttributesA(ht.c_str());
       if (t != INVALID_FILE_ATTRIBUTES) {
@@ -227,7 +229,7 @@ class Win32Env final : public internal::HostEnv {
     DWORD n = GetTempPathA(sizeof(buf), buf);
     std::string dir = (n > 0 && n < sizeof(buf)) ? std::string(buf, n) : "";
     if (dir.empty()) dir = CurrentDir();
-    while (dir.size() > 3 && IsSepChar(dir.back())) dir.pop_back();
+    while (dir.size() > 3 && internal::IsPathSep(dir.back())) dir.pop_back();
     return dir;
   }
 
@@ -358,20 +360,6 @@ class Win32Env final : public internal::HostEnv {
       return internal::Win32Status(err, what);
     }
     return Status::OK();
-  }
-
-  static bool IsSepChar(char c) { return c == '\\' || c == '/'; }
-
-  // Whether a and b are equal ignoring the case of ASCII letters.
-  static bool CompareNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); i++) {
-      char x = a[i], y = b[i];
-      if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-      if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-      if (x != y) return false;
-    }
-    return true;
   }
 };
 

@@ -22,8 +22,6 @@
 // locked bytes); the engine's lock ranges lie far beyond the data, so this
 // never blocks I/O.
 
-#include "platform/host_file.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -33,6 +31,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/host_file.h"
 #include "platform/lock_set.h"
 #include "platform/win32/dir_win32.h"
 #include "platform/win32/win32_internal.h"
@@ -352,7 +351,7 @@ class Win32File final : public File {
 namespace internal {
 
 Status OpenHostFile(const std::string& host, const std::string& given,
-                     OpenMode mode, std::unique_ptr<File>* file) {
+                    OpenMode mode, std::unique_ptr<File>* file) {
   file->reset();
   const std::string what = "open " + given;
   const DWORD attrs = GetFileAttributesA(host.c_str());
