@@ -86,42 +86,6 @@ class PosixEnv final : public internal::HostEnv {
     return internal::MapPath(path, DrivesRoot(), host);
   }
 
-  bool FileExists(const std::string& path) override {
-    std::string host;
-    struct stat st;
-    return HostPath(path, &host).ok() && lstat(host.c_str(), &st) == 0;
-  }
-
-  Status GetFileInfo(const std::string& path, FileInfo* info) override {
-    std::string host;
-    Status s = HostPath(path, &host);
-    if (!s.ok()) return s;
-    struct stat st;
-    if (lstat(host.c_str(), &st) != 0) {
-      return Status::Error(errno, "stat " + path);
-    }
-    internal::FillFileInfo(st, info);
-    return Status::OK();
-  }
-
-  Status DeleteFile(const std::string& path) override {
-    std::string host;
-    Status s = HostPath(path, &host);
-    if (!s.ok()) return s;
-    struct stat st;
-    if (lstat(host.c_str(), &st) != 0) {
-      return Status::Error(errno, "delete " + path);
-    }
-    if (S_ISDIR(st.st_mode)) return Status::Error(EISDIR, "delete " + path);
-    if (S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0) {
-      return Status::Error(EACCES, "delete " + path + " (read-only)");
-    }
-    if (unlink(host.c_str()) != 0) {
-      return Status::Error(errno, "delete " + path);
-    }
-    return Status::OK();
-  }
-
   Status RenameFile(const std::string& from, const std::string& to,
                     bool replace) override {
     const std::string what = "rename " + from + " to " + to;

@@ -15,6 +15,21 @@
 
 namespace platform::internal {
 
+// Whether an entry named path exists (a link counts by itself, also when
+// what it leads to is missing).
+bool HostEntryExists(const std::string& path);
+
+// Facts about path itself (a link is not followed). Linux: the lstat facts;
+// Windows: with the file index where the entry can be opened.
+Status GetHostFileInfo(const std::string& path, FileInfo* info);
+
+// Deletes the file or link host (a link itself, never what it leads to);
+// given is the caller's name of it for error texts. Refuses a directory
+// (EISDIR) and a read-only file (EACCES). Windows also refuses a file open
+// elsewhere (EBUSY) and, where the host would delete a link's target, a
+// directory link (EPERM).
+Status DeleteHostFile(const std::string& host, const std::string& given);
+
 // Entries of dir (not "." and "..") matching mask (see mask.h), sorted by
 // name ignoring case (ties by bytes). Linux: with lstat facts. Windows:
 // entries carry no file index (0). ENOENT when dir is missing, ENOTDIR when

@@ -8,6 +8,27 @@
 
 namespace platform::internal {
 
+bool HostEnv::FileExists(const std::string& path) {
+  std::string host;
+  return HostPath(path, &host).ok() && HostEntryExists(host);
+}
+
+Status HostEnv::GetFileInfo(const std::string& path, FileInfo* info) {
+  std::string host;
+  Status s = HostPath(path, &host);
+  if (!s.ok()) return s;
+  s = GetHostFileInfo(host, info);
+  if (!s.ok()) return Status::Error(s.code(), "stat " + path);
+  return s;
+}
+
+Status HostEnv::DeleteFile(const std::string& path) {
+  std::string host;
+  Status s = HostPath(path, &host);
+  if (!s.ok()) return s;
+  return DeleteHostFile(host, path);
+}
+
 Status HostEnv::OpenFile(const std::string& path, OpenMode mode,
                          std::unique_ptr<File>* file) {
   file->reset();

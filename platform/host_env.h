@@ -17,6 +17,9 @@ namespace platform::internal {
 
 class HostEnv : public Env {
  public:
+  bool FileExists(const std::string& path) override;
+  Status GetFileInfo(const std::string& path, FileInfo* info) override;
+  Status DeleteFile(const std::string& path) override;
   Status OpenFile(const std::string& path, OpenMode mode,
                   std::unique_ptr<File>* file) override;
   Status CopyFile(const std::string& from, const std::string& to,

@@ -375,6 +375,32 @@ Status GetHostFileInfo(const std::string& path, FileInfo* info) {
   return Status::OK();
 }
 
+bool HostEntryExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+Status DeleteHostFile(const std::string& host, const std::string& given) {
+  const std::string what = "delete " + given;
+  DWORD a = GetFileAttributesA(host.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) return Win32Status(GetLastError(), what);
+  const bool link = IsLinkAttr(a);
+  if ((a & FILE_ATTRIBUTE_DIRECTORY) && !link) {
+    return Status::Error(EISDIR, what);
+  }
+  if (!link && (a & FILE_ATTRIBUTE_READONLY)) {
+    return Status::Error(EACCES, what + " (read-only)");
+  }
+  if (link && (a & FILE_ATTRIBUTE_DIRECTORY) && HostDeletesLinkTargets()) {
+    return Status::Error(EPERM, what + " (link left in place)");
+  }
+  // A link to a directory is removed as a directory entry, never entered.
+  BOOL ok = (a & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryA(host.c_str())
+                                           : DeleteFileA(host.c_str());
+  // An open file is refused (sharing violation: EBUSY).
+  if (!ok) return Win32Status(GetLastError(), what);
+  return Status::OK();
+}
+
 Status ListHostDir(const std::string& dir, const std::string& mask,
                    std::vector<DirEntry>* entries) {
   Status s =

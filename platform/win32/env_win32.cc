@@ -86,49 +86,6 @@ class Win32Env final : public internal::HostEnv {
     return internal::NormalizeWin32Path(path, host);
   }
 
-  bool FileExists(const std::string& path) override {
-    std::string host;
-    return HostPath(path, &host).ok() &&
-           GetFileAttributesA(host.c_str()) != INVALID_FILE_ATTRIBUTES;
-  }
-
-  Status GetFileInfo(const std::string& path, FileInfo* info) override {
-    std::string host;
-    Status s = HostPath(path, &host);
-    if (!s.ok()) return s;
-    s = internal::GetHostFileInfo(host, info);
-    if (!s.ok()) return Status::Error(s.code(), "stat " + path);
-    return s;
-  }
-
-  Status DeleteFile(const std::string& path) override {
-    std::string host;
-    Status s = HostPath(path, &host);
-    if (!s.ok()) return s;
-    const std::string what = "delete " + path;
-    DWORD a = GetFileAttributesA(host.c_str());
-    if (a == INVALID_FILE_ATTRIBUTES) {
-      return internal::Win32Status(GetLastError(), what);
-    }
-    const bool link = (a & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    if ((a & FILE_ATTRIBUTE_DIRECTORY) && !link) {
-      return Status::Error(EISDIR, what);
-    }
-    if (!link && (a & FILE_ATTRIBUTE_READONLY)) {
-      return Status::Error(EACCES, what + " (read-only)");
-    }
-    if (link && (a & FILE_ATTRIBUTE_DIRECTORY) &&
-        internal::HostDeletesLinkTargets()) {
-      return Status::Error(EPERM, what + " (link left in place)");
-    }
-    // A link to a directory is removed as a directory entry, never entered.
-    BOOL ok = (a & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryA(host.c_str())
-                                             : DeleteFileA(host.c_str());
-    // An open file is refused (sharing violation: EBUSY).
-    if (!ok) return internal::Win32Status(GetLastError(), what);
-    return Status::OK();
-  }
-
   Status RenameFile(const std::string& from, const std::string& to,
                     bool replace) override {
     const std::string what = "rename " + from + " to " + to;
