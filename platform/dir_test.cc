@@ -7,9 +7,7 @@
 #include <gtest/gtest.h>
 
 #ifdef _WIN32
-#include <windows.h>
-#undef DeleteFile
-#undef CopyFile
+#include "platform/win32/windows_host.h"
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -24,16 +22,13 @@
 #include <vector>
 
 #include "platform/env.h"
+#include "platform/testing/host.h"
 #include "platform/testing/temp_dir.h"
 
 namespace platform {
 namespace {
 
-#ifdef _WIN32
-constexpr bool kWindows = true;
-#else
-constexpr bool kWindows = false;
-#endif
+using testing::kWindowsHost;
 
 using Names = std::vector<std::string>;
 
@@ -176,7 +171,7 @@ TEST_F(DirTest, CopyFileKeepsContentsReadOnlyAndTime) {
   ASSERT_TRUE(env_->OpenFile(P("src.dbf"), OpenMode::kReadWrite, &open).ok());
   ASSERT_TRUE(env_->CopyFile(P("src.dbf"), P("third.dbf"), true).ok());
   EXPECT_EQ(Slurp(P("third.dbf")), "new");
-  if (kWindows) {
+  if (kWindowsHost) {
     // A target open elsewhere is never swapped under its user.
     std::unique_ptr<File> target;
     ASSERT_TRUE(
@@ -243,7 +238,7 @@ TEST_F(DirTest, Attributes) {
   // A plain file: normal, or archive where the file system keeps that bit
   // on every file (wine).
   auto plain = [](uint32_t x) {
-    return x == kAttrNormal || (kWindows && x == kAttrArchive);
+    return x == kAttrNormal || (kWindowsHost && x == kAttrArchive);
   };
   ASSERT_TRUE(env_->SetAttributes(P("f.dbf"), 0).ok());
   ASSERT_TRUE(env_->GetAttributes(P("f.dbf"), &a).ok());
@@ -255,7 +250,7 @@ TEST_F(DirTest, Attributes) {
   const uint32_t all = kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrArchive;
   ASSERT_TRUE(env_->SetAttributes(P("f.dbf"), all).ok());
   ASSERT_TRUE(env_->GetAttributes(P("F.DBF"), &a).ok());
-  EXPECT_EQ(a, kWindows ? all : kAttrReadOnly);
+  EXPECT_EQ(a, kWindowsHost ? all : kAttrReadOnly);
 #ifndef _WIN32
   struct stat st;
   ASSERT_EQ(stat(Host(P("f.dbf")).c_str(), &st), 0);
@@ -339,15 +334,15 @@ TEST_F(TreeTest, DeleteOpensUpReadOnlyEntriesAndRefusesRoots) {
   EXPECT_FALSE(env_->FileExists(P("one.txt")));
   EXPECT_EQ(env_->DeleteTree(P("none")).code(), ENOENT);
   const std::vector<std::string> roots =
-      kWindows ? std::vector<std::string>{"c:\\",
-                                          "C:",
-                                          "c:/",
-                                          "\\",
-                                          "/",
-                                          "\\\\server\\share",
-                                          "\\\\server\\share\\",
-                                          "c:\\gdata\\.."}
-               : std::vector<std::string>{"/", "/tmp/.."};
+      kWindowsHost ? std::vector<std::string>{"c:\\",
+                                              "C:",
+                                              "c:/",
+                                              "\\",
+                                              "/",
+                                              "\\\\server\\share",
+                                              "\\\\server\\share\\",
+                                              "c:\\gdata\\.."}
+                   : std::vector<std::string>{"/", "/tmp/.."};
   for (const std::string& root : roots) {
     EXPECT_EQ(env_->DeleteTree(root).code(), EPERM) << root;
   }
@@ -363,7 +358,7 @@ TEST_F(TreeTest, LinksAreNeverFollowed) {
       !MakeLink(P("src\\Sub\\filelink"), P("outside\\keep.txt"), false)) {
     GTEST_SKIP() << "the host makes no symbolic links";
   }
-  if (!kWindows) {
+  if (!kWindowsHost) {
     ASSERT_TRUE(MakeLink(P("src\\dangling"), P("nowhere"), false));
   }
   std::string target;

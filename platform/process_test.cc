@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #ifdef _WIN32
-#include <windows.h>
+#include "platform/win32/windows_host.h"
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -28,16 +28,13 @@
 #include "platform/internal/process_impl.h"
 #include "platform/path_parts.h"
 #include "platform/testing/child_process.h"
+#include "platform/testing/host.h"
 #include "platform/testing/temp_dir.h"
 
 namespace platform::internal {
 namespace {
 
-#ifdef _WIN32
-constexpr bool kWindows = true;
-#else
-constexpr bool kWindows = false;
-#endif
+using testing::kWindowsHost;
 
 // args: the exit status, then optionally milliseconds to sleep first.
 KALVO_CHILD_MAIN(proc_exit)(const std::vector<std::string>& args) {
@@ -112,7 +109,7 @@ class ProcessTest : public ::testing::Test {
 
 TEST_F(ProcessTest, ExitCodes) {
   std::vector<int> codes = {0, 7, 255};
-  if (kWindows) codes.insert(codes.end(), {256, 70000});  // 32 bits there
+  if (kWindowsHost) codes.insert(codes.end(), {256, 70000});  // 32 bits there
   for (int code : codes) {
     EXPECT_EQ(RunToEnd(Child("proc_exit", {std::to_string(code)})), code);
   }
@@ -120,7 +117,7 @@ TEST_F(ProcessTest, ExitCodes) {
 
 TEST_F(ProcessTest, WaitWithTimeoutAndRunning) {
   // Long enough for the slowest start (wine) to be still running.
-  const char* sleep_ms = kWindows ? "1500" : "300";
+  const char* sleep_ms = kWindowsHost ? "1500" : "300";
   std::unique_ptr<Process> p;
   Status s = StartProcessImpl(Child("proc_exit", {"5", sleep_ms}), &p);
   ASSERT_TRUE(s.ok()) << s.ToString();
@@ -239,7 +236,7 @@ TEST_F(ProcessTest, ProgramPathsAndListing) {
   const std::string program = ProgramPathImpl();
   ASSERT_FALSE(program.empty());
   EXPECT_NE(program.find("platform_"), std::string::npos) << program;
-  if (kWindows) {
+  if (kWindowsHost) {
     EXPECT_EQ(program.substr(program.size() - 4), ".exe");
   } else {
     EXPECT_EQ(program[0], '/');
@@ -265,8 +262,8 @@ TEST_F(ProcessTest, ProgramPathsAndListing) {
   // The list holds this process and a child, named by the program's file
   // name (without ".exe" on Windows; Linux keeps its first 15 bytes).
   std::string name = BaseName(program);
-  if (kWindows) name.resize(name.size() - 4);
-  if (!kWindows && name.size() > 15) name.resize(15);
+  if (kWindowsHost) name.resize(name.size() - 4);
+  if (!kWindowsHost && name.size() > 15) name.resize(15);
   std::unique_ptr<Process> child;
   ASSERT_TRUE(
       StartProcessImpl(Child("proc_exit", {"0", "60000"}), &child).ok());
@@ -279,7 +276,7 @@ TEST_F(ProcessTest, ProgramPathsAndListing) {
     (e.pid == self_pid ? self : found_child) = true;
     // Windows names files ignoring case.
     auto same = [](const std::string& a, const std::string& b) {
-      return kWindows ? EqualsIgnoreCase(a, b) : a == b;
+      return kWindowsHost ? EqualsIgnoreCase(a, b) : a == b;
     };
     EXPECT_TRUE(same(e.exe, program)) << e.exe;
     EXPECT_TRUE(same(e.name, name)) << e.name;
