@@ -1,13 +1,16 @@
-// Directory operations on host paths (already mapped on Linux, normalised
-// on Windows), one declaration for both hosts: dir_posix.cc and
-// win32/dir_win32.cc. Links (symbolic links on Linux, reparse points such
-// as symbolic links and junctions on Windows) are never followed. Internal
-// to the platform layer; what only one host has is in dir_posix.h or
+// Entry and directory operations on host paths (already mapped on Linux,
+// normalised on Windows), one declaration for both hosts: dir_posix.cc and
+// win32/dir_win32.cc, and for the single-entry operations the Env members
+// call (renames, directories, attributes, syncs, the executable bit)
+// env_posix.cc and win32/env_win32.cc. Links (symbolic links on Linux, reparse
+// points such as symbolic links and junctions on Windows) are never followed.
+// Internal to the platform layer; what only one host has is in dir_posix.h or
 // win32/dir_win32.h.
 
 #ifndef PLATFORM_HOST_DIR_H_
 #define PLATFORM_HOST_DIR_H_
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -29,6 +32,25 @@ Status GetHostFileInfo(const std::string& path, FileInfo* info);
 // elsewhere (EBUSY) and, where the host would delete a link's target, a
 // directory link (EPERM).
 Status DeleteHostFile(const std::string& host, const std::string& given);
+
+// The Env members of the same names on host paths (see env.h); path (from,
+// to) is the caller's name of the entry, for error texts.
+Status CreateHostDir(const std::string& host, const std::string& path);
+Status RemoveHostDir(const std::string& host, const std::string& path);
+Status GetHostAttributes(const std::string& host, const std::string& path,
+                         uint32_t* attrs);
+Status SetHostAttributes(const std::string& host, const std::string& path,
+                         uint32_t attrs);
+// Linux: a change of case only (both names lead to the same entry) takes
+// the spelling of to's last component.
+Status RenameHostFile(const std::string& from_host, const std::string& to_host,
+                      const std::string& from, const std::string& to,
+                      bool replace);
+// Windows only checks that the directory exists (ENOENT, ENOTDIR).
+Status SyncHostDir(const std::string& host, const std::string& path);
+// Windows only checks the path (as Linux does: ELOOP for a link, EINVAL for
+// anything but a file).
+Status MarkHostExecutable(const std::string& host, const std::string& path);
 
 // Entries of dir (not "." and "..") matching mask (see mask.h), sorted by
 // name ignoring case (ties by bytes). Linux: with lstat facts. Windows:

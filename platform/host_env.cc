@@ -29,6 +29,44 @@ Status HostEnv::DeleteFile(const std::string& path) {
   return DeleteHostFile(host, path);
 }
 
+Status HostEnv::RenameFile(const std::string& from, const std::string& to,
+                           bool replace) {
+  std::string hf, ht;
+  Status s = HostPath(from, &hf);
+  if (s.ok()) s = HostPath(to, &ht);
+  if (!s.ok()) return s;
+  return RenameHostFile(hf, ht, from, to, replace);
+}
+
+Status HostEnv::CreateDir(const std::string& path) {
+  std::string host;
+  Status s = HostPath(path, &host);
+  if (!s.ok()) return s;
+  return CreateHostDir(host, path);
+}
+
+Status HostEnv::RemoveDir(const std::string& path) {
+  std::string host;
+  Status s = HostPath(path, &host);
+  if (!s.ok()) return s;
+  return RemoveHostDir(host, path);
+}
+
+Status HostEnv::GetAttributes(const std::string& path, uint32_t* attrs) {
+  *attrs = 0;
+  std::string host;
+  Status s = HostPath(path, &host);
+  if (!s.ok()) return s;
+  return GetHostAttributes(host, path, attrs);
+}
+
+Status HostEnv::SetAttributes(const std::string& path, uint32_t attrs) {
+  std::string host;
+  Status s = HostPath(path, &host);
+  if (!s.ok()) return s;
+  return SetHostAttributes(host, path, attrs);
+}
+
 Status HostEnv::OpenFile(const std::string& path, OpenMode mode,
                          std::unique_ptr<File>* file) {
   file->reset();
@@ -116,6 +154,20 @@ Status HostEnv::ListProcesses(std::vector<ProcessEntry>* list) {
 }  // namespace platform::internal
 
 namespace platform {
+
+Status Env::SyncDir(const std::string& dir) {
+  std::string host;
+  Status s = HostPath(dir, &host);
+  if (!s.ok()) return s;
+  return internal::SyncHostDir(host, dir);
+}
+
+Status Env::MarkExecutable(const std::string& path) {
+  std::string host;
+  Status s = HostPath(path, &host);
+  if (!s.ok()) return s;
+  return internal::MarkHostExecutable(host, path);
+}
 
 Status Env::WalkTree(const std::string& dir, const TreeVisitor& visit) {
   std::string host;

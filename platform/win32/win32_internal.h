@@ -5,8 +5,9 @@
 //
 // Which Windows source defines what:
 //   * env_win32.cc: Env::Default, the Win32 Env (its path-only members are
-//     the shared host_env.cc), the Env base-class defaults (WalkTree,
-//     SyncDir, MarkExecutable) and KillCurrentProcess.
+//     the shared host_env.cc), the single-entry operations of host_dir.h
+//     (renames, directories, attributes, SyncHostDir, MarkHostExecutable)
+//     and KillCurrentProcess.
 //   * status_win32.cc: Win32Status; path_win32.cc: NormalizeWin32Path.
 //   * file_win32.cc: the Win32 File (File::Lock and the lock retry rule
 //     are the shared lock_retry.cc).
