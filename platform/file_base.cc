@@ -1,9 +1,31 @@
 #include "platform/file_base.h"
 
 #include <cerrno>
+#include <memory>
 #include <utility>
 
+namespace platform {
+
+// Files of no host (test doubles) share no counter.
+Status File::OpenChangeCounter(std::unique_ptr<ChangeCounter>* counter) {
+  counter->reset();
+  return Status::Error(ENOTSUP, "change counter of " + path());
+}
+
+}  // namespace platform
+
 namespace platform::internal {
+
+Status CheckOpenable(bool exists, bool is_dir, bool read_only, OpenMode mode,
+                     const std::string& given) {
+  const std::string what = "open " + given;
+  if (exists && is_dir) return Status::Error(EISDIR, what);
+  if (exists && read_only && mode != OpenMode::kReadOnly) {
+    // The read-only attribute holds for every user, root included.
+    return Status::Error(mode == OpenMode::kCreateNew ? EEXIST : EACCES, what);
+  }
+  return Status::OK();
+}
 
 FileBase::FileBase(std::string path, bool writable)
     : path_(std::move(path)), writable_(writable) {}

@@ -1,7 +1,8 @@
-// The half of a host File that reads the same on every host: the bounds of
-// offsets and lock ranges, refusal of writes through a read-only handle,
-// whole transfers built from the host's partial reads and writes, and the
-// list of lock ranges the handle holds (LockSet). The host classes
+// The half of a host File that reads the same on every host (and the
+// checks before opening one, and File's default of no change counter): the
+// bounds of offsets and lock ranges, refusal of writes through a read-only
+// handle, whole transfers built from the host's partial reads and writes, and
+// the list of lock ranges the handle holds (LockSet). The host classes
 // (file_posix.cc, win32/file_win32.cc) supply one host call per step.
 // Internal to the platform layer.
 
@@ -17,6 +18,14 @@
 #include "platform/lock_set.h"
 
 namespace platform::internal {
+
+// The refusals both hosts make before opening a file as mode asks (given:
+// the caller's name, for the error text): a directory (EISDIR) and, for
+// every mode that writes, a read-only file (EACCES; EEXIST for kCreateNew),
+// whoever the user is. exists, is_dir, read_only: what the host says of the
+// path now.
+Status CheckOpenable(bool exists, bool is_dir, bool read_only, OpenMode mode,
+                     const std::string& given);
 
 class FileBase : public File {
  public:

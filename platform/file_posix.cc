@@ -157,12 +157,11 @@ Status OpenHostFile(const std::string& host, const std::string& given,
   file->reset();
   const std::string what = "open " + given;
   struct stat st;
-  bool exists = stat(host.c_str(), &st) == 0;
-  if (exists && S_ISDIR(st.st_mode)) return Status::Error(EISDIR, what);
-  if (exists && mode != OpenMode::kReadOnly && (st.st_mode & S_IWUSR) == 0) {
-    // The read-only attribute holds for every user, root included.
-    return Status::Error(mode == OpenMode::kCreateNew ? EEXIST : EACCES, what);
-  }
+  const bool exists = stat(host.c_str(), &st) == 0;
+  Status s = internal::CheckOpenable(exists, exists && S_ISDIR(st.st_mode),
+                                     exists && (st.st_mode & S_IWUSR) == 0,
+                                     mode, given);
+  if (!s.ok()) return s;
 
   int flags = O_CLOEXEC;
   bool writable = true;

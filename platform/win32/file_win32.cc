@@ -301,13 +301,9 @@ Status OpenHostFile(const std::string& host, const std::string& given,
   const std::string what = "open " + given;
   const DWORD attrs = GetFileAttributesA(host.c_str());
   const bool exists = attrs != INVALID_FILE_ATTRIBUTES;
-  if (exists && (attrs & FILE_ATTRIBUTE_DIRECTORY)) {
-    return Status::Error(EISDIR, what);
-  }
-  if (exists && mode != OpenMode::kReadOnly &&
-      (attrs & FILE_ATTRIBUTE_READONLY)) {
-    return Status::Error(mode == OpenMode::kCreateNew ? EEXIST : EACCES, what);
-  }
+  Status s = CheckOpenable(exists, (attrs & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                           (attrs & FILE_ATTRIBUTE_READONLY) != 0, mode, given);
+  if (!s.ok()) return s;
   DWORD access = GENERIC_READ | GENERIC_WRITE;
   DWORD disposition = OPEN_EXISTING;
   DWORD flags = FILE_ATTRIBUTE_NORMAL;
