@@ -16,27 +16,21 @@
 #include "gtest/gtest.h"
 #include "platform/env.h"
 #include "platform/internal/process_impl.h"
+#include "platform/testing/child_process.h"
 
 namespace platform::internal {
 namespace {
 
 // Runs /bin/sh with the script and arguments, waits and answers the exit
-// status (or -1000 when the start failed).
-int RunShell(const std::string& script, std::vector<std::string> extra = {},
-             std::vector<std::string> env = {}, std::string cwd = "") {
+// status (kChildNotRun when the start failed).
+int RunShell(const std::string& script) {
   ProcessSpec launch;
   launch.program = "/bin/sh";
-  launch.args = {"-c", script, "sh"};
-  launch.args.insert(launch.args.end(), extra.begin(), extra.end());
-  launch.env = std::move(env);
-  launch.cwd = std::move(cwd);
+  launch.args = {"-c", script};
   std::unique_ptr<Process> p;
   Status s = StartProcessImpl(launch, &p);
   EXPECT_TRUE(s.ok()) << s.ToString();
-  if (!s.ok()) return -1000;
-  int code = -1;
-  EXPECT_TRUE(p->Wait(-1, &code));
-  return code;
+  return testing::WaitChild(p.get());
 }
 
 class TempDir {

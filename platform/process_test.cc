@@ -70,17 +70,14 @@ ProcessSpec Child(const std::string& name, std::vector<std::string> args) {
   return launch;
 }
 
-// Starts launch, waits and answers the exit status (or -1000 when the start
-// failed).
+// Starts launch, waits and answers the exit status (kChildNotRun when the
+// start failed).
 int RunToEnd(const ProcessSpec& launch) {
   std::fflush(nullptr);
   std::unique_ptr<Process> p;
   Status s = StartProcessImpl(launch, &p);
   EXPECT_TRUE(s.ok()) << s.ToString();
-  if (!s.ok()) return -1000;
-  int code = -1;
-  EXPECT_TRUE(p->Wait(-1, &code));
-  return code;
+  return testing::WaitChild(p.get());
 }
 
 std::string ReadAll(const std::string& host) {
