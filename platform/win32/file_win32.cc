@@ -1,6 +1,8 @@
 // Windows files: CreateFileA handles shared for reading and writing (never
-// for deleting, except kGuard handles), positioned ReadFile/WriteFile through
-// OVERLAPPED offsets, and byte-range locks through LockFileEx/UnlockFileEx.
+// for deleting, except kGuard handles), positioned ReadFile/WriteFile steps
+// through OVERLAPPED offsets (file_base.cc makes whole transfers of them and
+// keeps the held ranges), and byte-range locks through
+// LockFileEx/UnlockFileEx.
 //
 // Windows locks differ from the host locks of the POSIX side in three ways
 // that this file hides from its callers:
