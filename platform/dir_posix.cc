@@ -288,6 +288,32 @@ Status ReadEntries(int dirfd, const std::string& what,
 
 }  // namespace
 
+bool HostEntryExists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+Status GetHostFileInfo(const std::string& path, FileInfo* info) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) {
+    return Status::Error(errno, "stat " + path);
+  }
+  FillFileInfo(st, info);
+  return Status::OK();
+}
+
+Status DeleteHostFile(const std::string& host, const std::string& given) {
+  const std::string what = "delete " + given;
+  struct stat st;
+  if (lstat(host.c_str(), &st) != 0) return Status::Error(errno, what);
+  if (S_ISDIR(st.st_mode)) return Status::Error(EISDIR, what);
+  if (S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0) {
+    return Status::Error(EACCES, what + " (read-only)");
+  }
+  if (unlink(host.c_str()) != 0) return Status::Error(errno, what);
+  return Status::OK();
+}
+
 Status ListHostDir(const std::string& dir, const std::string& mask,
                    std::vector<DirEntry>* entries) {
   entries->clear();

@@ -1,5 +1,8 @@
-// The host Env: maps every path (path_map.h) and hands the host path to the
-// file, directory and process pieces; clock and environment variables.
+// The Linux Env: paths are mapped onto the drives root (path_map.h) and
+// handed by the shared host_env.cc to the host pieces; this file has the
+// entry operations of host_dir.h that act on single entries (renames,
+// directories, attributes, syncs, the executable bit), the clock and the
+// environment variables.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -37,10 +40,9 @@ std::string HostParent(const std::string& host) {
 
 }  // namespace
 
-Status Env::SyncDir(const std::string& dir) {
-  std::string host;
-  Status s = HostPath(dir, &host);
-  if (!s.ok()) return s;
+namespace internal {
+
+Status SyncHostDir(const std::string& host, const std::string& dir) {
   int fd = open(host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return Status::Error(errno, "sync directory " + dir);
   int rc;
@@ -52,10 +54,7 @@ Status Env::SyncDir(const std::string& dir) {
   return Status::OK();
 }
 
-Status Env::MarkExecutable(const std::string& path) {
-  std::string host;
-  Status s = HostPath(path, &host);
-  if (!s.ok()) return s;
+Status MarkHostExecutable(const std::string& host, const std::string& path) {
   const std::string what = "mark executable " + path;
   struct stat st;
   if (lstat(host.c_str(), &st) != 0) return Status::Error(errno, what);
@@ -68,6 +67,97 @@ Status Env::MarkExecutable(const std::string& path) {
   if (chmod(host.c_str(), mode) != 0) return Status::Error(errno, what);
   return Status::OK();
 }
+
+Status CreateHostDir(const std::string& host, const std::string& path) {
+  if (mkdir(host.c_str(), 0777) != 0) {
+    return Status::Error(errno, "create directory " + path);
+  }
+  return Status::OK();
+}
+
+Status RemoveHostDir(const std::string& host, const std::string& path) {
+  if (rmdir(host.c_str()) != 0) {
+    return Status::Error(errno, "remove directory " + path);
+  }
+  return Status::OK();
+}
+
+Status GetHostAttributes(const std::string& host, const std::string& path,
+                         uint32_t* attrs) {
+  *attrs = 0;
+  struct stat st;
+  if (stat(host.c_str(), &st) != 0) {
+    return Status::Error(errno, "attributes of " + path);
+  }
+  if (S_ISDIR(st.st_mode)) *attrs |= kAttrDirectory;
+  if ((st.st_mode & S_IWUSR) == 0) *attrs |= kAttrReadOnly;
+  if (*attrs == 0) *attrs = kAttrNormal;
+  return Status::OK();
+}
+
+Status SetHostAttributes(const std::string& host, const std::string& path,
+                         uint32_t attrs) {
+  struct stat st;
+  if (stat(host.c_str(), &st) != 0) {
+    return Status::Error(errno, "set attributes of " + path);
+  }
+  // Read-only clears every write bit; clearing it gives the owner write
+  // access back. Hidden, system and archive have no host equivalent.
+  mode_t mode = st.st_mode & 07777;
+  if (attrs & kAttrReadOnly) {
+    mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+  } else {
+    mode |= S_IWUSR;
+  }
+  if (mode != (st.st_mode & 07777) && chmod(host.c_str(), mode) != 0) {
+    return Status::Error(errno, "set attributes of " + path);
+  }
+  return Status::OK();
+}
+
+Status RenameHostFile(const std::string& hf, const std::string& ht,
+                      const std::string& from, const std::string& to,
+                      bool replace) {
+  const std::string what = "rename " + from + " to " + to;
+  struct stat st;
+  if (lstat(hf.c_str(), &st) != 0) return Status::Error(errno, what);
+  if (hf == ht) {
+    // Same entry found ignoring case: a change of case only.
+    std::string target = HostParent(ht) + "/" + LastComponent(to);
+    if (target == hf) return Status::OK();
+    if (rename(hf.c_str(), target.c_str()) != 0) {
+      return Status::Error(errno, what);
+    }
+    return Status::OK();
+  }
+  struct stat tst;
+  if (lstat(ht.c_str(), &tst) == 0) {
+    if (!replace) return Status::Error(EEXIST, what);
+    if (S_ISREG(tst.st_mode) && (tst.st_mode & S_IWUSR) == 0) {
+      return Status::Error(EACCES, what + " (target read-only)");
+    }
+  }
+  int rc = replace ? rename(hf.c_str(), ht.c_str())
+                   : renameat2(AT_FDCWD, hf.c_str(), AT_FDCWD, ht.c_str(),
+                               RENAME_NOREPLACE);
+  if (rc != 0 && !replace && (errno == EINVAL || errno == ENOSYS) &&
+      S_ISREG(st.st_mode)) {
+    // No RENAME_NOREPLACE on this file system: a hard link never replaces.
+    rc = link(hf.c_str(), ht.c_str());
+    if (rc == 0) unlink(hf.c_str());
+  }
+  if (rc != 0 && errno == EXDEV && S_ISREG(st.st_mode)) {
+    // Another file system: copy, then remove the original.
+    Status s = CopyHostFile(hf, ht, !replace);
+    if (!s.ok()) return s;
+    if (unlink(hf.c_str()) != 0) return Status::Error(errno, what);
+    return Status::OK();
+  }
+  if (rc != 0) return Status::Error(errno, what);
+  return Status::OK();
+}
+
+}  // namespace internal
 
 void KillCurrentProcess() {
   kill(getpid(), SIGKILL);
@@ -84,144 +174,6 @@ class PosixEnv final : public internal::HostEnv {
 
   Status HostPath(const std::string& path, std::string* host) override {
     return internal::MapPath(path, DrivesRoot(), host);
-  }
-
-  bool FileExists(const std::string& path) override {
-    std::string host;
-    struct stat st;
-    return HostPath(path, &host).ok() && lstat(host.c_str(), &st) == 0;
-  }
-
-  Status GetFileInfo(const std::string& path, FileInfo* info) override {
-    std::string host;
-    Status s = HostPath(path, &host);
-    if (!s.ok()) return s;
-    struct stat st;
-    if (lstat(host.c_str(), &st) != 0) {
-      return Status::Error(errno, "stat " + path);
-    }
-    internal::FillFileInfo(st, info);
-    return Status::OK();
-  }
-
-  Status DeleteFile(const std::string& path) override {
-    std::string host;
-    Status s = HostPath(path, &host);
-    if (!s.ok()) return s;
-    struct stat st;
-    if (lstat(host.c_str(), &st) != 0) {
-      return Status::Error(errno, "delete " + path);
-    }
-    if (S_ISDIR(st.st_mode)) return Status::Error(EISDIR, "delete " + path);
-    if (S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0) {
-      return Status::Error(EACCES, "delete " + path + " (read-only)");
-    }
-    if (unlink(host.c_str()) != 0) {
-      return Status::Error(errno, "delete " + path);
-    }
-    return Status::OK();
-  }
-
-  Status RenameFile(const std::string& from, const std::string& to,
-                    bool replace) override {
-    const std::string what = "rename " + from + " to " + to;
-    std::string hf, ht;
-    Status s = HostPath(from, &hf);
-    if (s.ok()) s = HostPath(to, &ht);
-    if (!s.ok()) return s;
-    struct stat st;
-    if (lstat(hf.c_str(), &st) != 0) return Status::Error(errno, what);
-    if (hf == ht) {
-      // Same entry found ignoring case: a change of case only.
-      std::string target = HostParent(ht) + "/" + LastComponent(to);
-      if (target == hf) return Status::OK();
-      if (rename(hf.c_str(), target.c_str()) != 0) {
-        return Status::Error(errno, what);
-      }
-      return Status::OK();
-    }
-    struct stat tst;
-    if (lstat(ht.c_str(), &tst) == 0) {
-      if (!replace) return Status::Error(EEXIST, what);
-      if (S_ISREG(tst.st_mode) && (tst.st_mode & S_IWUSR) == 0) {
-        return Status::Error(EACCES, what + " (target read-only)");
-      }
-    }
-    int rc = replace ? rename(hf.c_str(), ht.c_str())
-                     : renameat2(AT_FDCWD, hf.c_str(), AT_FDCWD, ht.c_str(),
-                                 RENAME_NOREPLACE);
-    if (rc != 0 && !replace && (errno == EINVAL || errno == ENOSYS) &&
-        S_ISREG(st.st_mode)) {
-      // No RENAME_NOREPLACE on this file system: a hard link never replaces.
-      rc = link(hf.c_str(), ht.c_str());
-      if (rc == 0) unlink(hf.c_str());
-    }
-    if (rc != 0 && errno == EXDEV && S_ISREG(st.st_mode)) {
-      // Another file system: copy, then remove the original.
-      s = internal::CopyHostFile(hf, ht, !replace);
-      if (!s.ok()) return s;
-      if (unlink(hf.c_str()) != 0) return Status::Error(errno, what);
-      return Status::OK();
-    }
-    if (rc != 0) return Status::Error(errno, what);
-    return Status::OK();
-  }
-
-  Status CreateDir(const std::string& path) override {
-    std::string host;
-    Status s = HostPath(path, &host);
-    if (!s.ok()) return s;
-    if (mkdir(host.c_str(), 0777) != 0) {
-      return Status::Error(errno, "create directory " + path);
-    }
-    return Status::OK();
-  }
-
-  Status RemoveDir(const std::string& path) override {
-    std::string host;
-    Status s = HostPath(path, &host);
-    if (!s.ok()) return s;
-    if (rmdir(host.c_str()) != 0) {
-      return Status::Error(errno, "remove directory " + path);
-    }
-    return Status::OK();
-  }
-
-  Status GetAttributes(const std::string& path, uint32_t* attrs) override {
-    *attrs = 0;
-    std::string host;
-    Status s = HostPath(path, &host);
-    if (!s.ok()) return s;
-    struct stat st;
-    if (stat(host.c_str(), &st) != 0) {
-      return Status::Error(errno, "attributes of " + path);
-    }
-    if (S_ISDIR(st.st_mode)) *attrs |= kAttrDirectory;
-    if ((st.st_mode & S_IWUSR) == 0) *attrs |= kAttrReadOnly;
-    if (*attrs == 0) *attrs = kAttrNormal;
-    return Status::OK();
-  }
-
-  Status SetAttributes(const std::string& path, uint32_t attrs) override {
-    std::string host;
-    Status s = HostPath(path, &host);
-    if (!s.ok()) return s;
-    struct stat st;
-    if (stat(host.c_str(), &st) != 0) {
-      return Status::Error(errno, "set attributes of " + path);
-    }
-    // Read-only clears every write bit; clearing it gives the owner write
-    // access back. Hidden, system and archive have no host equivalent.
-    mode_t mode = st.st_mode & 07777;
-    if (attrs & kAttrReadOnly) {
-      mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
-    } else {
-      mode |= S_IWUSR;
-    }
-    if (mode != (st.st_mode & 07777) && chmod(host.c_str(), mode) != 0) {
-      return Status::Error(errno, "set attributes of " + path);
-    }
-    return Status::OK();
   }
 
   std::string TempDir() override {

@@ -1,4 +1,5 @@
-// Host files: pread/pwrite loops, fstat, ftruncate, fdatasync, and exclusive
+// Host files: pread/pwrite steps (file_base.cc makes whole transfers of
+// them and keeps the held ranges), fstat, ftruncate, fdatasync, and
 // byte-range locks through open-file-description (OFD) locks.
 //
 // OFD locks belong to the open file description, so two handles of one
@@ -7,8 +8,6 @@
 // granted. The kernel merges a handle's overlapping ranges into one, so the
 // handle keeps its own list (LockSet) and on release gives back only the
 // bytes that no other of its ranges covers.
-
-#include "platform/host_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,76 +22,31 @@
 
 #include "platform/change_counter.h"
 #include "platform/dir_posix.h"
-#include "platform/lock_set.h"
+#include "platform/file_base.h"
+#include "platform/host_file.h"
 
 namespace platform {
 
 namespace {
 
-constexpr uint64_t kMaxOffset =
-    static_cast<uint64_t>(std::numeric_limits<off_t>::max());
+static_assert(std::numeric_limits<off_t>::max() ==
+                  internal::FileBase::kMaxOffset,
+              "file offsets are 64-bit");
 
-class PosixFile final : public File {
+class PosixFile final : public internal::FileBase {
  public:
   // writable: writes allowed; fd_writable: the descriptor was opened for
   // writing (needed for exclusive locks), even when writes are refused.
   PosixFile(int fd, std::string path, bool writable, bool fd_writable)
-      : fd_(fd),
-        path_(std::move(path)),
-        writable_(writable),
+      : FileBase(std::move(path), writable),
+        fd_(fd),
         fd_writable_(fd_writable) {}
   ~PosixFile() override { close(fd_); }  // releases the handle's locks
-
-  Status ReadAt(uint64_t offset, void* buf, size_t n, size_t* got) override {
-    *got = 0;
-    if (offset > kMaxOffset) return Error(EINVAL, "read");
-    char* p = static_cast<char*>(buf);
-    while (*got < n) {
-      ssize_t r =
-          pread(fd_, p + *got, n - *got, static_cast<off_t>(offset + *got));
-      if (r < 0) {
-        if (errno == EINTR) continue;
-        return Error(errno, "read");
-      }
-      if (r == 0) break;  // end of file
-      *got += static_cast<size_t>(r);
-    }
-    return Status::OK();
-  }
-
-  Status WriteAt(uint64_t offset, const void* buf, size_t n) override {
-    if (!writable_) return Error(EBADF, "write (opened read-only)");
-    if (offset > kMaxOffset || n > kMaxOffset - offset) {
-      return Error(EFBIG, "write");
-    }
-    const char* p = static_cast<const char*>(buf);
-    size_t done = 0;
-    while (done < n) {
-      ssize_t r =
-          pwrite(fd_, p + done, n - done, static_cast<off_t>(offset + done));
-      if (r < 0) {
-        if (errno == EINTR) continue;
-        return Error(errno, "write");
-      }
-      if (r == 0) return Error(EIO, "write");
-      done += static_cast<size_t>(r);
-    }
-    return Status::OK();
-  }
 
   Status Size(uint64_t* size) override {
     struct stat st;
     if (fstat(fd_, &st) != 0) return Error(errno, "stat");
     *size = static_cast<uint64_t>(st.st_size);
-    return Status::OK();
-  }
-
-  Status Truncate(uint64_t size) override {
-    if (!writable_) return Error(EBADF, "truncate (opened read-only)");
-    if (size > kMaxOffset) return Error(EFBIG, "truncate");
-    while (ftruncate(fd_, static_cast<off_t>(size)) != 0) {
-      if (errno != EINTR) return Error(errno, "truncate");
-    }
     return Status::OK();
   }
 
@@ -110,53 +64,57 @@ class PosixFile final : public File {
     return Status::OK();
   }
 
-  LockResult TryLock(uint64_t offset, uint64_t length, Status* err) override {
-    if (!ValidRange(offset, length)) {
-      if (err != nullptr) *err = Error(EINVAL, "lock (bad range)");
-      return LockResult::kError;
+  Status OpenChangeCounter(std::unique_ptr<ChangeCounter>* counter) override {
+    return internal::OpenSharedChangeCounter(fd_, path(), counter);
+  }
+
+ protected:
+  Status ReadSome(uint64_t offset, char* p, size_t n, size_t* moved) override {
+    ssize_t r;
+    while ((r = pread(fd_, p, n, static_cast<off_t>(offset))) < 0) {
+      if (errno != EINTR) return Error(errno, "read");
     }
-    // A handle opened read-only cannot hold a write lock; its lock is a
-    // read lock, which still excludes every writer's lock.
-    struct flock fl = Flock(fd_writable_ ? F_WRLCK : F_RDLCK, offset, length);
+    *moved = static_cast<size_t>(r);
+    return Status::OK();
+  }
+
+  Status WriteSome(uint64_t offset, const char* p, size_t n,
+                   size_t* moved) override {
+    ssize_t r;
+    while ((r = pwrite(fd_, p, n, static_cast<off_t>(offset))) < 0) {
+      if (errno != EINTR) return Error(errno, "write");
+    }
+    *moved = static_cast<size_t>(r);
+    return Status::OK();
+  }
+
+  Status TruncateHost(uint64_t size) override {
+    while (ftruncate(fd_, static_cast<off_t>(size)) != 0) {
+      if (errno != EINTR) return Error(errno, "truncate");
+    }
+    return Status::OK();
+  }
+
+  LockResult LockHost(uint64_t offset, uint64_t length, bool shared,
+                      Status* err) override {
+    // A handle opened read-only cannot hold a write lock; its exclusive
+    // lock is a read lock, which still excludes every writer's lock.
+    short type = (shared || !fd_writable_) ? F_RDLCK : F_WRLCK;
+    struct flock fl = Flock(type, offset, length);
     while (fcntl(fd_, F_OFD_SETLK, &fl) != 0) {
       if (errno == EINTR) continue;
       if (errno == EAGAIN || errno == EACCES) return LockResult::kBusy;
       if (err != nullptr) *err = Error(errno, "lock");
       return LockResult::kError;
     }
-    locks_.Add(offset, length);
     return LockResult::kLocked;
   }
 
-  LockResult TryLockShared(uint64_t offset, uint64_t length,
-                           Status* err) override {
-    if (!ValidRange(offset, length)) {
-      if (err != nullptr) *err = Error(EINVAL, "lock (bad range)");
-      return LockResult::kError;
-    }
-    struct flock fl = Flock(F_RDLCK, offset, length);
-    while (fcntl(fd_, F_OFD_SETLK, &fl) != 0) {
-      if (errno == EINTR) continue;
-      if (errno == EAGAIN || errno == EACCES) return LockResult::kBusy;
-      if (err != nullptr) *err = Error(errno, "lock");
-      return LockResult::kError;
-    }
-    // A range taken exclusively on top of this shared one (see TryLock)
-    // leaves two entries: one goes, so that one Unlock releases the range.
-    if (locks_.Remove(offset, length)) {
-      if (!locks_.Covers(offset, length)) locks_.Add(offset, length);
-    } else {
-      locks_.Add(offset, length);
-    }
-    return LockResult::kLocked;
-  }
-
-  Status Unlock(uint64_t offset, uint64_t length) override {
-    if (!locks_.Remove(offset, length)) {
-      return Error(ENOLCK, "unlock (range not held)");
-    }
+  // The kernel merged the handle's ranges: only the bytes no other held
+  // range covers are given back.
+  Status UnlockHost(uint64_t offset, uint64_t length) override {
     Status result;
-    for (const auto& gap : locks_.Uncovered(offset, length)) {
+    for (const auto& gap : locks().Uncovered(offset, length)) {
       struct flock fl = Flock(F_UNLCK, gap.first, gap.second);
       while (fcntl(fd_, F_OFD_SETLK, &fl) != 0) {
         if (errno == EINTR) continue;
@@ -167,8 +125,7 @@ class PosixFile final : public File {
     return result;
   }
 
-  Status UnlockAll() override {
-    locks_.Clear();
+  Status UnlockAllHost() override {
     struct flock fl = Flock(F_UNLCK, 0, 0);  // length 0: to the end
     while (fcntl(fd_, F_OFD_SETLK, &fl) != 0) {
       if (errno != EINTR) return Error(errno, "unlock");
@@ -176,21 +133,7 @@ class PosixFile final : public File {
     return Status::OK();
   }
 
-  bool HoldsLock(uint64_t offset, uint64_t length) const override {
-    return ValidRange(offset, length) && locks_.Covers(offset, length);
-  }
-
-  const std::string& path() const override { return path_; }
-
-  Status OpenChangeCounter(std::unique_ptr<ChangeCounter>* counter) override {
-    return internal::OpenSharedChangeCounter(fd_, path_, counter);
-  }
-
  private:
-  static bool ValidRange(uint64_t offset, uint64_t length) {
-    return length > 0 && offset <= kMaxOffset && length <= kMaxOffset - offset;
-  }
-
   static struct flock Flock(short type, uint64_t offset, uint64_t length) {
     struct flock fl = {};
     fl.l_type = type;
@@ -201,15 +144,8 @@ class PosixFile final : public File {
     return fl;
   }
 
-  Status Error(int code, const char* op) const {
-    return Status::Error(code, std::string(op) + " " + path_);
-  }
-
   const int fd_;
-  const std::string path_;
-  const bool writable_;
   const bool fd_writable_;
-  internal::LockSet locks_;
 };
 
 }  // namespace
@@ -217,16 +153,15 @@ class PosixFile final : public File {
 namespace internal {
 
 Status OpenHostFile(const std::string& host, const std::string& given,
-                     OpenMode mode, std::unique_ptr<File>* file) {
+                    OpenMode mode, std::unique_ptr<File>* file) {
   file->reset();
   const std::string what = "open " + given;
   struct stat st;
-  bool exists = stat(host.c_str(), &st) == 0;
-  if (exists && S_ISDIR(st.st_mode)) return Status::Error(EISDIR, what);
-  if (exists && mode != OpenMode::kReadOnly && (st.st_mode & S_IWUSR) == 0) {
-    // The read-only attribute holds for every user, root included.
-    return Status::Error(mode == OpenMode::kCreateNew ? EEXIST : EACCES, what);
-  }
+  const bool exists = stat(host.c_str(), &st) == 0;
+  Status s = internal::CheckOpenable(exists, exists && S_ISDIR(st.st_mode),
+                                     exists && (st.st_mode & S_IWUSR) == 0,
+                                     mode, given);
+  if (!s.ok()) return s;
 
   int flags = O_CLOEXEC;
   bool writable = true;

@@ -8,9 +8,7 @@
 #include <gtest/gtest.h>
 
 #ifdef _WIN32
-#include <windows.h>
-#undef DeleteFile
-#undef CopyFile
+#include "platform/win32/windows_host.h"
 #else
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,19 +1,56 @@
-// Directory operations on host paths (already mapped on Linux, normalised
-// on Windows), one declaration for both hosts: dir_posix.cc and
-// win32/dir_win32.cc. Links (symbolic links on Linux, reparse points such
-// as symbolic links and junctions on Windows) are never followed. Internal
-// to the platform layer; what only one host has is in dir_posix.h or
+// Entry and directory operations on host paths (already mapped on Linux,
+// normalised on Windows), one declaration for both hosts: dir_posix.cc and
+// win32/dir_win32.cc, and for the single-entry operations the Env members
+// call (renames, directories, attributes, syncs, the executable bit)
+// env_posix.cc and win32/env_win32.cc. Links (symbolic links on Linux, reparse
+// points such as symbolic links and junctions on Windows) are never followed.
+// Internal to the platform layer; what only one host has is in dir_posix.h or
 // win32/dir_win32.h.
 
 #ifndef PLATFORM_HOST_DIR_H_
 #define PLATFORM_HOST_DIR_H_
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "platform/env.h"
 
 namespace platform::internal {
+
+// Whether an entry named path exists (a link counts by itself, also when
+// what it leads to is missing).
+bool HostEntryExists(const std::string& path);
+
+// Facts about path itself (a link is not followed). Linux: the lstat facts;
+// Windows: with the file index where the entry can be opened.
+Status GetHostFileInfo(const std::string& path, FileInfo* info);
+
+// Deletes the file or link host (a link itself, never what it leads to);
+// given is the caller's name of it for error texts. Refuses a directory
+// (EISDIR) and a read-only file (EACCES). Windows also refuses a file open
+// elsewhere (EBUSY) and, where the host would delete a link's target, a
+// directory link (EPERM).
+Status DeleteHostFile(const std::string& host, const std::string& given);
+
+// The Env members of the same names on host paths (see env.h); path (from,
+// to) is the caller's name of the entry, for error texts.
+Status CreateHostDir(const std::string& host, const std::string& path);
+Status RemoveHostDir(const std::string& host, const std::string& path);
+Status GetHostAttributes(const std::string& host, const std::string& path,
+                         uint32_t* attrs);
+Status SetHostAttributes(const std::string& host, const std::string& path,
+                         uint32_t attrs);
+// Linux: a change of case only (both names lead to the same entry) takes
+// the spelling of to's last component.
+Status RenameHostFile(const std::string& from_host, const std::string& to_host,
+                      const std::string& from, const std::string& to,
+                      bool replace);
+// Windows only checks that the directory exists (ENOENT, ENOTDIR).
+Status SyncHostDir(const std::string& host, const std::string& path);
+// Windows only checks the path (as Linux does: ELOOP for a link, EINVAL for
+// anything but a file).
+Status MarkHostExecutable(const std::string& host, const std::string& path);
 
 // Entries of dir (not "." and "..") matching mask (see mask.h), sorted by
 // name ignoring case (ties by bytes). Linux: with lstat facts. Windows:

@@ -17,6 +17,15 @@ namespace platform::internal {
 
 class HostEnv : public Env {
  public:
+  bool FileExists(const std::string& path) override;
+  Status GetFileInfo(const std::string& path, FileInfo* info) override;
+  Status DeleteFile(const std::string& path) override;
+  Status RenameFile(const std::string& from, const std::string& to,
+                    bool replace) override;
+  Status CreateDir(const std::string& path) override;
+  Status RemoveDir(const std::string& path) override;
+  Status GetAttributes(const std::string& path, uint32_t* attrs) override;
+  Status SetAttributes(const std::string& path, uint32_t attrs) override;
   Status OpenFile(const std::string& path, OpenMode mode,
                   std::unique_ptr<File>* file) override;
   Status CopyFile(const std::string& from, const std::string& to,

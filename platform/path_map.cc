@@ -23,24 +23,6 @@ namespace platform::internal {
 
 namespace {
 
-inline bool IsSep(char c) { return c == '\\' || c == '/'; }
-
-inline char Lower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// Appends the non-empty components of s (split at "\" and "/") to out.
-void Split(const std::string& s, std::vector<std::string>* out) {
-  size_t i = 0;
-  while (i < s.size()) {
-    while (i < s.size() && IsSep(s[i])) i++;
-    size_t j = i;
-    while (j < s.size() && !IsSep(s[j])) j++;
-    if (j > i) out->push_back(s.substr(i, j - i));
-    i = j;
-  }
-}
-
 std::string GetCwd() {
   std::vector<char> buf(4096);
   while (getcwd(buf.data(), buf.size()) == nullptr) {
@@ -74,25 +56,6 @@ Status MakeDirs(const std::string& dir) {
 }
 
 }  // namespace
-
-bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); i++) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
-}
-
-int CompareIgnoreCase(const std::string& a, const std::string& b) {
-  size_t n = a.size() < b.size() ? a.size() : b.size();
-  for (size_t i = 0; i < n; i++) {
-    unsigned char x = static_cast<unsigned char>(Lower(a[i]));
-    unsigned char y = static_cast<unsigned char>(Lower(b[i]));
-    if (x != y) return x < y ? -1 : 1;
-  }
-  if (a.size() == b.size()) return 0;
-  return a.size() < b.size() ? -1 : 1;
-}
 
 std::string DrivesRootFromEnvironment() {
   const char* v = getenv("KALVO_DRIVES");
@@ -148,12 +111,6 @@ std::mutex g_listing_mu;
 std::unordered_map<std::string, std::shared_ptr<const Listing>>* g_listings =
     new std::unordered_map<std::string, std::shared_ptr<const Listing>>;
 
-std::string LowerString(const std::string& s) {
-  std::string r = s;
-  for (char& c : r) c = Lower(c);
-  return r;
-}
-
 bool SameStamp(const struct timespec& a, const struct timespec& b) {
   return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
@@ -186,7 +143,7 @@ std::shared_ptr<const Listing> ListDirectory(const std::string& dir) {
   while (struct dirent* e = readdir(d.get())) {
     std::string n = e->d_name;
     if (n == "." || n == "..") continue;
-    auto& slot = l->names[LowerString(n)];
+    auto& slot = l->names[LowerAscii(n)];
     if (slot.second == 0 || n < slot.first) slot.first = n;
     ++slot.second;
   }
@@ -215,7 +172,7 @@ bool FindInListing(const std::string& dir, const std::string& name,
   // Several names may differ only in case (DATA.DBF, data.dbf): the choice
   // must not depend on the directory's order, so the smallest name in byte
   // order wins, and the ambiguity is traced.
-  auto it = l->names.find(LowerString(name));
+  auto it = l->names.find(LowerAscii(name));
   if (it == l->names.end()) return false;
   *found = it->second.first;
   const int matches = it->second.second;
@@ -250,17 +207,15 @@ Status MapPath(const std::string& path, const std::string& drives_root,
   std::vector<std::string> given;
   bool drive = false;
   if (path[0] == '/') {
-    Split(path, &given);
-  } else if (path.size() >= 2 && path[1] == ':' &&
-             ((path[0] >= 'a' && path[0] <= 'z') ||
-              (path[0] >= 'A' && path[0] <= 'Z'))) {
-    base = drives_root + "/" + Lower(path[0]);
+    SplitPath(path, &given);
+  } else if (path.size() >= 2 && path[1] == ':' && IsDriveLetter(path[0])) {
+    base = drives_root + "/" + LowerAscii(path[0]);
     drive = true;
-    Split(path.substr(2), &given);
-  } else if (IsSep(path[0])) {
+    SplitPath(path.substr(2), &given);
+  } else if (IsPathSep(path[0])) {
     base = drives_root + "/c";
     drive = true;
-    Split(path, &given);
+    SplitPath(path, &given);
   } else {
     // Relative: against the current directory. When that lies on a drive,
     // the drive's root stays the limit for "..".
@@ -273,23 +228,14 @@ Status MapPath(const std::string& path, const std::string& drives_root,
       base = cwd.substr(0, n + 1);
       rest = cwd.substr(n + 1);
     }
-    Split(rest, &given);
-    Split(path, &given);
+    SplitPath(rest, &given);
+    SplitPath(path, &given);
   }
 
   // Lexical resolution of "." and "..".
   std::vector<std::string> comps;
-  for (const std::string& c : given) {
-    if (c == ".") continue;
-    if (c == "..") {
-      if (comps.empty()) {
-        return Status::Error(EACCES, "path climbs above its root: " + path);
-      }
-      comps.pop_back();
-      continue;
-    }
-    comps.push_back(c);
-  }
+  Status resolved = ResolveDots(given, path, &comps);
+  if (!resolved.ok()) return resolved;
 
   if (drive) {
     Status s = MakeDirs(base);

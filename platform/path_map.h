@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/env.h"
+#include "platform/path_parts.h"
 
 namespace platform::internal {
 
@@ -33,10 +34,6 @@ Status MapPath(const std::string& path, const std::string& drives_root,
 // Answers true and sets *found to the name as stored.
 bool FindEntryIgnoreCase(const std::string& dir, const std::string& name,
                          std::string* found);
-
-// ASCII case-insensitive comparison (bytes >= 0x80 compare as they are).
-bool EqualsIgnoreCase(const std::string& a, const std::string& b);
-int CompareIgnoreCase(const std::string& a, const std::string& b);
 
 }  // namespace platform::internal
 

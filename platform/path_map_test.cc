@@ -213,17 +213,5 @@ TEST_F(PathMapTest, NamesDifferingOnlyInCaseResolveInByteOrder) {
   SetTraceHook(old);
 }
 
-TEST(IgnoreCaseTest, ComparesAsciiLettersOnly) {
-  EXPECT_TRUE(internal::EqualsIgnoreCase("Products.DBF", "PRODUCTS.dbf"));
-  EXPECT_FALSE(internal::EqualsIgnoreCase("a", "ab"));
-  EXPECT_FALSE(internal::EqualsIgnoreCase("\xC9", "\xE9"));  // not ASCII
-  EXPECT_LT(internal::CompareIgnoreCase("a", "B"), 0);
-  EXPECT_GT(internal::CompareIgnoreCase("b", "A"), 0);
-  EXPECT_LT(internal::CompareIgnoreCase("ab", "ABC"), 0);
-  EXPECT_EQ(internal::CompareIgnoreCase("ABC", "abc"), 0);
-  // Letters compare as lower case: "Z" sorts after "_" (0x5F < 0x7A).
-  EXPECT_GT(internal::CompareIgnoreCase("Z", "_"), 0);
-}
-
 }  // namespace
 }  // namespace platform

@@ -31,11 +31,6 @@
 
 namespace platform {
 
-Status File::OpenChangeCounter(std::unique_ptr<ChangeCounter>* counter) {
-  counter->reset();
-  return Status::Error(ENOTSUP, "change counter of " + path());
-}
-
 namespace internal {
 namespace {
 

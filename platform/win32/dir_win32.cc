@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/mask.h"
+#include "platform/path_parts.h"
 #include "platform/win32/win32_internal.h"
 #include "platform/win32/windows_host.h"
 
@@ -28,30 +29,8 @@ constexpr DWORD kCopiedAttributes =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
     FILE_ATTRIBUTE_ARCHIVE;
 
-inline char Lower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string LowerString(std::string s) {
-  for (char& c : s) c = Lower(c);
-  return s;
-}
-
-int CompareIgnoreCase(const std::string& a, const std::string& b) {
-  size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; i++) {
-    unsigned char x = static_cast<unsigned char>(Lower(a[i]));
-    unsigned char y = static_cast<unsigned char>(Lower(b[i]));
-    if (x != y) return x < y ? -1 : 1;
-  }
-  if (a.size() == b.size()) return 0;
-  return a.size() < b.size() ? -1 : 1;
-}
-
-inline bool IsSep(char c) { return c == '\\' || c == '/'; }
-
 std::string Join(const std::string& dir, const std::string& name) {
-  if (!dir.empty() && IsSep(dir.back())) return dir + name;
+  if (!dir.empty() && IsPathSep(dir.back())) return dir + name;
   return dir + "\\" + name;
 }
 
@@ -356,11 +335,11 @@ bool HostDeletesLinkTargets() {
 
 bool IsRootPath(const std::string& path) {
   if (path.empty()) return true;  // nothing to name: treat as unsafe
-  if (path.size() == 1 && IsSep(path[0])) return true;
+  if (path.size() == 1 && IsPathSep(path[0])) return true;
   if (path.size() <= 3 && path.size() >= 2 && path[1] == ':') {
-    return path.size() == 2 || IsSep(path[2]);
+    return path.size() == 2 || IsPathSep(path[2]);
   }
-  if (path.size() > 2 && IsSep(path[0]) && IsSep(path[1])) {
+  if (path.size() > 2 && IsPathSep(path[0]) && IsPathSep(path[1])) {
     // "\\server\share" with at most a trailing separator.
     size_t server_end = path.find_first_of("\\/", 2);
     if (server_end == std::string::npos) return true;
@@ -393,6 +372,32 @@ Status GetHostFileInfo(const std::string& path, FileInfo* info) {
   FillFileInfoWin32(data.dwFileAttributes,
                     (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow,
                     FileTimeValue(data.ftLastWriteTime), 0, info);
+  return Status::OK();
+}
+
+bool HostEntryExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+Status DeleteHostFile(const std::string& host, const std::string& given) {
+  const std::string what = "delete " + given;
+  DWORD a = GetFileAttributesA(host.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) return Win32Status(GetLastError(), what);
+  const bool link = IsLinkAttr(a);
+  if ((a & FILE_ATTRIBUTE_DIRECTORY) && !link) {
+    return Status::Error(EISDIR, what);
+  }
+  if (!link && (a & FILE_ATTRIBUTE_READONLY)) {
+    return Status::Error(EACCES, what + " (read-only)");
+  }
+  if (link && (a & FILE_ATTRIBUTE_DIRECTORY) && HostDeletesLinkTargets()) {
+    return Status::Error(EPERM, what + " (link left in place)");
+  }
+  // A link to a directory is removed as a directory entry, never entered.
+  BOOL ok = (a & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryA(host.c_str())
+                                           : DeleteFileA(host.c_str());
+  // An open file is refused (sharing violation: EBUSY).
+  if (!ok) return Win32Status(GetLastError(), what);
   return Status::OK();
 }
 
@@ -476,8 +481,8 @@ Status CopyHostTree(const std::string& from, const std::string& to) {
   if ((attrs & FILE_ATTRIBUTE_DIRECTORY) == 0) {
     return CopyHostFile(from, to, false);
   }
-  const std::string lf = LowerString(from), lt = LowerString(to);
-  const std::string prefix = IsSep(lf.back()) ? lf : lf + "\\";
+  const std::string lf = LowerAscii(from), lt = LowerAscii(to);
+  const std::string prefix = IsPathSep(lf.back()) ? lf : lf + "\\";
   if (lt == lf || lt.compare(0, prefix.size(), prefix) == 0) {
     return Status::Error(EINVAL, "copy " + what + " (target inside source)");
   }

@@ -19,10 +19,6 @@ namespace platform::internal {
 void FillFileInfoWin32(uint32_t attrs, uint64_t size, uint64_t write_time,
                        uint64_t file_index, FileInfo* info);
 
-// Facts about path itself (a reparse point is not followed), with its file
-// index.
-Status GetHostFileInfo(const std::string& path, FileInfo* info);
-
 // Whether deleting a reparse point may delete what it leads to: so under
 // wine, where a directory link of the host file system shows as a reparse
 // point but its removal reaches the linked directory. There, deletes leave

@@ -1,7 +1,9 @@
 // The Win32 Env: paths are Windows paths used as they are (drive letters,
-// UNC paths), only normalised; files, directories and the clock go to the
-// Win32 API with ANSI strings (the A functions); processes go to
-// process_impl.h.
+// UNC paths), only normalised, and handed by the shared host_env.cc to the
+// host pieces; this file has the entry operations of host_dir.h that act on
+// single entries (renames, directories, attributes, syncs, the executable
+// check), the clock and the environment variables, all through the Win32
+// API with ANSI strings (the A functions).
 
 #include <stdlib.h>
 
@@ -14,6 +16,7 @@
 #include "platform/env.h"
 #include "platform/host_env.h"
 #include "platform/internal/process_impl.h"
+#include "platform/path_parts.h"
 #include "platform/win32/dir_win32.h"
 #include "platform/win32/win32_internal.h"
 #include "platform/win32/windows_host.h"
@@ -32,18 +35,34 @@ bool ValidEnvName(const std::string& name) {
   return !name.empty() && name.find('=') == std::string::npos;
 }
 
+// Changes the case of an entry's name through a temporary name, as not
+// every file system changes it on a direct rename.
+Status RenameCase(const std::string& from, const std::string& to,
+                  const std::string& what) {
+  const std::string tmp =
+      to + ".~case." + std::to_string(GetCurrentProcessId());
+  if (!MoveFileExA(from.c_str(), tmp.c_str(), 0)) {
+    return internal::Win32Status(GetLastError(), what);
+  }
+  if (!MoveFileExA(tmp.c_str(), to.c_str(), 0)) {
+    const DWORD err = GetLastError();
+    MoveFileExA(tmp.c_str(), from.c_str(), 0);
+    return internal::Win32Status(err, what);
+  }
+  return Status::OK();
+}
+
 }  // namespace
+
+namespace internal {
 
 // Windows commits directory entries with the file system's own journal;
 // there is nothing to sync. The path is still checked, as callers rely on
 // the answer for a missing directory.
-Status Env::SyncDir(const std::string& dir) {
-  std::string host;
-  Status s = HostPath(dir, &host);
-  if (!s.ok()) return s;
+Status SyncHostDir(const std::string& host, const std::string& dir) {
   DWORD a = GetFileAttributesA(host.c_str());
   if (a == INVALID_FILE_ATTRIBUTES) {
-    return internal::Win32Status(GetLastError(), "sync directory " + dir);
+    return Win32Status(GetLastError(), "sync directory " + dir);
   }
   if ((a & FILE_ATTRIBUTE_DIRECTORY) == 0) {
     return Status::Error(ENOTDIR, "sync directory " + dir);
@@ -53,19 +72,97 @@ Status Env::SyncDir(const std::string& dir) {
 
 // Windows runs programs by their extension: nothing to mark. Checks the
 // path as the other host does.
-Status Env::MarkExecutable(const std::string& path) {
-  std::string host;
-  Status s = HostPath(path, &host);
-  if (!s.ok()) return s;
+Status MarkHostExecutable(const std::string& host, const std::string& path) {
   const std::string what = "mark executable " + path;
   DWORD a = GetFileAttributesA(host.c_str());
   if (a == INVALID_FILE_ATTRIBUTES) {
-    return internal::Win32Status(GetLastError(), what);
+    return Win32Status(GetLastError(), what);
   }
   if (a & FILE_ATTRIBUTE_REPARSE_POINT) return Status::Error(ELOOP, what);
   if (a & FILE_ATTRIBUTE_DIRECTORY) return Status::Error(EINVAL, what);
   return Status::OK();
 }
+
+Status CreateHostDir(const std::string& host, const std::string& path) {
+  if (!CreateDirectoryA(host.c_str(), nullptr)) {
+    return Win32Status(GetLastError(), "create directory " + path);
+  }
+  return Status::OK();
+}
+
+Status RemoveHostDir(const std::string& host, const std::string& path) {
+  const std::string what = "remove directory " + path;
+  DWORD a = INVALID_FILE_ATTRIBUTES;
+  if (!IsDirectory(host, &a)) {
+    if (a == INVALID_FILE_ATTRIBUTES) {
+      return Win32Status(GetLastError(), what);
+    }
+    return Status::Error(ENOTDIR, what);
+  }
+  if (!RemoveDirectoryA(host.c_str())) {
+    return Win32Status(GetLastError(), what);
+  }
+  return Status::OK();
+}
+
+Status GetHostAttributes(const std::string& host, const std::string& path,
+                         uint32_t* attrs) {
+  *attrs = 0;
+  DWORD a = GetFileAttributesA(host.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) {
+    return Win32Status(GetLastError(), "attributes of " + path);
+  }
+  // The interface's bits are the Windows bits.
+  *attrs = a & (kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrDirectory |
+                kAttrArchive);
+  if (*attrs == 0) *attrs = kAttrNormal;
+  return Status::OK();
+}
+
+Status SetHostAttributes(const std::string& host, const std::string& path,
+                         uint32_t attrs) {
+  DWORD a = attrs & (kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrArchive);
+  if (!SetFileAttributesA(host.c_str(), a != 0 ? a : FILE_ATTRIBUTE_NORMAL)) {
+    return Win32Status(GetLastError(), "set attributes of " + path);
+  }
+  return Status::OK();
+}
+
+Status RenameHostFile(const std::string& hf, const std::string& ht,
+                      const std::string& from, const std::string& to,
+                      bool replace) {
+  const std::string what = "rename " + from + " to " + to;
+  if (GetFileAttributesA(hf.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    return Win32Status(GetLastError(), what);
+  }
+  if (hf == ht) return Status::OK();
+  // Names differing in case only lead to the same entry: a change of case
+  // only, never a replacement.
+  FileInfo a, b;
+  const bool same = EqualsIgnoreCase(hf, ht) && GetHostFileInfo(hf, &a).ok() &&
+                    GetHostFileInfo(ht, &b).ok() && a.inode == b.inode;
+  if (!same) {
+    DWORD t = GetFileAttributesA(ht.c_str());
+    if (t != INVALID_FILE_ATTRIBUTES) {
+      if (!replace) return Status::Error(EEXIST, what);
+      if ((t & FILE_ATTRIBUTE_READONLY) &&
+          (t & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        return Status::Error(EACCES, what + " (target read-only)");
+      }
+    }
+  }
+  if (same) return RenameCase(hf, ht, what);
+  DWORD flags = MOVEFILE_COPY_ALLOWED;
+  if (replace) flags |= MOVEFILE_REPLACE_EXISTING;
+  // A file open anywhere is refused (sharing violation: EBUSY), as is a
+  // replaced target that is open.
+  if (!MoveFileExA(hf.c_str(), ht.c_str(), flags)) {
+    return Win32Status(GetLastError(), what);
+  }
+  return Status::OK();
+}
+
+}  // namespace internal
 
 void KillCurrentProcess() {
   // 128 + 9: the status a waiter sees for a process killed on the other
@@ -85,149 +182,12 @@ class Win32Env final : public internal::HostEnv {
     return internal::NormalizeWin32Path(path, host);
   }
 
-  bool FileExists(const std::string& path) override {
-    std::string host;
-    return HostPath(path, &host).ok() &&
-           GetFileAttributesA(host.c_str()) != INVALID_FILE_ATTRIBUTES;
-  }
-
-  Status GetFileInfo(const std::string& path, FileInfo* info) override {
-    std::string host;
-    Status s = HostPath(path, &host);
-    if (!s.ok()) return s;
-    s = internal::GetHostFileInfo(host, info);
-    if (!s.ok()) return Status::Error(s.code(), "stat " + path);
-    return s;
-  }
-
-  Status DeleteFile(const std::string& path) override {
-    std::string host;
-    Status s = HostPath(path, &host);
-    if (!s.ok()) return s;
-    const std::string what = "delete " + path;
-    DWORD a = GetFileAttributesA(host.c_str());
-    if (a == INVALID_FILE_ATTRIBUTES) {
-      return internal::Win32Status(GetLastError(), what);
-    }
-    const bool link = (a & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    if ((a & FILE_ATTRIBUTE_DIRECTORY) && !link) {
-      return Status::Error(EISDIR, what);
-    }
-    if (!link && (a & FILE_ATTRIBUTE_READONLY)) {
-      return Status::Error(EACCES, what + " (read-only)");
-    }
-    if (link && (a & FILE_ATTRIBUTE_DIRECTORY) &&
-        internal::HostDeletesLinkTargets()) {
-      return Status::Error(EPERM, what + " (link left in place)");
-    }
-    // A link to a directory is removed as a directory entry, never entered.
-    BOOL ok = (a & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryA(host.c_str())
-                                             : DeleteFileA(host.c_str());
-    // An open file is refused (sharing violation: EBUSY).
-    if (!ok) return internal::Win32Status(GetLastError(), what);
-    return Status::OK();
-  }
-
-  Status RenameFile(const std::string& from, const std::string& to,
-                    bool replace) override {
-    const std::string what = "rename " + from + " to " + to;
-    std::string hf, ht;
-    Status s = HostPath(from, &hf);
-    if (s.ok()) s = HostPath(to, &ht);
-    if (!s.ok()) return s;
-    if (GetFileAttributesA(hf.c_str()) == INVALID_FILE_ATTRIBUTES) {
-      return internal::Win32Status(GetLastError(), what);
-    }
-    if (hf == ht) return Status::OK();
-    // Names differing in case only lead to the same entry: a change of case
-    // only, never a replacement.
-    FileInfo a, b;
-    const bool same =
-        CompareNoCase(hf, ht) && internal::GetHostFileInfo(hf, &a).ok() &&
-        internal::GetHostFileInfo(ht, &b).ok() && a.inode == b.inode;
-    if (!same) {
-      DWORD t = GetFileAttributesA(ht.c_str());
-      if (t != INVALID_FILE_ATTRIBUTES) {
-        if (!replace) return Status::Error(EEXIST, what);
-        if ((t & FILE_ATTRIBUTE_READONLY) &&
-            (t & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-          return Status::Error(EACCES, what + " (target read-only)");
-        }
-      }
-    }
-    if (same) return RenameCase(hf, ht, what);
-    DWORD flags = MOVEFILE_COPY_ALLOWED;
-    if (replace) flags |= MOVEFILE_REPLACE_EXISTING;
-    // A file open anywhere is refused (sharing violation: EBUSY), as is a
-    // replaced target that is open.
-    if (!MoveFileExA(hf.c_str(), ht.c_str(), flags)) {
-      return internal::Win32Status(GetLastError(), what);
-    }
-    return Status::OK();
-  }
-
-  Status CreateDir(const std::string& path) override {
-    std::string host;
-    Status s = HostPath(path, &host);
-    if (!s.ok()) return s;
-    if (!CreateDirectoryA(host.c_str(), nullptr)) {
-      return internal::Win32Status(GetLastError(), "create directory " + path);
-    }
-    return Status::OK();
-  }
-
-  Status RemoveDir(const std::string& path) override {
-    std::string host;
-    Status s = HostPath(path, &host);
-    if (!s.ok()) return s;
-    const std::string what = "remove directory " + path;
-    DWORD a = INVALID_FILE_ATTRIBUTES;
-    if (!IsDirectory(host, &a)) {
-      if (a == INVALID_FILE_ATTRIBUTES) {
-        return internal::Win32Status(GetLastError(), what);
-      }
-      return Status::Error(ENOTDIR, what);
-    }
-    if (!RemoveDirectoryA(host.c_str())) {
-      return internal::Win32Status(GetLastError(), what);
-    }
-    return Status::OK();
-  }
-
-  Status GetAttributes(const std::string& path, uint32_t* attrs) override {
-    *attrs = 0;
-    std::string host;
-    Status s = HostPath(path, &host);
-    if (!s.ok()) return s;
-    DWORD a = GetFileAttributesA(host.c_str());
-    if (a == INVALID_FILE_ATTRIBUTES) {
-      return internal::Win32Status(GetLastError(), "attributes of " + path);
-    }
-    // The interface's bits are the Windows bits.
-    *attrs = a & (kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrDirectory |
-                  kAttrArchive);
-    if (*attrs == 0) *attrs = kAttrNormal;
-    return Status::OK();
-  }
-
-  Status SetAttributes(const std::string& path, uint32_t attrs) override {
-    std::string host;
-    Status s = HostPath(path, &host);
-    if (!s.ok()) return s;
-    DWORD a =
-        attrs & (kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrArchive);
-    if (!SetFileAttributesA(host.c_str(), a != 0 ? a : FILE_ATTRIBUTE_NORMAL)) {
-      return internal::Win32Status(GetLastError(), "set attributes of " + path);
-    }
-    return Status::OK();
-  }
-
   std::string TempDir() override {
     char buf[MAX_PATH + 2];
     DWORD n = GetTempPathA(sizeof(buf), buf);
     std::string dir = (n > 0 && n < sizeof(buf)) ? std::string(buf, n) : "";
     if (dir.empty()) dir = CurrentDir();
-    while (dir.size() > 3 && IsSepChar(dir.back())) dir.pop_back();
+    while (dir.size() > 3 && internal::IsPathSep(dir.back())) dir.pop_back();
     return dir;
   }
 
@@ -340,38 +300,6 @@ class Win32Env final : public internal::HostEnv {
 
   int CurrentProcessId() override {
     return static_cast<int>(GetCurrentProcessId());
-  }
-
- private:
-  // Changes the case of an entry's name through a temporary name, as not
-  // every file system changes it on a direct rename.
-  static Status RenameCase(const std::string& from, const std::string& to,
-                           const std::string& what) {
-    const std::string tmp =
-        to + ".~case." + std::to_string(GetCurrentProcessId());
-    if (!MoveFileExA(from.c_str(), tmp.c_str(), 0)) {
-      return internal::Win32Status(GetLastError(), what);
-    }
-    if (!MoveFileExA(tmp.c_str(), to.c_str(), 0)) {
-      const DWORD err = GetLastError();
-      MoveFileExA(tmp.c_str(), from.c_str(), 0);
-      return internal::Win32Status(err, what);
-    }
-    return Status::OK();
-  }
-
-  static bool IsSepChar(char c) { return c == '\\' || c == '/'; }
-
-  // Whether a and b are equal ignoring the case of ASCII letters.
-  static bool CompareNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); i++) {
-      char x = a[i], y = b[i];
-      if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-      if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-      if (x != y) return false;
-    }
-    return true;
   }
 };
 

@@ -1,6 +1,8 @@
 // Windows files: CreateFileA handles shared for reading and writing (never
-// for deleting, except kGuard handles), positioned ReadFile/WriteFile through
-// OVERLAPPED offsets, and byte-range locks through LockFileEx/UnlockFileEx.
+// for deleting, except kGuard handles), positioned ReadFile/WriteFile steps
+// through OVERLAPPED offsets (file_base.cc makes whole transfers of them and
+// keeps the held ranges), and byte-range locks through
+// LockFileEx/UnlockFileEx.
 //
 // Windows locks differ from the host locks of the POSIX side in three ways
 // that this file hides from its callers:
@@ -22,8 +24,6 @@
 // locked bytes); the engine's lock ranges lie far beyond the data, so this
 // never blocks I/O.
 
-#include "platform/host_file.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -33,6 +33,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/file_base.h"
+#include "platform/host_file.h"
 #include "platform/lock_set.h"
 #include "platform/win32/dir_win32.h"
 #include "platform/win32/win32_internal.h"
@@ -42,8 +44,6 @@ namespace platform {
 
 namespace {
 
-constexpr uint64_t kMaxOffset =
-    static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
 // The largest piece one ReadFile or WriteFile call moves.
 constexpr size_t kMaxChunk = size_t{1} << 30;
 
@@ -61,80 +61,30 @@ struct Piece {
   bool shared;
 };
 
-class Win32File final : public File {
+class Win32File final : public internal::FileBase {
  public:
   Win32File(HANDLE h, std::string path, bool writable)
-      : h_(h), path_(std::move(path)), writable_(writable) {}
+      : FileBase(std::move(path), writable), h_(h) {}
   ~Win32File() override {
     UnlockAll();
     CloseHandle(h_);
   }
 
-  Status ReadAt(uint64_t offset, void* buf, size_t n, size_t* got) override {
-    *got = 0;
-    if (offset > kMaxOffset) return Error(EINVAL, "read");
-    char* p = static_cast<char*>(buf);
-    while (*got < n) {
-      DWORD want = static_cast<DWORD>(std::min(n - *got, kMaxChunk));
-      DWORD r = 0;
-      OVERLAPPED ov = At(offset + *got);
-      if (!ReadFile(h_, p + *got, want, &r, &ov)) {
-        DWORD err = GetLastError();
-        if (err == ERROR_HANDLE_EOF) break;
-        return internal::Win32Status(err, "read " + path_);
-      }
-      if (r == 0) break;  // end of file
-      *got += r;
-    }
-    return Status::OK();
-  }
-
-  Status WriteAt(uint64_t offset, const void* buf, size_t n) override {
-    if (!writable_) return Error(EBADF, "write (opened read-only)");
-    if (offset > kMaxOffset || n > kMaxOffset - offset) {
-      return Error(EFBIG, "write");
-    }
-    const char* p = static_cast<const char*>(buf);
-    size_t done = 0;
-    while (done < n) {
-      DWORD want = static_cast<DWORD>(std::min(n - done, kMaxChunk));
-      DWORD w = 0;
-      OVERLAPPED ov = At(offset + done);
-      if (!WriteFile(h_, p + done, want, &w, &ov)) {
-        return internal::Win32Status(GetLastError(), "write " + path_);
-      }
-      if (w == 0) return Error(EIO, "write");
-      done += w;
-    }
-    return Status::OK();
-  }
-
   Status Size(uint64_t* size) override {
     LARGE_INTEGER li;
     if (!GetFileSizeEx(h_, &li)) {
-      return internal::Win32Status(GetLastError(), "stat " + path_);
+      return internal::Win32Status(GetLastError(), "stat " + path());
     }
     *size = static_cast<uint64_t>(li.QuadPart);
-    return Status::OK();
-  }
-
-  Status Truncate(uint64_t size) override {
-    if (!writable_) return Error(EBADF, "truncate (opened read-only)");
-    if (size > kMaxOffset) return Error(EFBIG, "truncate");
-    FILE_END_OF_FILE_INFO eof;
-    eof.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
-    if (!SetFileInformationByHandle(h_, FileEndOfFileInfo, &eof, sizeof(eof))) {
-      return internal::Win32Status(GetLastError(), "truncate " + path_);
-    }
     return Status::OK();
   }
 
   Status Sync() override {
     // A handle without write access has nothing of its own to commit, and
     // FlushFileBuffers would refuse it.
-    if (!writable_) return Status::OK();
+    if (!writable()) return Status::OK();
     if (!FlushFileBuffers(h_)) {
-      return internal::Win32Status(GetLastError(), "sync " + path_);
+      return internal::Win32Status(GetLastError(), "sync " + path());
     }
     return Status::OK();
   }
@@ -142,7 +92,7 @@ class Win32File final : public File {
   Status Stat(FileInfo* info) override {
     BY_HANDLE_FILE_INFORMATION bhi;
     if (!GetFileInformationByHandle(h_, &bhi)) {
-      return internal::Win32Status(GetLastError(), "stat " + path_);
+      return internal::Win32Status(GetLastError(), "stat " + path());
     }
     internal::FillFileInfoWin32(
         bhi.dwFileAttributes,
@@ -153,61 +103,68 @@ class Win32File final : public File {
     return Status::OK();
   }
 
-  LockResult TryLock(uint64_t offset, uint64_t length, Status* err) override {
-    LockResult r = Take(offset, length, /*shared=*/false, err);
-    if (r == LockResult::kLocked) locks_.Add(offset, length);
-    return r;
+  Status OpenChangeCounter(std::unique_ptr<ChangeCounter>* counter) override {
+    return internal::OpenSharedChangeCounterWin32(h_, path(), counter);
   }
 
-  LockResult TryLockShared(uint64_t offset, uint64_t length,
-                           Status* err) override {
-    LockResult r = Take(offset, length, /*shared=*/true, err);
-    if (r != LockResult::kLocked) return r;
-    // A range taken exclusively on top of this shared one (see TryLock)
-    // leaves two entries: one goes, so that one Unlock releases the range.
-    if (locks_.Remove(offset, length)) {
-      if (!locks_.Covers(offset, length)) locks_.Add(offset, length);
-    } else {
-      locks_.Add(offset, length);
+ protected:
+  Status ReadSome(uint64_t offset, char* p, size_t n, size_t* moved) override {
+    DWORD r = 0;
+    OVERLAPPED ov = At(offset);
+    if (!ReadFile(h_, p, static_cast<DWORD>(std::min(n, kMaxChunk)), &r, &ov)) {
+      DWORD err = GetLastError();
+      if (err != ERROR_HANDLE_EOF) {
+        return internal::Win32Status(err, "read " + path());
+      }
+      r = 0;  // end of file
     }
-    return r;
+    *moved = r;
+    return Status::OK();
   }
 
-  Status Unlock(uint64_t offset, uint64_t length) override {
-    if (!locks_.Remove(offset, length)) {
-      return Error(ENOLCK, "unlock (range not held)");
+  Status WriteSome(uint64_t offset, const char* p, size_t n,
+                   size_t* moved) override {
+    DWORD w = 0;
+    OVERLAPPED ov = At(offset);
+    if (!WriteFile(h_, p, static_cast<DWORD>(std::min(n, kMaxChunk)), &w,
+                   &ov)) {
+      return internal::Win32Status(GetLastError(), "write " + path());
     }
+    *moved = w;
+    return Status::OK();
+  }
+
+  Status TruncateHost(uint64_t size) override {
+    FILE_END_OF_FILE_INFO eof;
+    eof.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
+    if (!SetFileInformationByHandle(h_, FileEndOfFileInfo, &eof, sizeof(eof))) {
+      return internal::Win32Status(GetLastError(), "truncate " + path());
+    }
+    return Status::OK();
+  }
+
+  LockResult LockHost(uint64_t offset, uint64_t length, bool shared,
+                      Status* err) override {
+    return Take(offset, length, shared, err);
+  }
+
+  Status UnlockHost(uint64_t, uint64_t) override {
     return ReleaseUntouchedPieces();
   }
 
-  Status UnlockAll() override {
-    locks_.Clear();
+  Status UnlockAllHost() override {
     Status result;
     for (const Piece& p : pieces_) {
       DWORD e = KernelUnlock(p.offset, p.length);
       if (e != 0 && result.ok()) {
-        result = internal::Win32Status(e, "unlock " + path_);
+        result = internal::Win32Status(e, "unlock " + path());
       }
     }
     pieces_.clear();
     return result;
   }
 
-  bool HoldsLock(uint64_t offset, uint64_t length) const override {
-    return ValidRange(offset, length) && locks_.Covers(offset, length);
-  }
-
-  const std::string& path() const override { return path_; }
-
-  Status OpenChangeCounter(std::unique_ptr<ChangeCounter>* counter) override {
-    return internal::OpenSharedChangeCounterWin32(h_, path_, counter);
-  }
-
  private:
-  static bool ValidRange(uint64_t offset, uint64_t length) {
-    return length > 0 && offset <= kMaxOffset && length <= kMaxOffset - offset;
-  }
-
   // 0 or the Win32 error of LockFileEx (never waits).
   DWORD KernelLock(uint64_t offset, uint64_t length, bool shared) {
     OVERLAPPED ov = At(offset);
@@ -238,17 +195,13 @@ class Win32File final : public File {
 
   LockResult Fail(DWORD e, Status* err) const {
     if (IsConflict(e)) return LockResult::kBusy;
-    if (err != nullptr) *err = internal::Win32Status(e, "lock " + path_);
+    if (err != nullptr) *err = internal::Win32Status(e, "lock " + path());
     return LockResult::kError;
   }
 
-  // Takes the kernel locks for [offset, offset+length) of the given kind;
-  // the caller records the range in locks_.
+  // Takes the kernel locks for [offset, offset+length) (a valid range) of
+  // the given kind; the base records the range.
   LockResult Take(uint64_t offset, uint64_t length, bool shared, Status* err) {
-    if (!ValidRange(offset, length)) {
-      if (err != nullptr) *err = Error(EINVAL, "lock (bad range)");
-      return LockResult::kError;
-    }
     auto exact =
         std::find_if(pieces_.begin(), pieces_.end(), [&](const Piece& p) {
           return p.offset == offset && p.length == length;
@@ -291,10 +244,10 @@ class Win32File final : public File {
     if (back != 0) {
       // The range is lost: forget it, so that HoldsLock tells the truth.
       pieces_.erase(piece);
-      while (locks_.Remove(offset, length)) {
+      while (locks().Remove(offset, length)) {
       }
       if (err != nullptr) {
-        *err = internal::Win32Status(back, "lock " + path_ + " (lost)");
+        *err = internal::Win32Status(back, "lock " + path() + " (lost)");
       }
       return LockResult::kError;
     }
@@ -308,7 +261,7 @@ class Win32File final : public File {
     if (e != 0) return Fail(e, err);
     e = KernelUnlock(piece->offset, piece->length);
     if (e != 0) {
-      if (err != nullptr) *err = internal::Win32Status(e, "lock " + path_);
+      if (err != nullptr) *err = internal::Win32Status(e, "lock " + path());
       return LockResult::kError;
     }
     piece->shared = true;
@@ -320,7 +273,7 @@ class Win32File final : public File {
     Status result;
     for (size_t i = 0; i < pieces_.size();) {
       const Piece p = pieces_[i];
-      auto gaps = locks_.Uncovered(p.offset, p.length);
+      auto gaps = locks().Uncovered(p.offset, p.length);
       bool untouched = gaps.size() == 1 && gaps[0].first == p.offset &&
                        gaps[0].second == p.length;
       if (!untouched) {
@@ -329,21 +282,14 @@ class Win32File final : public File {
       }
       DWORD e = KernelUnlock(p.offset, p.length);
       if (e != 0 && result.ok()) {
-        result = internal::Win32Status(e, "unlock " + path_);
+        result = internal::Win32Status(e, "unlock " + path());
       }
       pieces_.erase(pieces_.begin() + static_cast<std::ptrdiff_t>(i));
     }
     return result;
   }
 
-  Status Error(int code, const char* op) const {
-    return Status::Error(code, std::string(op) + " " + path_);
-  }
-
   const HANDLE h_;
-  const std::string path_;
-  const bool writable_;
-  internal::LockSet locks_;    // the ranges as asked for
   std::vector<Piece> pieces_;  // the kernel locks, disjoint
 };
 
@@ -352,18 +298,14 @@ class Win32File final : public File {
 namespace internal {
 
 Status OpenHostFile(const std::string& host, const std::string& given,
-                     OpenMode mode, std::unique_ptr<File>* file) {
+                    OpenMode mode, std::unique_ptr<File>* file) {
   file->reset();
   const std::string what = "open " + given;
   const DWORD attrs = GetFileAttributesA(host.c_str());
   const bool exists = attrs != INVALID_FILE_ATTRIBUTES;
-  if (exists && (attrs & FILE_ATTRIBUTE_DIRECTORY)) {
-    return Status::Error(EISDIR, what);
-  }
-  if (exists && mode != OpenMode::kReadOnly &&
-      (attrs & FILE_ATTRIBUTE_READONLY)) {
-    return Status::Error(mode == OpenMode::kCreateNew ? EEXIST : EACCES, what);
-  }
+  Status s = CheckOpenable(exists, (attrs & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                           (attrs & FILE_ATTRIBUTE_READONLY) != 0, mode, given);
+  if (!s.ok()) return s;
   DWORD access = GENERIC_READ | GENERIC_WRITE;
   DWORD disposition = OPEN_EXISTING;
   DWORD flags = FILE_ATTRIBUTE_NORMAL;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/internal/process_impl.h"
+#include "platform/path_parts.h"
 #include "platform/win32/win32_internal.h"
 #include "platform/win32/windows_host.h"
 
@@ -20,13 +21,6 @@ namespace {
 
 bool IsLinkAttr(DWORD attrs) {
   return (attrs & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
-
-std::string LowerString(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
 }
 
 }  // namespace
@@ -121,7 +115,7 @@ bool IsExecutableImpl(const std::string& host) {
   // Windows runs programs by their extension.
   size_t dot = host.find_last_of(".\\/");
   if (dot == std::string::npos || host[dot] != '.') return false;
-  const std::string ext = LowerString(host.substr(dot));
+  const std::string ext = LowerAscii(host.substr(dot));
   return ext == ".exe" || ext == ".com" || ext == ".bat" || ext == ".cmd";
 }
 

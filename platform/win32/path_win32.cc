@@ -5,29 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/path_parts.h"
 #include "platform/win32/win32_internal.h"
 #include "platform/win32/windows_host.h"
 
 namespace platform::internal {
 
 namespace {
-
-inline bool IsSep(char c) { return c == '\\' || c == '/'; }
-
-inline bool IsLetter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-void Split(const std::string& s, std::vector<std::string>* out) {
-  size_t i = 0;
-  while (i < s.size()) {
-    while (i < s.size() && IsSep(s[i])) i++;
-    size_t j = i;
-    while (j < s.size() && !IsSep(s[j])) j++;
-    if (j > i) out->push_back(s.substr(i, j - i));
-    i = j;
-  }
-}
 
 std::string CurrentDirectory() {
   std::vector<char> buf(MAX_PATH + 1);
@@ -42,14 +26,14 @@ std::string CurrentDirectory() {
 // Splits an absolute path into its root ("X:\" or "\\server\share\") and
 // the rest; false when path has neither.
 bool SplitRoot(const std::string& p, std::string* root, std::string* rest) {
-  if (p.size() >= 3 && IsLetter(p[0]) && p[1] == ':' && IsSep(p[2])) {
+  if (p.size() >= 3 && IsDriveLetter(p[0]) && p[1] == ':' && IsPathSep(p[2])) {
     *root = p.substr(0, 2) + "\\";
     *rest = p.substr(3);
     return true;
   }
-  if (p.size() >= 2 && IsSep(p[0]) && IsSep(p[1])) {
+  if (p.size() >= 2 && IsPathSep(p[0]) && IsPathSep(p[1])) {
     std::vector<std::string> parts;
-    Split(p.substr(2), &parts);
+    SplitPath(p.substr(2), &parts);
     if (parts.size() < 2) return false;
     *root = "\\\\" + parts[0] + "\\" + parts[1] + "\\";
     // The rest: what follows the share's name.
@@ -64,14 +48,14 @@ bool SplitRoot(const std::string& p, std::string* root, std::string* rest) {
 
 Status NormalizeWin32Path(const std::string& path, std::string* out) {
   if (path.empty()) return Status::Error(ENOENT, "empty path");
-  if (path.size() >= 4 && IsSep(path[0]) && IsSep(path[1]) &&
-      (path[2] == '?' || path[2] == '.') && IsSep(path[3])) {
+  if (path.size() >= 4 && IsPathSep(path[0]) && IsPathSep(path[1]) &&
+      (path[2] == '?' || path[2] == '.') && IsPathSep(path[3])) {
     *out = path;
     return Status::OK();
   }
   std::string root, rest;
-  if (IsLetter(path[0]) && path.size() >= 2 && path[1] == ':' &&
-      (path.size() == 2 || !IsSep(path[2]))) {
+  if (IsDriveLetter(path[0]) && path.size() >= 2 && path[1] == ':' &&
+      (path.size() == 2 || !IsPathSep(path[2]))) {
     // "c:name": relative to the current directory of that drive.
     std::vector<char> buf(MAX_PATH + 1);
     const std::string drive = path.substr(0, 2);
@@ -82,7 +66,7 @@ Status NormalizeWin32Path(const std::string& path, std::string* out) {
       return Status::Error(ENOENT, "path " + path);
     }
     rest += "\\" + path.substr(2);
-  } else if (IsSep(path[0]) && path.size() >= 2 && IsSep(path[1])) {
+  } else if (IsPathSep(path[0]) && path.size() >= 2 && IsPathSep(path[1])) {
     if (!SplitRoot(path, &root, &rest)) {
       return Status::Error(ENOENT, "path without a share: " + path);
     }
@@ -92,21 +76,12 @@ Status NormalizeWin32Path(const std::string& path, std::string* out) {
     if (!SplitRoot(CurrentDirectory(), &root, &cwd_rest)) {
       return Status::Error(ENOENT, "no current directory for " + path);
     }
-    rest = IsSep(path[0]) ? path : cwd_rest + "\\" + path;
+    rest = IsPathSep(path[0]) ? path : cwd_rest + "\\" + path;
   }
   std::vector<std::string> given, comps;
-  Split(rest, &given);
-  for (const std::string& c : given) {
-    if (c == ".") continue;
-    if (c == "..") {
-      if (comps.empty()) {
-        return Status::Error(EACCES, "path climbs above its root: " + path);
-      }
-      comps.pop_back();
-      continue;
-    }
-    comps.push_back(c);
-  }
+  SplitPath(rest, &given);
+  Status resolved = ResolveDots(given, path, &comps);
+  if (!resolved.ok()) return resolved;
   std::string result = root;
   for (size_t i = 0; i < comps.size(); i++) {
     if (i > 0) result += "\\";

@@ -5,17 +5,20 @@
 //
 // Which Windows source defines what:
 //   * env_win32.cc: Env::Default, the Win32 Env (its path-only members are
-//     the shared host_env.cc), the Env base-class defaults (WalkTree,
-//     SyncDir, MarkExecutable) and KillCurrentProcess.
+//     the shared host_env.cc), the single-entry operations of host_dir.h
+//     (renames, directories, attributes, SyncHostDir, MarkHostExecutable)
+//     and KillCurrentProcess.
 //   * status_win32.cc: Win32Status; path_win32.cc: NormalizeWin32Path.
 //   * file_win32.cc: the Win32 File (File::Lock and the lock retry rule
-//     are the shared lock_retry.cc).
+//     are the shared lock_retry.cc, whole transfers, bounds and held lock
+//     ranges the shared file_base.cc).
 //   * dir_win32.cc: facts, listings, copies, deletes.
 //   * link_win32.cc: the host-file facts of process_impl.h, ReadLinkImpl
 //     and IsExecutableImpl.
 //   * process_win32.cc: the other functions of process_impl.h.
-//   * change_counter_win32.cc: OpenSharedChangeCounterWin32 and the
-//     base-class default File::OpenChangeCounter.
+//   * change_counter_win32.cc: OpenSharedChangeCounterWin32 (the
+//     base-class default File::OpenChangeCounter is the shared
+//     file_base.cc).
 
 #ifndef PLATFORM_WIN32_WIN32_INTERNAL_H_
 #define PLATFORM_WIN32_WIN32_INTERNAL_H_
