@@ -33,9 +33,7 @@ class ArchiveTest : public HistoryEnv {
                               row->def.idx_names, row->def.idx_exprs));
     ASSERT_EQ(1, db->Open());
   }
-  std::string ArchiveHost() const {
-    return drives_.drives() + "/c/local/ARCHIVE.DBF";
-  }
+  std::string ArchiveHost() const { return LocalHost("ARCHIVE.DBF"); }
 
   CMixtable ts_;
 };
@@ -176,7 +174,7 @@ TEST_F(ArchiveTest, TwoProcessesSaveAtOnce) {
   ASSERT_EQ(1, hist.Open());
   EXPECT_EQ(hist.RecCount(), 2 * kEach);
   for (const char* name : {"HISTORY.XML", "XMLHIST.XML"}) {
-    const std::string doc = ReadAll(drives_.drives() + "/c/local/" + name);
+    const std::string doc = ReadAll(LocalHost(name));
     std::string why;
     EXPECT_TRUE(ParseStrict(doc, &why)) << name << ": " << why;
     size_t n = 0;
