@@ -111,18 +111,46 @@ class Checker {
     return true;
   }
 
-  bool IsNameByte(char c, bool first) const {
-    const unsigned char b = static_cast<unsigned char>(c);
-    if ((b | 0x20) >= 'a' && (b | 0x20) <= 'z') return true;
-    if (c == '_' || c == ':' || b >= 0x80) return true;
-    return !first && ((c >= '0' && c <= '9') || c == '.' || c == '-');
+  // XML name characters above ASCII (start characters, and with first
+  // false the further ones).
+  static bool IsNameChar(char32_t u, bool first) {
+    static const char32_t kStart[][2] = {
+        {0xC0, 0xD6},     {0xD8, 0xF6},     {0xF8, 0x2FF},
+        {0x370, 0x37D},   {0x37F, 0x1FFF},  {0x200C, 0x200D},
+        {0x2070, 0x218F}, {0x2C00, 0x2FEF}, {0x3001, 0xD7FF},
+        {0xF900, 0xFDCF}, {0xFDF0, 0xFFFD}, {0x10000, 0xEFFFF}};
+    for (const auto& r : kStart)
+      if (u >= r[0] && u <= r[1]) return true;
+    return !first && (u == 0xB7 || (u >= 0x300 && u <= 0x36F) || u == 0x203F ||
+                      u == 0x2040);
+  }
+  // One name character at i_, consumed and appended to *out (UTF-8); false
+  // (i_ unchanged) when the character there is none.
+  bool NameChar(bool first, std::string* out) {
+    if (AtEnd()) return false;
+    const char c = s_[i_];
+    if (static_cast<unsigned char>(c) < 0x80) {
+      const bool ok =
+          ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || c == '_' || c == ':' ||
+          (!first && ((c >= '0' && c <= '9') || c == '.' || c == '-'));
+      if (ok) out->push_back(s_[i_++]);
+      return ok;
+    }
+    const size_t at = i_;
+    char32_t u;
+    if (Char(&u) && IsNameChar(u, first)) {
+      AppendUtf8(u, out);
+      return true;
+    }
+    i_ = at;
+    return false;
   }
   bool Name(std::string* out) {
-    const size_t from = i_;
-    if (AtEnd() || !IsNameByte(s_[i_], true)) return Fail("name expected");
-    while (!AtEnd() && IsNameByte(s_[i_], false)) i_++;
-    *out = s_.substr(from, i_ - from);
-    return true;
+    out->clear();
+    if (!NameChar(true, out)) return Fail("name expected");
+    while (NameChar(false, out)) {
+    }
+    return err.empty();  // else a byte the character set leaves out
   }
 
   // At '&': a character reference or one of the five predefined entities.
@@ -196,9 +224,23 @@ class Checker {
       if (name == "version") {
         if (value != "1.0") return Fail("version " + value);
       } else if (name == "encoding") {
+        // [A-Za-z] ([A-Za-z0-9._] | '-')*
+        for (size_t k = 0; k < value.size(); k++) {
+          const char c = value[k];
+          const bool letter = (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
+          const bool other =
+              (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
+          if (!letter && (k == 0 || !other))
+            return Fail("bad character set name " + value);
+        }
+        if (value.empty()) return Fail("empty character set name");
+        char32_t a;
+        if (!platform::CharsetByteToUnicode(value.c_str(), 'A', &a))
+          return Fail("unknown character set " + value);
         std::string lower;
         for (char c : value)
-          lower.push_back(static_cast<char>(std::tolower(c)));
+          lower.push_back(
+              static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
         utf8_ = lower == "utf-8";
         charset_ = value;
       } else if (name != "standalone") {
@@ -223,7 +265,9 @@ class Checker {
     std::string target;
     if (!Name(&target)) return false;
     std::string lower;
-    for (char c : target) lower.push_back(static_cast<char>(std::tolower(c)));
+    for (char c : target)
+      lower.push_back(
+          static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
     if (lower == "xml") return Fail("declaration not at the start");
     char32_t u;
     if (!Starts("?>") && !SkipSpace())

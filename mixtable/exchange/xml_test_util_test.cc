@@ -33,7 +33,13 @@ TEST(XmlCheck, AgreesWithTheParserOnATableOfDocuments) {
       {d + "<!-- c --><?pi x?><R><![CDATA[<&>]]></R><!-- after -->", true, "R",
        "<&>"},
       {"<?xml version=\"1.0\"?><R>\xc3\xa9</R>", true, "R", "\xc3\xa9"},
+      {d + "<R\xe9 \xe9a=\"\xe9\"/>", true, "R\xc3\xa9", ""},
       {d + "<R>\x81</R>", false, nullptr, nullptr},  // undefined in 1252
+      {d + "<R\x81/>", false, nullptr, nullptr},
+      {"<?xml version=\"1.0\" encoding=\"no-such-set\"?><R/>", false, nullptr,
+       nullptr},
+      {"<?xml version=\"1.0\" encoding=\"windows 1252\"?><R/>", false, nullptr,
+       nullptr},
       {"<?xml version=\"1.0\"?><R>\xe9</R>", false, nullptr, nullptr},
       {d + "<R><A></R>", false, nullptr, nullptr},
       {d + "<R></R><S/>", false, nullptr, nullptr},
