@@ -72,6 +72,13 @@ set(KALVO_POSIX_ONLY_TESTS
   xbase32_open_alloc_test mixtable_mask_alloc_test mixtable_dsp_levels_test
 )
 
+# Test programs that name no drive letter (their files live in their own
+# temporary directories): they run beside the programs that take turns on
+# c:\ (see kalvo_test()).
+set(KALVO_DRIVE_FREE_TESTS
+  xbase32_ntx_test xbase32_memo_test xbase32_share_test xbase32_crash_test
+  xbase32_relation_test xbase32_filter_test expr_test)
+
 # Tests under wine are slower (every file call and process start passes
 # through the wine server).
 set(KALVO_TEST_TIMEOUT 1200)

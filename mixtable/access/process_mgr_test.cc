@@ -45,8 +45,9 @@ void MakeSymlink(const std::string& text, const std::string& link) {
   ASSERT_EQ(code, 0);
 }
 
+#ifndef _WIN32
 // The shell's program file (/bin/sh is usually a link, which CopyFile
-// refuses).
+// refuses). Only the Linux-only shell cases below use it.
 std::string ShellFile() {
   std::string path = "/bin/sh";
   std::string text;
@@ -55,6 +56,7 @@ std::string ShellFile() {
   }
   return path;
 }
+#endif
 
 // Windows: the cases that run POSIX shell scripts (/bin/sh, a copy of it,
 // "kill -9 $$") or make symbolic links (which need a privilege there, and

@@ -45,7 +45,13 @@ ScopedTempDrives::ScopedTempDrives() {
     fprintf(stderr, "ScopedTempDrives: no temporary directory\n");
     abort();
   }
-  drive_entries_ = DriveEntries(env);
+  // A program that names no drive letter runs beside others that do
+  // (KALVO_TEST_DRIVE_C=shared, set by CTest): what appears on c:\ meanwhile
+  // is theirs, not this test's.
+  std::string drive_c;
+  clean_drive_ =
+      !(env->GetEnv("KALVO_TEST_DRIVE_C", &drive_c) && drive_c == "shared");
+  if (clean_drive_) drive_entries_ = DriveEntries(env);
 #else
   std::string tmpl = env->TempDir() + "/kalvo-test-XXXXXX";
   std::vector<char> buf(tmpl.begin(), tmpl.end());
@@ -68,10 +74,12 @@ ScopedTempDrives::~ScopedTempDrives() {
 #ifdef _WIN32
   // What the test made on the drive goes with it, so the next test finds
   // the drive as this one did.
-  const std::set<std::string> before(drive_entries_.begin(),
-                                     drive_entries_.end());
-  for (const std::string& name : DriveEntries(env))
-    if (before.count(name) == 0) env->DeleteTree(kTestDrive + name);
+  if (clean_drive_) {
+    const std::set<std::string> before(drive_entries_.begin(),
+                                       drive_entries_.end());
+    for (const std::string& name : DriveEntries(env))
+      if (before.count(name) == 0) env->DeleteTree(kTestDrive + name);
+  }
 #endif
   if (had_old_) {
     env->SetEnv("KALVO_DRIVES", old_);

@@ -11,10 +11,12 @@
 // tests naming "c:\..." find the drive as the test before them did, the
 // object notes the entries of c:\ when it is made and deletes every entry
 // added there since when it goes; two test programs naming c:\ must not run
-// at once (CTest's RESOURCE_LOCK kalvo_drive_c, set where such tests are
-// registered). A mapping of drive letters per test (DefineDosDevice, or
-// links in $WINEPREFIX/dosdevices) was left out: c: cannot be remapped, and
-// the links are outside what the test can make from inside wine.
+// at once (CTest's RESOURCE_LOCK kalvo_drive_c, which kalvo_test() sets for
+// every program but those that name no drive letter; these run with
+// KALVO_TEST_DRIVE_C=shared and leave c:\ alone). A mapping of drive letters
+// per test (DefineDosDevice, or links in $WINEPREFIX/dosdevices) was left out:
+// c: cannot be remapped, and the links are outside what the test can make from
+// inside wine.
 
 #ifndef PLATFORM_TESTING_TEMP_DRIVES_H_
 #define PLATFORM_TESTING_TEMP_DRIVES_H_
@@ -40,8 +42,12 @@ class ScopedTempDrives {
 
  private:
   std::string dir_;
-  // Windows: the names in c:\ when the object was made.
+#ifdef _WIN32
+  // The names in c:\ when the object was made, and whether the entries
+  // added since go with the object.
   std::vector<std::string> drive_entries_;
+  bool clean_drive_ = true;
+#endif
   bool had_old_ = false;
   std::string old_;
 };
