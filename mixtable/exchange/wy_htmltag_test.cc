@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+
 #include "exchange/xml_test_util.h"
 #include "platform/testing/temp_drives.h"
 
@@ -41,19 +44,18 @@ TEST(HtmlTag, WrappersAndScopes) {
   EXPECT_EQ(Wy_CHtmlTag::Str("<B", "abc"), "<Babc\n");
   EXPECT_EQ(Wy_htmltag::str("<BR/>", ""), "<BR/>\r\n");
 
-  char* buf = nullptr;
-  size_t len = 0;
-  FILE* mem = open_memstream(&buf, &len);
+  platform::ScopedTempDrives drives;
+  const std::string stream_path = drives.Host("stream.txt");
+  FILE* stream = fopen(stream_path.c_str(), "wb");
+  ASSERT_NE(stream, nullptr);
   {
-    Wy_CHtmlTag table(mem, "<TABLE border=\"1\">");
+    Wy_CHtmlTag table(stream, "<TABLE border=\"1\">");
     Wy_CHtmlTag moved(std::move(table));  // the end tag goes with the move
     Wy_CHtmlTag none(nullptr, "<TR>");
   }
-  fclose(mem);
-  EXPECT_EQ(std::string(buf, len), "<TABLE border=\"1\"></TABLE>\n");
-  free(buf);
+  fclose(stream);
+  EXPECT_EQ(xmltest::ReadAll(stream_path), "<TABLE border=\"1\"></TABLE>\n");
 
-  platform::ScopedTempDrives drives;
   std::string path = drives.Host("t.xml");
   Wy_SeqFile f;
   ASSERT_TRUE(f.Open(path, true));

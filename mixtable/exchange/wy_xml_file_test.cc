@@ -4,7 +4,6 @@
 #include "mixtable/wy_xml_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>  // chmod
 
 #include <set>
 
@@ -130,7 +129,7 @@ TEST_F(XmlFileTest, SetFileNameAndCopy) {
   EXPECT_TRUE(f.SetFileName(path_, true));
   EXPECT_EQ(ReadAll(path_), "old");
   EXPECT_TRUE(f.SetFileName(path_, false));
-  EXPECT_FALSE(std::ifstream(path_).good());
+  EXPECT_FALSE(platform::Env::Current()->FileExists(path_));
   ASSERT_NE(f.GetFileHandle(), nullptr);
   Wy_XmlFile copy(f);  // starts closed: writes nothing of its own
   EXPECT_EQ(copy.GetFileName(), path_);
@@ -165,16 +164,17 @@ TEST_F(XmlFileTest, BadExistingFilesAreRefusedUnchanged) {
     EXPECT_EQ(ReadAll(path_), bytes);
   }
   // A directory and a read-only file.
+  platform::Env* env = platform::Env::Current();
   std::string dir = drives_.Host("adir");
-  mkdir(dir.c_str(), 0755);
+  ASSERT_TRUE(env->CreateDir(dir).ok());
   Wy_XmlFile d(3);
   d.SetFileName(dir, true);
   EXPECT_EQ(d.GetFileHandle(), nullptr);
   WriteAll(path_, good + "</FRM_REPORT>");
-  chmod(path_.c_str(), 0444);
+  ASSERT_TRUE(env->SetAttributes(path_, platform::kAttrReadOnly).ok());
   EXPECT_EQ(Append(3, "<N/>"), -1);
   EXPECT_EQ(ReadAll(path_), good + "</FRM_REPORT>");
-  chmod(path_.c_str(), 0644);
+  ASSERT_TRUE(env->SetAttributes(path_, platform::kAttrNormal).ok());
 }
 
 constexpr int kQueueEach = 500;

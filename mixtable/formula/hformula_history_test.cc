@@ -101,7 +101,7 @@ TEST_F(HistoryTest, UncataloguedIdAndRefusals) {
   EXPECT_EQ(db_.RecCount(), 1);
   db_.Close();
   // The XML documents are written even so: two formulas in each.
-  const std::string xml = ReadAll(drives_.drives() + "/c/local/XMLHIST.XML");
+  const std::string xml = ReadAll(LocalHost("XMLHIST.XML"));
   std::string why;
   EXPECT_TRUE(ParseStrict(xml, &why)) << why;
   EXPECT_NE(xml.find(std::string(129, '1')), std::string::npos);
@@ -134,8 +134,8 @@ TEST_F(HistoryTest, XmlDocuments) {
   for (int i = 0; i < 3; ++i)
     ASSERT_EQ(1, hformula_SaveInHistory(&f, &shop, &disp));
   EXPECT_EQ(0, hformula_HistoryXMLAppend(&f, &shop, &disp));
-  const std::string hist = ReadAll(drives_.drives() + "/c/local/HISTORY.XML");
-  const std::string ex = ReadAll(drives_.drives() + "/c/local/XMLHIST.XML");
+  const std::string hist = ReadAll(LocalHost("HISTORY.XML"));
+  const std::string ex = ReadAll(LocalHost("XMLHIST.XML"));
   for (const std::string* doc : {&hist, &ex}) {
     std::string why, root;
     EXPECT_TRUE(ParseStrict(*doc, &why, &root)) << why << *doc;
@@ -353,7 +353,7 @@ TEST_F(HistoryTest, OlderWiderAndExtendedTablesKeepEveryRecord) {
 TEST_F(HistoryTest, NeverCreatedOverAnExistingTable) {
   Wdbase t;
   ASSERT_EQ(1, hformula_HistorySetDbPathAndName(&t, nullptr));
-  const std::string host = drives_.drives() + "/c/local/history.dbf";
+  const std::string host = LocalHost("history.dbf");
   hftest::WriteFile("c:\\local\\history.dbf", "not a data file at all");
   EXPECT_EQ(0, hformula_CheckUpdateHistory(false, nullptr, 0, 1));
   EXPECT_EQ(ReadAll(host), "not a data file at all");

@@ -52,6 +52,13 @@ class HistoryEnv : public ::testing::Test {
     platform::SetTraceHook(old_hook_);
     TraceSink() = nullptr;
   }
+  // Host path of a file in c:\local\.
+  static std::string LocalHost(const std::string& name) {
+    std::string host;
+    EXPECT_TRUE(
+        platform::Env::Current()->HostPath("c:\\local\\" + name, &host).ok());
+    return host;
+  }
   bool Traced(const std::string& text) const {
     for (const std::string& t : trace_)
       if (t == text) return true;

@@ -15,6 +15,7 @@
 #include "mixtable/wy_formula.h"
 #include "mixtable/wy_util.h"
 #include "mixtable/wy_xml_file.h"
+#include "platform/env.h"
 #include "platform/testing/temp_drives.h"
 #include "testing/data_set_builder.h"
 #include "xbase32/wdbase.h"
@@ -64,7 +65,7 @@ TEST(WyColour, ExamplesAndClamping) {
 class FormulaXmlTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    unsetenv("KALVO_ANSICP");
+    platform::Env::Current()->UnsetEnv("KALVO_ANSICP");
     mixtable_testing::DataSetBuilder b("c:\\gdata\\");
     ASSERT_TRUE(b.Append(Y_CNTS, {{"ID", Id(5)}, {"CODE", "R&D"}}))
         << b.error();
