@@ -72,6 +72,12 @@ set(KALVO_POSIX_ONLY_TESTS
   xbase32_open_alloc_test mixtable_mask_alloc_test mixtable_dsp_levels_test
 )
 
+# 32 bits: the whole tree uses the 8-byte time_t of 32-bit MSVC callers
+# (mingw-w64 would default to 4 bytes there; see mixtable/CMakeLists.txt).
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  add_compile_definitions(__MINGW_USE_VC2005_COMPAT)
+endif()
+
 # Test programs that name no drive letter (their files live in their own
 # temporary directories): they run beside the programs that take turns on
 # c:\ (see kalvo_test()).

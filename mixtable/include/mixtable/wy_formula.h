@@ -32,6 +32,14 @@ class CMixtable;
 class CMixtableEx;
 class Wy_SeqFile;
 
+// The dispensing times below are passed by address, as the 8-byte time_t of
+// the library's build. 32-bit mingw-w64 defaults to 4 bytes: its callers
+// define __MINGW_USE_VC2005_COMPAT (the CMake and pkg-config files of the
+// library do), as 32-bit MSVC callers have 8 bytes already.
+static_assert(sizeof(std::time_t) == 8,
+              "MIXTABLE passes 8-byte time_t values; on 32-bit mingw-w64 "
+              "define __MINGW_USE_VC2005_COMPAT");
+
 class MIXTABLE_API Wy_Formula : public HFormula {
  public:
   // Trace texts of the two refusals of SetBaseAndCan and SetYCan.
