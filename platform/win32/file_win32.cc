@@ -1,6 +1,16 @@
 // Windows files: CreateFileA handles shared for reading and writing (never
-// for deleting, except kGuard handles), positioned ReadFile/WriteFile through
-// OVERLAPPED offsets, and byte-range locks through LockFileEx/UnlockFileEx.
+// for deleting, except kGuard handles), positioned reads and writes through
+// NtReadFile/NtWriteFile with a byte offset, and byte-range locks through
+// LockFileEx/UnlockFileEx.
+//
+// Why not ReadFile/WriteFile with an OVERLAPPED offset: the OVERLAPPED is
+// passed down as the completion context of the I/O, and wine posts that
+// completion through its server on every call (about 150 us a call against
+// 10 us for the same read with a plain byte offset, which is all ReadFile
+// does on Windows itself when the handle is synchronous). The engine reads
+// records, index pages and headers one at a time, so this is most of its
+// time under wine. The handle is synchronous (no FILE_FLAG_OVERLAPPED):
+// the call returns when the transfer is done, as ReadFile would.
 //
 // Windows locks differ from the host locks of the POSIX side in three ways
 // that this file hides from its callers:
@@ -38,14 +48,36 @@
 #include "platform/win32/win32_internal.h"
 #include "platform/win32/windows_host.h"
 
+// After <windows.h> (through windows_host.h), which it needs.
+// clang-format off
+#include <winternl.h>
+// clang-format on
+
+// ntdll's positioned I/O (declared by the driver kit's headers only).
+extern "C" {
+NTSYSAPI NTSTATUS NTAPI NtReadFile(HANDLE file, HANDLE event,
+                                   PIO_APC_ROUTINE apc, PVOID apc_context,
+                                   PIO_STATUS_BLOCK io, PVOID buffer,
+                                   ULONG length, PLARGE_INTEGER offset,
+                                   PULONG key);
+NTSYSAPI NTSTATUS NTAPI NtWriteFile(HANDLE file, HANDLE event,
+                                    PIO_APC_ROUTINE apc, PVOID apc_context,
+                                    PIO_STATUS_BLOCK io, PVOID buffer,
+                                    ULONG length, PLARGE_INTEGER offset,
+                                    PULONG key);
+}
+
 namespace platform {
 
 namespace {
 
 constexpr uint64_t kMaxOffset =
     static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
-// The largest piece one ReadFile or WriteFile call moves.
+// The largest piece one NtReadFile or NtWriteFile call moves.
 constexpr size_t kMaxChunk = size_t{1} << 30;
+
+// NTSTATUS values the reads and writes tell apart.
+constexpr NTSTATUS kStatusEndOfFile = static_cast<NTSTATUS>(0xC0000011L);
 
 OVERLAPPED At(uint64_t offset) {
   OVERLAPPED ov = {};
@@ -75,16 +107,19 @@ class Win32File final : public File {
     if (offset > kMaxOffset) return Error(EINVAL, "read");
     char* p = static_cast<char*>(buf);
     while (*got < n) {
-      DWORD want = static_cast<DWORD>(std::min(n - *got, kMaxChunk));
-      DWORD r = 0;
-      OVERLAPPED ov = At(offset + *got);
-      if (!ReadFile(h_, p + *got, want, &r, &ov)) {
-        DWORD err = GetLastError();
-        if (err == ERROR_HANDLE_EOF) break;
-        return internal::Win32Status(err, "read " + path_);
+      const ULONG want = static_cast<ULONG>(std::min(n - *got, kMaxChunk));
+      IO_STATUS_BLOCK io = {};
+      LARGE_INTEGER at;
+      at.QuadPart = static_cast<LONGLONG>(offset + *got);
+      const NTSTATUS st = NtReadFile(h_, nullptr, nullptr, nullptr, &io,
+                                     p + *got, want, &at, nullptr);
+      if (st == kStatusEndOfFile) break;
+      if (st < 0) {
+        return internal::Win32Status(RtlNtStatusToDosError(st),
+                                     "read " + path_);
       }
-      if (r == 0) break;  // end of file
-      *got += r;
+      if (io.Information == 0) break;  // end of file
+      *got += io.Information;
     }
     return Status::OK();
   }
@@ -94,17 +129,21 @@ class Win32File final : public File {
     if (offset > kMaxOffset || n > kMaxOffset - offset) {
       return Error(EFBIG, "write");
     }
-    const char* p = static_cast<const char*>(buf);
+    char* p = static_cast<char*>(const_cast<void*>(buf));
     size_t done = 0;
     while (done < n) {
-      DWORD want = static_cast<DWORD>(std::min(n - done, kMaxChunk));
-      DWORD w = 0;
-      OVERLAPPED ov = At(offset + done);
-      if (!WriteFile(h_, p + done, want, &w, &ov)) {
-        return internal::Win32Status(GetLastError(), "write " + path_);
+      const ULONG want = static_cast<ULONG>(std::min(n - done, kMaxChunk));
+      IO_STATUS_BLOCK io = {};
+      LARGE_INTEGER at;
+      at.QuadPart = static_cast<LONGLONG>(offset + done);
+      const NTSTATUS st = NtWriteFile(h_, nullptr, nullptr, nullptr, &io,
+                                      p + done, want, &at, nullptr);
+      if (st < 0) {
+        return internal::Win32Status(RtlNtStatusToDosError(st),
+                                     "write " + path_);
       }
-      if (w == 0) return Error(EIO, "write");
-      done += w;
+      if (io.Information == 0) return Error(EIO, "write");
+      done += io.Information;
     }
     return Status::OK();
   }
