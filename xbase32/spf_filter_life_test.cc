@@ -15,11 +15,6 @@
 namespace xbase32::testing {
 namespace {
 
-// Tables of 99 999 records, read one record at a time: where writes are not
-// watched (Windows) every record read goes to the file (a read and a length
-// query per record, each through the wine server), over 7 minutes per test
-// under wine. The limit itself is host-independent and checked on Linux.
-
 int HideAll(const Wdbase*) { return 1; }
 int HideOdd(const Wdbase* w) { return w->RecNo() % 2; }
 
