@@ -437,7 +437,20 @@ bool DbfFile::FillCache(int32_t n, size_t bytes) {
   cache_stamp_ = stamp;
   cache_proven_ = proven;
   cache_locked_ = file_locked_;
+  cache_scan_ = Scanning() ? scan_serial_ : 0;
+  scan_gen_ = buf_gen_;  // read just before the fill
   return true;
+}
+
+void DbfFile::BeginScan() { ++scan_depth_; }
+
+void DbfFile::EndScan() {
+  if (scan_depth_ > 0 && --scan_depth_ == 0) ++scan_serial_;
+}
+
+bool DbfFile::Scanning() const {
+  return scan_depth_ > 0 && counter_ && !counter_->Watched() &&
+         !read_from_file_ && !file_locked_;
 }
 
 void DbfFile::UpdateCache(int32_t n, const char* rec) {
@@ -498,9 +511,15 @@ bool DbfFile::ReadRecord(int32_t n) {
       ask();
       trusted = proven && cache_proven_ && now == cache_stamp_;
     }
+    // Blocks of this scan (only where the stamp proves nothing).
+    const bool scan_block =
+        !trusted && !proven && Scanning() && cache_scan_ == scan_serial_;
+    if (scan_block) trusted = true;
     if (!trusted) InvalidateCache();
     // The generation the buffer is read under.
-    if (file_locked_ && gen_locked_) {
+    if (scan_block) {
+      buf_gen_ = scan_gen_;
+    } else if (file_locked_ && gen_locked_) {
       buf_gen_ = gen_;
     } else if (!file_locked_ &&
                (ask(), proven && gen_proven_ && now == gen_stamp_)) {
@@ -522,8 +541,9 @@ bool DbfFile::ReadRecord(int32_t n) {
     // stamp again.
     const size_t block = sequential && !wrote_ ? kCacheBytes : kNearCacheBytes;
     // After an own write the stamp is taken again by the fill.
-    const bool may_fill =
-        file_locked_ || proven || (wrote_ && counter_ && !read_from_file_);
+    const bool may_fill = file_locked_ || proven ||
+                          (wrote_ && counter_ && !read_from_file_) ||
+                          Scanning();
     if (cached || (may_fill && FillCache(n, block))) {
       std::memcpy(rec_.data(),
                   cache_.data() + static_cast<size_t>(n - cache_first_) * per,

@@ -119,6 +119,16 @@ class DbfFile {
   bool GoEof();
   // Re-reads record n into the buffer (no pending write).
   bool ReadRecord(int32_t n);
+  // A scan: one pass of ReadRecord over the table (an index build). Where
+  // nothing proves the read-ahead current (other processes' writes are not
+  // watched and the file is not locked), records read during a scan come
+  // from blocks read during the same scan instead of one read each: every
+  // record so read was in the file at a moment of the scan, as with reads
+  // one by one, and another process's write during the scan may be seen or
+  // not, as before. Nothing read in a scan is trusted after it. Nested
+  // pairs count; DbfScan pairs them.
+  void BeginScan();
+  void EndScan();
 
   // --- writing ---------------------------------------------------------------
   // Writes the buffer to the current record when it is marked changed.
@@ -311,6 +321,25 @@ class DbfFile {
   bool gen_locked_ = false;
   uint32_t buf_gen_ = 0;
   bool gen_bumped_ = false;  // in this lock period
+  // Scans (BeginScan): the read-ahead filled during scan scan_serial_ is
+  // marked with it (cache_scan_), with the generation read before it.
+  bool Scanning() const;
+  int scan_depth_ = 0;
+  uint64_t scan_serial_ = 1;
+  uint64_t cache_scan_ = 0;
+  uint32_t scan_gen_ = 0;
+};
+
+// Begins a scan of data (DbfFile::BeginScan) for its lifetime.
+class DbfScan {
+ public:
+  explicit DbfScan(DbfFile* data) : data_(data) { data_->BeginScan(); }
+  ~DbfScan() { data_->EndScan(); }
+  DbfScan(const DbfScan&) = delete;
+  DbfScan& operator=(const DbfScan&) = delete;
+
+ private:
+  DbfFile* data_;
 };
 
 }  // namespace xbase32

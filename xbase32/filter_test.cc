@@ -124,12 +124,6 @@ void RunMoves(Wdbase* w, FilterModel* m, std::mt19937* rng, int steps) {
 }
 
 TEST_F(FilterTest, MovesFollowTheModelInEveryOrderWithAndWithoutCache) {
-#ifdef _WIN32
-  // Thousands of moves, each index step under the index lock where writes
-  // are not watched (Windows): minutes under wine. The moves themselves are
-  // host-independent and checked on Linux.
-  GTEST_SKIP() << "unwatched index steps take minutes under wine";
-#endif
   std::mt19937 rng(3);
   for (int order = 0; order <= 3; ++order) {
     ASSERT_EQ(1, w_.SetFilter(nullptr));
@@ -172,9 +166,6 @@ TEST_F(FilterTest, MovesFollowTheModelInEveryOrderWithAndWithoutCache) {
 // Random walks that start with a Goto to any record (hidden ones too): a
 // cached handle answers exactly as an uncached one on the same table.
 TEST_F(FilterTest, CachedHandleAgreesWithUncachedAfterGotoToHiddenRecords) {
-#ifdef _WIN32
-  GTEST_SKIP() << "unwatched index steps take minutes under wine";
-#endif
   Wdbase u;
   const char* names[] = {"byname", "byqty", "byborn"};
   const char* exprs[] = {"NAME", "QTY", "BORN"};

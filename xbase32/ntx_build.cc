@@ -232,6 +232,7 @@ bool BuildNtx(DbfFile* data, const std::string& path, const std::string& expr,
   if (count < 0) return done(false);
   KeySorter sorter(info.length, options.unique, static_cast<uint64_t>(count));
   std::vector<char> key(static_cast<size_t>(info.length));
+  DbfScan scan(data);
   for (int32_t n = 1; n <= count; ++n) {
     if (!data->ReadRecord(n)) {
       ReportError(kErrRead, "Sorting", data->path().c_str());

@@ -258,12 +258,18 @@ bool NtxFile::GetPage(uint32_t offset, NtxPage** page) {
     *page = &c->page;
     return true;
   }
+  if (cache_only_) {
+    // Not read under the lock: the read runs again under it.
+    cache_missed_ = true;
+    return false;
+  }
   const uint64_t limit = std::max<uint64_t>(file_size_, next_page_);
   if (offset < kPageSize || offset % kPageSize != 0 || offset >= limit) {
     char text[80];
     std::snprintf(text, sizeof text, "page offset %u outside the file", offset);
     return Fault(text);
   }
+  if (!locked_) cache_checked_ = false;
   uint8_t raw[kPageSize];
   size_t got = 0;
   platform::Status s = file_->ReadAt(offset, raw, kPageSize, &got);
@@ -313,6 +319,7 @@ void NtxFile::DropCache() {
   lru_.clear();
   dirty_list_.clear();
   dirty_ = 0;
+  cache_checked_ = true;
   ++generation_;
 }
 
@@ -388,7 +395,10 @@ bool NtxFile::FlushPages() {
     header_dirty_ = false;
   }
   EndWrites();
-  if (!ok) ReportError(kErrWrite, path_.c_str(), why.c_str());
+  if (!ok) {
+    cache_checked_ = false;  // the file may hold less than the cache
+    ReportError(kErrWrite, path_.c_str(), why.c_str());
+  }
   return ok;
 }
 
@@ -559,10 +569,38 @@ bool NtxFile::Sync() {
   return ok;
 }
 
+bool NtxFile::BeginCachedRead() {
+  if (locked_ || !counter_ || counter_->Watched() || data_->read_from_file() ||
+      !cache_checked_ || pages_.empty()) {
+    return false;
+  }
+  uint8_t page[kPageSize];
+  size_t got = 0;
+  uint64_t size = 0;
+  if (!file_->ReadAt(0, page, kPageSize, &got).ok() || got != kPageSize ||
+      !file_->Size(&size).ok() || size != file_size_ ||
+      std::memcmp(page, header_raw_, kPageSize) != 0) {
+    return false;
+  }
+  cache_only_ = true;
+  cache_missed_ = false;
+  return true;
+}
+
 template <typename Op>
 bool NtxFile::RunRead(Op op) {
   if (!locked_) TrimCache();
   if (!MergeStaged()) return false;
+  if (BeginCachedRead()) {
+    fault_.clear();
+    const bool ok = op();
+    cache_only_ = false;
+    if (!cache_missed_) {
+      if (!ok) ReportFault();
+      return ok;
+    }
+    cache_missed_ = false;
+  }
   for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
     fault_.clear();
     const int b = BeginRead();

@@ -17,8 +17,13 @@
 // since they were read, and checks it again afterwards: when it changed, the
 // pages read may be torn and the operation runs again (after a few tries it
 // runs under the lock). Where no shared counter exists (network file
-// systems) readers take the lock. The header's 16-bit change counter is
-// kept as the format asks (last value seen + 1 on every change).
+// systems) readers take the lock. Where the counter's stamp proves nothing
+// (hosts that do not report other writers' writes), a reader runs without
+// the lock only on pages it read under the lock, while the header page and
+// the file length are unchanged since (every writer rewrites the header
+// before releasing the lock); it takes the lock for any other page. The
+// header's 16-bit change counter is kept as the format asks (last value seen +
+// 1 on every change).
 //
 // Faults in the file (key counts above the maximum, items outside a page,
 // child offsets outside the file, trees deeper than any real one) fail the
@@ -185,6 +190,13 @@ class NtxFile : public IndexHook {
   bool ReadHeader(bool* changed);
   bool Refresh();  // after taking the lock
   bool LockNow();
+  // Where the stamp proves nothing (writes unwatched): true when the header
+  // page and the length of the file are still those of the tree the cached
+  // pages were read from under the lock, so that a read may run on those
+  // pages alone (cache_only_) without the lock. Every writer changes the
+  // header page before it releases the lock, so an unchanged one means no
+  // change was completed since; one under way has not reached the cache.
+  bool BeginCachedRead();
   bool StartChange();
   template <typename Op>
   bool RunRead(Op op);
@@ -256,7 +268,13 @@ class NtxFile : public IndexHook {
   uint64_t stamp_ = 0;       // shared counter value the cache belongs to
   uint64_t read_start_ = 0;  // counter at the start of a read
   bool stamp_valid_ = false;
-  uint64_t generation_ = 1;  // bumped whenever cached pages may be stale
+  // Every cached page was read or written under the lock, in the tree whose
+  // header page is header_raw_ (cleared by a page read without the lock and
+  // by a failed flush; set again by DropCache).
+  bool cache_checked_ = true;
+  bool cache_only_ = false;    // a read runs on cached pages alone
+  bool cache_missed_ = false;  // ... and needed a page the cache lacks
+  uint64_t generation_ = 1;    // bumped whenever cached pages may be stale
   std::string fault_;
 
   Cursor cursor_;

@@ -15,17 +15,6 @@
 namespace xbase32::testing {
 namespace {
 
-// Tables of 99 999 records, read one record at a time: where writes are not
-// watched (Windows) every record read goes to the file (a read and a length
-// query per record, each through the wine server), over 7 minutes per test
-// under wine. The limit itself is host-independent and checked on Linux.
-#ifdef _WIN32
-#define SKIP_SLOW_UNWATCHED_SCAN() \
-  GTEST_SKIP() << "99 999 unwatched record reads take minutes under wine"
-#else
-#define SKIP_SLOW_UNWATCHED_SCAN() (void)0
-#endif
-
 int HideAll(const Wdbase*) { return 1; }
 int HideOdd(const Wdbase* w) { return w->RecNo() % 2; }
 
@@ -147,7 +136,6 @@ TEST_F(SpecialFilterLifeTest, BadConditionsLeaveNothing) {
 }
 
 TEST_F(SpecialFilterLifeTest, TablesOf100000RecordsAreRefused) {
-  SKIP_SLOW_UNWATCHED_SCAN();
   Wdbase big;
   ASSERT_EQ(1, big.SetFiles(dir_.c_str(), "big", 0, nullptr, nullptr));
   auto f = Fields({Fld("C", 'C', 1)});
@@ -179,7 +167,6 @@ TEST_F(SpecialFilterLifeTest, TablesOf100000RecordsAreRefused) {
 }
 
 TEST_F(SpecialFilterLifeTest, AFailedRefreshKeepsTheFilterAndShowsNothing) {
-  SKIP_SLOW_UNWATCHED_SCAN();
   Wdbase big;
   ASSERT_EQ(1, big.SetFiles(dir_.c_str(), "big", 0, nullptr, nullptr));
   auto f = Fields({Fld("C", 'C', 1)});

@@ -55,12 +55,6 @@ class SpecialFilterTest : public SpecialFilterFixture {
 };
 
 TEST_F(SpecialFilterTest, EveryOrderFollowsTheModel) {
-#ifdef _WIN32
-  // Thousands of index steps, each under the index lock where writes are
-  // not watched (Windows): minutes under wine. The walks themselves are
-  // host-independent and checked on Linux.
-  GTEST_SKIP() << "unwatched index steps take minutes under wine";
-#endif
   Make(300);
   std::mt19937 rng(9);
   for (int s = 0; s <= 4; ++s) {
