@@ -27,7 +27,7 @@ bool Setup() {
   env->SetEnv("KALVO_DRIVES", dir + "/drives");
   Wdbase::FlushSet(0);
   std::string error;
-  if (!mixtable_testing::BuildSampleDataSet("c:\\gdata\\", &error))
+  if (!mixtable_testing::BuildFreshSampleDataSet("c:\\gdata\\", &error))
     std::abort();
   Wy_GDataChild::SetIdMaker([](std::string& id) {
     id = "0000000007";

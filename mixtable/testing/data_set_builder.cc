@@ -43,6 +43,11 @@ bool DataSetBuilder::Position(int32_t prd, int32_t spd) {
 }
 
 std::string DataSetBuilder::Dir(int32_t prd, int32_t spd) {
+  const std::pair<int32_t, int32_t> key(prd, spd);
+  if (remember_dirs_) {
+    auto it = dirs_.find(key);
+    if (it != dirs_.end()) return it->second;
+  }
   std::string dir;
   if (!Position(prd, spd)) return dir;
   uint8_t level = prd == 0   ? Y_LEVEL_BASE
@@ -50,7 +55,15 @@ std::string DataSetBuilder::Dir(int32_t prd, int32_t spd) {
                              : Y_LEVEL_SUBPRODUCT;
   tables_.Mixtable().LevelToPath(level, dir);
   tables_.CloseAll();
+  // Only directories found are kept: a product appended later may still
+  // make an unknown one known.
+  if (remember_dirs_ && !dir.empty()) dirs_[key] = dir;
   return dir;
+}
+
+void DataSetBuilder::RememberDirs(bool on) {
+  remember_dirs_ = on;
+  dirs_.clear();
 }
 
 bool DataSetBuilder::Create(int table, int32_t prd, int32_t spd) {
@@ -66,6 +79,11 @@ bool DataSetBuilder::Create(int table, int32_t prd, int32_t spd) {
 
 bool DataSetBuilder::Append(int table, const Values& values, int32_t prd,
                             int32_t spd) {
+  return AppendAll(table, {values}, prd, spd);
+}
+
+bool DataSetBuilder::AppendAll(int table, const std::vector<Values>& records,
+                               int32_t prd, int32_t spd) {
   const YTABLE* row = WyGetFileInfo(table);
   if (row == nullptr) return Fail("no table " + std::to_string(table));
   std::string dir = Dir(prd, spd);
@@ -81,17 +99,21 @@ bool DataSetBuilder::Append(int table, const Values& values, int32_t prd,
   db.SetPath(dir.c_str());
   if (!db.Access(0) && !Create(table, prd, spd)) return false;
   if (!db.Open()) return Fail(std::string("cannot open ") + row->def.name);
-  if (!db.AppendBlank())
-    return Fail(std::string("cannot append to ") + row->def.name);
-  for (const auto& [field, value] : values) {
-    const char type = db.FieldType(field.c_str());
-    const int written =
-        type == 'N'
-            ? db.WriteDouble(field.c_str(), std::strtod(value.c_str(), nullptr))
-            : db.WriteString(field.c_str(), value.c_str());
-    if (!written) {
+  for (const Values& values : records) {
+    if (!db.AppendBlank()) {
       db.Close();
-      return Fail(std::string("cannot write ") + row->def.name + "." + field);
+      return Fail(std::string("cannot append to ") + row->def.name);
+    }
+    for (const auto& [field, value] : values) {
+      const char type = db.FieldType(field.c_str());
+      const int written =
+          type == 'N' ? db.WriteDouble(field.c_str(),
+                                       std::strtod(value.c_str(), nullptr))
+                      : db.WriteString(field.c_str(), value.c_str());
+      if (!written) {
+        db.Close();
+        return Fail(std::string("cannot write ") + row->def.name + "." + field);
+      }
     }
   }
   db.Close();
@@ -123,60 +145,6 @@ bool DataSetBuilder::AddSubProduct(int32_t prd, int32_t id,
   std::string dir = Dir(prd, id);
   if (!dir.empty()) Wy_MkDir(dir);
   return true;
-}
-
-namespace {
-
-Values Formula(int32_t id, const std::string& key1) {
-  return {{"ID", Id(id)},
-          {"KEY1", key1},
-          {"BASE_ID", Id(1)},
-          {"CAN_ID", Id(1)},
-          {"FORMULA", "1 10.0"}};
-}
-
-}  // namespace
-
-bool BuildSampleDataSet(const std::string& data_dir, std::string* error) {
-  DataSetBuilder b(data_dir);
-  bool ok = b.AddProduct(1, "P1", "PRD1") && b.AddProduct(2, "P2", "PRD2") &&
-            b.AddProduct(3, "p1", "PRD3") &&
-            b.AddSubProduct(1, 1, "S1", "SUB11") &&
-            b.AddSubProduct(1, 2, "S2", "SUB12") &&
-            b.AddSubProduct(2, 1, "S1", "SUB21");
-  for (int32_t id = 1; ok && id <= 3; ++id)
-    ok = b.Append(Y_CNTS, {{"ID", Id(id)},
-                           {"CODE", "C" + std::to_string(id)},
-                           {"DESCR", "Colorant " + std::to_string(id)},
-                           {"SPEC_W", "1000.00"}});
-  for (int32_t id = 1; ok && id <= 2; ++id)
-    ok = b.Append(Y_BASES,
-                  {{"ID", Id(id)}, {"DESCR", "Base " + std::to_string(id)}}) &&
-         b.Append(Y_CANS,
-                  {{"ID", Id(id)}, {"DESCR", "Can " + std::to_string(id)}});
-  ok = ok && b.Append(Y_PARAM, {{"KEY", "DATAID"}, {"VALUE", "0000000042"}});
-  ok = ok && b.Append(Y_FRM, Formula(1, "ROOT1")) &&
-       b.Append(Y_FRM, Formula(2, "ROOT2")) &&
-       b.Append(Y_FRM_REFL, {{"FRM_ID", Id(1)}});
-  ok = ok &&
-       b.Append(Y_CNT_KS,
-                {{"ID", Id(1)}, {"PROD_KEY", Id(0)}, {"SUBP_KEY", Id(0)}}) &&
-       b.Append(Y_CNT_KS,
-                {{"ID", Id(1)}, {"PROD_KEY", Id(1)}, {"SUBP_KEY", Id(0)}}) &&
-       b.Append(Y_CNT_KS,
-                {{"ID", Id(1)}, {"PROD_KEY", Id(1)}, {"SUBP_KEY", Id(1)}}) &&
-       b.Append(Y_CNT_KS,
-                {{"ID", Id(2)}, {"PROD_KEY", Id(0)}, {"SUBP_KEY", Id(0)}});
-  ok = ok && b.Append(Y_FRM, Formula(10, "PRD1"), 1);
-  ok = ok && b.Append(Y_FRM, Formula(20, "SUB11A"), 1, 1) &&
-       b.Append(Y_FRM, Formula(21, "SUB11B"), 1, 1) &&
-       b.Append(Y_FRM_REFL, {{"FRM_ID", Id(20)}}, 1, 1) &&
-       b.Create(Y_RULER, 1, 1) &&
-       b.Append(Y_MASK, {{"TYPE", "BA"}, {"PNT_ID", Id(1)}}, 1, 1) &&
-       b.Append(Y_MASK, {{"TYPE", "CO"}, {"PNT_ID", Id(2)}}, 1, 1);
-  ok = ok && b.Append(Y_MASK, {{"TYPE", "CA"}, {"PNT_ID", Id(2)}}, 2, 1);
-  if (!ok && error) *error = b.error();
-  return ok;
 }
 
 }  // namespace mixtable_testing

@@ -90,7 +90,7 @@ std::string Memo(Wdbase* w, const char* field) {
 
 int Build(const std::string& dir) {
   std::string error;
-  if (!mixtable_testing::BuildSampleDataSet(dir, &error)) {
+  if (!mixtable_testing::BuildFreshSampleDataSet(dir, &error)) {
     return Fail(2, "sample data set: " + error);
   }
   Wdbase w;
