@@ -159,24 +159,6 @@ void Map(const unsigned char* table, char* buf, size_t n) {
   }
 }
 
-void AppendUtf8(char32_t u, std::string* out) {
-  if (u < 0x80) {
-    out->push_back(static_cast<char>(u));
-  } else if (u < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (u >> 6)));
-    out->push_back(static_cast<char>(0x80 | (u & 0x3F)));
-  } else if (u < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (u >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (u & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (u >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((u >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (u & 0x3F)));
-  }
-}
-
 // Decodes one UTF-8 character at s[*i] and advances *i; an invalid sequence
 // yields U+FFFD and consumes one byte.
 char32_t NextUtf8(const std::string& s, size_t* i) {
@@ -209,6 +191,24 @@ char32_t NextUtf8(const std::string& s, size_t* i) {
 }
 
 }  // namespace
+
+void AppendUtf8(char32_t u, std::string* out) {
+  if (u < 0x80) {
+    out->push_back(static_cast<char>(u));
+  } else if (u < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (u >> 6)));
+    out->push_back(static_cast<char>(0x80 | (u & 0x3F)));
+  } else if (u < 0x10000) {
+    out->push_back(static_cast<char>(0xE0 | (u >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (u & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xF0 | (u >> 18)));
+    out->push_back(static_cast<char>(0x80 | ((u >> 12) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (u & 0x3F)));
+  }
+}
 
 int OemCodePage() { return GetTables().oem; }
 int AnsiCodePage() { return GetTables().ansi; }

@@ -20,29 +20,13 @@
 namespace xmltest {
 namespace {
 
+using platform::AppendUtf8;
+
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 bool IsXmlChar(char32_t u) {
   return u == 0x9 || u == 0xA || u == 0xD || (u >= 0x20 && u <= 0xD7FF) ||
          (u >= 0xE000 && u <= 0xFFFD) || (u >= 0x10000 && u <= 0x10FFFF);
-}
-
-void AppendUtf8(char32_t u, std::string* out) {
-  if (u < 0x80) {
-    out->push_back(static_cast<char>(u));
-  } else if (u < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (u >> 6)));
-    out->push_back(static_cast<char>(0x80 | (u & 0x3F)));
-  } else if (u < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (u >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (u & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (u >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((u >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (u & 0x3F)));
-  }
 }
 
 // One pass over the bytes; the first fault is kept in err.

@@ -42,6 +42,9 @@ char32_t CodePageChar(int codepage, unsigned char b);
 // the byte undefined or the name is unknown to the host.
 bool CharsetByteToUnicode(const char* charset, unsigned char b, char32_t* u);
 
+// Appends the UTF-8 bytes of Unicode character u (below 0x110000) to *out.
+void AppendUtf8(char32_t u, std::string* out);
+
 }  // namespace platform
 
 #endif  // PLATFORM_CODEPAGE_H_
