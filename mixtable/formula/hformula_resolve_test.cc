@@ -355,7 +355,14 @@ TEST_F(ResolveTest, ThousandResolutionsLeaveNoDescriptorBehind) {
   }
   const int before = platform::OpenFileCount();
   ASSERT_GT(before, 0);
-  for (int i = 0; i < 1000; ++i) {
+#ifdef _WIN32
+  // A resolution opens its tables through the wine server there (about
+  // 0.14 s each): a hundred show a handle left per resolution as well.
+  constexpr int kResolutions = 100;
+#else
+  constexpr int kResolutions = 1000;
+#endif
+  for (int i = 0; i < kResolutions; ++i) {
     HFormula f;
     f.TxtReadText(text.data(), text.size());
     ASSERT_EQ(f.Resolve(&ts()), 1);
