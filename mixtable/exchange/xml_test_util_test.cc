@@ -33,7 +33,9 @@ TEST(XmlCheck, AgreesWithTheParserOnATableOfDocuments) {
       {d + "<!-- c --><?pi x?><R><![CDATA[<&>]]></R><!-- after -->", true, "R",
        "<&>"},
       {"<?xml version=\"1.0\"?><R>\xc3\xa9</R>", true, "R", "\xc3\xa9"},
-      {d + "<R\xe9 \xe9a=\"\xe9\"/>", true, "R\xc3\xa9", ""},
+      {d + "<R\xe9 \xe9"
+           "a=\"\xe9\"/>",
+       true, "R\xc3\xa9", ""},
       {d + "<R>\x81</R>", false, nullptr, nullptr},  // undefined in 1252
       {d + "<R\x81/>", false, nullptr, nullptr},
       {"<?xml version=\"1.0\" encoding=\"no-such-set\"?><R/>", false, nullptr,
@@ -64,8 +66,12 @@ TEST(XmlCheck, AgreesWithTheParserOnATableOfDocuments) {
     SCOPED_TRACE(r.doc);
     std::string why, root, text;
     EXPECT_EQ(xmltest::CheckWellFormed(r.doc, &why, &root, &text), r.ok) << why;
-    if (r.ok && r.root) EXPECT_EQ(root, r.root);
-    if (r.ok && r.text) EXPECT_EQ(text, r.text);
+    if (r.ok && r.root) {
+      EXPECT_EQ(root, r.root);
+    }
+    if (r.ok && r.text) {
+      EXPECT_EQ(text, r.text);
+    }
     if (!xmltest::HaveLibXml2()) continue;
     std::string pwhy, proot, ptext;
     EXPECT_EQ(xmltest::ParseStrict(r.doc, &pwhy, &proot, &ptext), r.ok) << pwhy;
