@@ -53,7 +53,7 @@ EscapeTable* BuildTable() {
   for (int b = 0; b < 256; b++) {
     std::string& e = t->entry[b];
     if (b < 0x20 && b != '\t' && b != '\n' && b != '\r') {
-      e = "?";
+      e.assign(1, '?');
     } else if (b == '"' || b == '&' || b == '\'' || b == '<' || b == '>') {
       e = Reference(static_cast<char32_t>(b));
     } else if (b < 0x80 || IsDoubleByte(cp)) {

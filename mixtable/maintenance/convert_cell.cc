@@ -130,7 +130,7 @@ std::string CanonicalNumber(const char* text, size_t n) {
   }
   if (i != s.size() || (whole.empty() && frac.empty())) return std::string();
   whole.erase(0, whole.find_first_not_of('0'));
-  if (whole.empty()) whole = "0";
+  if (whole.empty()) whole.assign(1, '0');
   frac.erase(frac.find_last_not_of('0') + 1);
   if (whole == "0" && frac.empty()) neg = false;
   std::string out = neg ? "-" + whole : whole;

@@ -55,7 +55,7 @@ void CntRoutine(const WdbaseRecordView& record, const WdbaseCxCall& call,
       (record.Field(kCntRoutineField, &text) ||
        record.Field(kCntRoutineFieldAlt, &text)) &&
       Wy_GDataChild::FormulaHoldsColorant(text.data(), text.size(), cnt);
-  *result = holds ? "1" : "0";
+  result->assign(1, holds ? '1' : '0');
 }
 
 }  // namespace
