@@ -50,8 +50,8 @@ cmake -S . -B build-win64 -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake >/dev/null
 if [ "$ci" = 1 ]; then
   # The platform tests, the expression tests and every engine test but the
-  # crash test (about 3 minutes under wine: each crash point starts two
-  # processes); the table, tool and installer tests take about 20 minutes
+  # crash test (about 2 minutes under wine: each crash point starts two
+  # processes); the table, tool and installer tests take about 3 minutes
   # more (README "Windows build"; the full run is `bash scripts/windows.sh`).
   WINDOWS_TESTS=${WINDOWS_TESTS:-^(platform_|expr_test$|xbase32_(test|share_test|memo_test|ntx_test|filter_test|relation_test)$)}
 fi
